@@ -1,0 +1,5 @@
+file(READ ${IN} hex HEX)
+string(LENGTH "${hex}" n)
+math(EXPR len "${n} / 2")
+string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," body "${hex}")
+file(WRITE ${OUT} "#include <cstddef>\nextern const unsigned char ${SYM}[] = {${body} 0x00};\nextern const std::size_t ${SYM}_size = ${len};\n")

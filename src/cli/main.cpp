@@ -1,0 +1,43 @@
+// zerarive-cli: the desktop program's operations for scripts and batch work.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/command.h"
+#include "platform/host.h"
+
+namespace {
+
+void PrintUsage() {
+  std::printf(
+      "Usage: zerarive-cli COMMAND [OPTIONS] [ARGS]\n"
+      "Wombrel Zerarive: still images to AVI, AVI tools and an MPEG-1 converter.\n\n"
+      "Commands:\n");
+  for (const auto& c : zr::cli::Commands()) std::printf("  %-16s %s\n", c.name.c_str(), c.summary.c_str());
+  std::printf("\nRun 'zerarive-cli COMMAND --help' for a command's options.\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+    PrintUsage();
+    return args.empty() ? 1 : 0;
+  }
+  zr::TerminalHost host(true);
+  zr::SetHost(&host);
+  for (const auto& c : zr::cli::Commands()) {
+    if (c.name != args[0]) continue;
+    std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (zr::cli::WantsHelp(rest)) {
+      std::printf("%s", c.usage.c_str());
+      return 0;
+    }
+    int rc = c.run(rest);
+    zr::SetHost(nullptr);
+    return rc;
+  }
+  std::fprintf(stderr, "zerarive-cli: unknown command '%s' (try --help)\n", args[0].c_str());
+  return 1;
+}

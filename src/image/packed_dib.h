@@ -1,0 +1,103 @@
+// PackedDib: a device-independent bitmap in one contiguous block: 40-byte
+// BITMAPINFOHEADER, colour table, bottom-up rows padded to 4 bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "platform/raster.h"
+
+namespace zr {
+
+constexpr uint32_t BI_RGB = 0;
+constexpr uint32_t BI_RLE8 = 1;
+constexpr uint32_t BI_RLE4 = 2;
+constexpr uint32_t BI_BITFIELDS = 3;
+
+#pragma pack(push, 1)
+struct BitmapInfoHeader {
+  uint32_t biSize = 40;
+  int32_t biWidth = 0;
+  int32_t biHeight = 0;
+  uint16_t biPlanes = 1;
+  uint16_t biBitCount = 0;
+  uint32_t biCompression = BI_RGB;
+  uint32_t biSizeImage = 0;
+  int32_t biXPelsPerMeter = 0;
+  int32_t biYPelsPerMeter = 0;
+  uint32_t biClrUsed = 0;
+  uint32_t biClrImportant = 0;
+};
+#pragma pack(pop)
+static_assert(sizeof(BitmapInfoHeader) == 40);
+
+// Limits every reader checks before allocating.
+constexpr int32_t kMaxImageSide = 32768;
+constexpr int64_t kMaxImagePixels = int64_t(1) << 28;
+
+// Bytes per row, padded to 4.
+constexpr uint32_t DibStride(int32_t width, int bitCount) {
+  return uint32_t(((int64_t(width) * bitCount + 31) / 32) * 4);
+}
+// Colour-table entries: biClrUsed if set, else 2/16/256 for 1/4/8 bits, else 0.
+uint32_t DibNumColors(const BitmapInfoHeader& h);
+// A 40-byte header with the bit count rounded up to 1, 4, 8, 16 or 24.
+void DibInitHeader(BitmapInfoHeader& h, int32_t width, int32_t height, int bitCount);
+// True when width/height are within the caps and width*height fits the pixel cap.
+bool DibSizeAllowed(int64_t width, int64_t height);
+
+class PackedDib {
+ public:
+  PackedDib() = default;
+  // Zero-initialised block for the header (copied in), its colour table and its pixels.
+  // Fails (returns nullopt) when the size is outside the caps.
+  static std::optional<PackedDib> Create(const BitmapInfoHeader& header);
+  // Convenience: an uncompressed DIB of the given size and depth (1,4,8,16,24,32).
+  static std::optional<PackedDib> Create(int32_t width, int32_t height, int bitCount,
+                                         uint32_t colorsUsed = 0);
+  // Adopts a block that already holds header, table and pixels (sizes are checked).
+  static std::optional<PackedDib> FromBlock(std::vector<uint8_t> block);
+
+  bool empty() const { return block_.size() < sizeof(BitmapInfoHeader); }
+  BitmapInfoHeader& header() { return *reinterpret_cast<BitmapInfoHeader*>(block_.data()); }
+  const BitmapInfoHeader& header() const {
+    return *reinterpret_cast<const BitmapInfoHeader*>(block_.data());
+  }
+  int32_t width() const { return header().biWidth; }
+  // Rows, always positive (bottom-up storage).
+  int32_t height() const { return header().biHeight; }
+  int bitCount() const { return header().biBitCount; }
+  uint32_t stride() const { return DibStride(width(), bitCount()); }
+  uint32_t numColors() const { return DibNumColors(header()); }
+
+  RgbQuad* colors() { return reinterpret_cast<RgbQuad*>(block_.data() + header().biSize); }
+  const RgbQuad* colors() const {
+    return reinterpret_cast<const RgbQuad*>(block_.data() + header().biSize);
+  }
+  std::span<RgbQuad> colorTable() { return {colors(), numColors()}; }
+  std::span<const RgbQuad> colorTable() const { return {colors(), numColors()}; }
+
+  // Start of the pixel data (DibBits): header size + colour-table bytes.
+  size_t bitsOffset() const { return header().biSize + 4 * size_t(numColors()); }
+  uint8_t* bits() { return block_.data() + bitsOffset(); }
+  const uint8_t* bits() const { return block_.data() + bitsOffset(); }
+  size_t bitsSize() const { return block_.size() - bitsOffset(); }
+  // Row y counted from the top of the picture (uncompressed DIBs only).
+  uint8_t* rowFromTop(int y) { return bits() + size_t(height() - 1 - y) * stride(); }
+  const uint8_t* rowFromTop(int y) const {
+    return bits() + size_t(height() - 1 - y) * stride();
+  }
+
+  const std::vector<uint8_t>& block() const { return block_; }
+  std::vector<uint8_t>& block() { return block_; }
+  size_t size() const { return block_.size(); }
+
+ private:
+  std::vector<uint8_t> block_;
+};
+
+}  // namespace zr

@@ -1,0 +1,89 @@
+// The only way the core reaches the user. The desktop program implements it with Qt,
+// the command-line tool with the terminal, tests with a recording fake.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/clipboard_image.h"
+
+namespace zr {
+
+
+
+enum class Answer { Ok, Yes, No, Cancel };
+
+
+
+class Host {
+ public:
+  virtual ~Host() = default;
+
+  // Modal box with an OK button. The caption is the program's title unless given.
+  virtual void Message(const std::string& text, const std::string& caption = {}) = 0;
+  // Yes / No / Cancel question.
+  virtual Answer AskYesNoCancel(const std::string& text, const std::string& caption = {}) = 0;
+  // Yes / No question; returns true for Yes.
+  virtual bool AskYesNo(const std::string& text, const std::string& caption = {}) = 0;
+
+  // The message pane of the status bar (painted at once by the GUI).
+  virtual void SetStatusText(const std::string& text) = 0;
+
+  // Progress of a long operation: Begin, any number of Update (done of total), End.
+  virtual void BeginProgress(const std::string& title, int64_t total) = 0;
+  virtual void UpdateProgress(int64_t done) = 0;
+  virtual void EndProgress() = 0;
+
+  virtual void BeginWaitCursor() {}
+  virtual void EndWaitCursor() {}
+
+  // Clipboard of a bitmap + palette. Hosts without a clipboard refuse.
+  virtual bool SetClipboardImage(const ClipboardImage&) { return false; }
+  virtual std::optional<ClipboardImage> GetClipboardImage();
+};
+
+// The process's host, set once by the front end before any core call. Defaults to a
+// silent host that answers Cancel, so library code never dereferences nothing.
+Host& GetHost();
+void SetHost(Host* host);
+
+// Shows the wait cursor for its lifetime.
+class WaitCursor {
+ public:
+  WaitCursor() { GetHost().BeginWaitCursor(); }
+  ~WaitCursor() { GetHost().EndWaitCursor(); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+// Terminal implementation: messages and questions on stderr/stdin, a progress bar when
+// stderr is a terminal and plain lines otherwise. Questions answer `defaultAnswer` when
+// stdin is not a terminal.
+class TerminalHost : public Host {
+ public:
+  explicit TerminalHost(bool interactive);
+  void Message(const std::string& text, const std::string& caption = {}) override;
+  Answer AskYesNoCancel(const std::string& text, const std::string& caption = {}) override;
+  bool AskYesNo(const std::string& text, const std::string& caption = {}) override;
+  void SetStatusText(const std::string& text) override;
+  void BeginProgress(const std::string& title, int64_t total) override;
+  void UpdateProgress(int64_t done) override;
+  void EndProgress() override;
+  bool interactive() const { return interactive_; }
+  void set_quiet(bool quiet) { quiet_ = quiet; }
+
+ private:
+  void DrawBar(bool force);
+  bool interactive_;
+  bool tty_;
+  bool quiet_ = false;
+  std::string title_;
+  int64_t total_ = 0;
+  int64_t done_ = 0;
+  int lastPermille_ = -1;
+  std::string lastStatus_;
+};
+
+}  // namespace zr
