@@ -1,0 +1,34 @@
+// Readers and writers of the image formats behind the load/save dispatch. Readers return
+// nullopt on any failure and never show anything; writers return false and leave no file.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "image/packed_dib.h"
+
+namespace zr {
+
+using ByteSpan = std::span<const uint8_t>;
+
+// GIF: first image only; *transparentIndex is the graphic control extension's index, or -1.
+std::optional<PackedDib> ReadGif(ByteSpan data, int* transparentIndex);
+// PCX from a file's bytes, and the built-in "pcx" resource named `name` (key "P").
+std::optional<PackedDib> ReadPcx(ByteSpan data);
+std::optional<PackedDib> ReadPcxResource(const std::string& name);
+std::optional<PackedDib> ReadTga(ByteSpan data);
+// Library adapters. The JPEG reader returns a 24-bit bottom-up PackedDib.
+std::optional<PackedDib> ReadJpegFile(const std::string& path);
+std::optional<PackedDib> ReadPngFile(const std::string& path);
+std::optional<PackedDib> ReadTiffFile(const std::string& path);
+
+bool WritePcxFile(const std::string& path, const PackedDib& dib);
+// dib: 24-bit (colour) or 8-bit grey rows.
+bool WriteJpegFile(const std::string& path, const PackedDib& dib, int quality, bool color);
+bool WritePngFile(const std::string& path, const PackedDib& dib);
+// LZW-compressed TIFF.
+bool WriteTiffFile(const std::string& path, const PackedDib& dib);
+
+}  // namespace zr
