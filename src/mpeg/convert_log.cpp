@@ -1,0 +1,1 @@
+#include "mpeg/convert_log.h"

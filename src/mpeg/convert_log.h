@@ -1,0 +1,29 @@
+// Where a conversion reports: log lines (prefixed "Error: " / "Warning: " where they are
+// such), the current frame number and a percentage. One sink per conversion, so parallel
+// conversions never share one.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace zr::mpeg {
+
+class ConvertLog {
+ public:
+  virtual ~ConvertLog() = default;
+  virtual void Line(const std::string& text) = 0;
+  virtual void Frame(int frameNumber) { (void)frameNumber; }
+  virtual void Percent(int percent) { (void)percent; }
+};
+
+// Keeps everything, for tests and for the CLI's per-file buffering.
+class RecordingLog : public ConvertLog {
+ public:
+  void Line(const std::string& text) override { lines.push_back(text); }
+  void Frame(int n) override { frames.push_back(n); }
+  void Percent(int p) override { percents.push_back(p); }
+  std::vector<std::string> lines;
+  std::vector<int> frames, percents;
+};
+
+}  // namespace zr::mpeg
