@@ -1,0 +1,183 @@
+// The project document without windows. The frame order and counts live in `frames`
+// (the grid shows that model); the document keeps everything else: name -> path map,
+// AVI settings, sound file and logo. Whatever an operation would read or write in a
+// window goes through DocumentWindows, which the GUI implements and tests fake.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "app/frame_list.h"
+#include "platform/raster.h"
+
+namespace zr {
+
+class Archive;
+class CBmp;
+
+// The panel's AVI options and the view, as the document sees them.
+class DocumentWindows {
+ public:
+  virtual ~DocumentWindows() = default;
+  // The frames-per-second edit field (the live value while the user edits it).
+  virtual std::string FpsText() const = 0;
+  virtual void SetFpsText(const std::string& text) = 0;
+  // Checks the 8-, 16- or 24-bit radio button and unchecks the others.
+  virtual void SetDepthButton(int bits) = 0;
+  // Hides the sound check box when soundFile is empty, else shows its file name, ticked.
+  virtual void UpdateSoundDisplay(const std::string& soundFile) = 0;
+  // The view's current image (bmpCurrent), or null when there is no view.
+  virtual CBmp* ShownImage() { return nullptr; }
+  // Empties the shown image and forgets the path it came from.
+  virtual void ClearShownImage() {}
+  virtual void RedrawView(bool /*erase*/) {}
+};
+
+// DocumentWindows for the CLI and the unattended job: keeps the texts, has no view.
+class HeadlessWindows : public DocumentWindows {
+ public:
+  std::string FpsText() const override { return fpsText; }
+  void SetFpsText(const std::string& text) override { fpsText = text; }
+  void SetDepthButton(int bits) override { depthButton = bits; }
+  void UpdateSoundDisplay(const std::string& soundFile) override { soundCaption = soundFile; }
+
+  std::string fpsText = "10";
+  int depthButton = 24;
+  std::string soundCaption;
+};
+
+// How reading a project ended.
+enum class ProjectRead { Ok, UnknownFormat, UnsupportedVersion, Truncated };
+
+class CTorvexerDoc {
+ public:
+  static constexpr int16_t kVersion = 30;
+  static constexpr const char* kMagic = "TVFC";
+  static constexpr const char* kUntitled = "Untitled";
+
+  // Without windows the document uses a HeadlessWindows of its own.
+  explicit CTorvexerDoc(DocumentWindows* windows = nullptr);
+  ~CTorvexerDoc();
+  CTorvexerDoc(const CTorvexerDoc&) = delete;
+  CTorvexerDoc& operator=(const CTorvexerDoc&) = delete;
+
+  DocumentWindows& windows() { return *windows_; }
+  void SetWindows(DocumentWindows* windows);
+
+  // --- fields, initial values as a new document has them
+  std::string sIniFile;
+  std::map<std::string, std::string> mapImages;  // frame name -> path; never shrinks
+  std::string sImportPath;
+  std::string sSavePath;
+  int16_t nFps = 10;
+  int16_t nBpp = 24;  // 8, 16 or 24 from the panel; files may bring any value
+  int32_t nPasteCount = 0;
+  std::string sSoundFile;
+  std::string sOutput;
+  int16_t bUseLogo = 1;
+  int16_t bUseTransparent = 0;
+  int16_t nXPos = 0;
+  int16_t nYPos = 0;
+  int16_t bColorFromLogo = 0;
+  ColorRef crTrans = 0;
+  std::string sLogoFile = "<LOGO";
+
+  // The grid's rows.
+  FrameList frames;
+
+  // --- name -> path
+  // Empty when none is recorded.
+  std::string GetImagePath(const std::string& name) const;
+  void SetImagePath(const std::string& name, const std::string& path);
+  // Path of the current row's frame; empty when there is no current row.
+  std::string GetCurrentImagePath() const;
+
+  // --- logo
+  // Rebuilds the logo images from the logo fields; nothing when bUseLogo is 0. A file
+  // that cannot be loaded leaves the image empty, silently.
+  void PrepareLogo();
+  // Stamps the prepared logo onto `bitmap` at (nXPos, nYPos), clipped.
+  void ApplyLogo(CBmp& bitmap) const;
+  const CBmp& bmpLogo() const;
+  bool HasLogoImage() const;
+
+  // --- the panel
+  // Depth button, fps text, sound display, current cell (1, 1), view redraw.
+  void UpdatePanel();
+  // Reads the fps edit text back into nFps (leading digits, 16-bit wrap).
+  int16_t ReadFpsFromPanel();
+
+  // --- numbered operations
+  bool DeleteFrame();
+  bool MoveFrameUp();
+  bool MoveFrameDown();
+  bool MoveFrameToFirst();
+  bool MoveFrameToLast();
+  // Image commands on the shown image (logo already stamped). Cut and Copy do nothing
+  // when no image is shown; they return whether the clipboard was filled.
+  bool Cut();
+  bool Copy();
+  // Saves the clipboard bitmap as "Image%d.bmp" in the program folder's "Images" folder
+  // and inserts it after the current row (or appends). True when a row was added.
+  bool Paste();
+  // The Edit menu's rule for Cut and Copy: a current row and at least one frame.
+  bool CanCutOrCopy() const { return frames.HasCurrentRow(); }
+  // Empties the list, clears the sound and the shown image; the title becomes "Untitled".
+  void NewProject();
+  void SetDepth(int bits);
+  void AttachSound(const std::string& path);
+  void DetachSound();
+
+  // --- files
+  // An "ini" path (any case) only becomes sIniFile. Otherwise reads the project: wrong
+  // magic or version shows a message and still counts as opened (with an empty list); a
+  // truncated file shows the archive error, keeps the frames read so far and fails.
+  bool OnOpenDocument(const std::string& path);
+  // Writes the project through a temporary file; the old file survives any failure.
+  bool OnSaveDocument(const std::string& path);
+  // Reads or writes the project's bytes.
+  ProjectRead Serialize(Archive& archive);
+
+  const std::string& GetPathName() const { return pathName_; }
+  const std::string& GetTitle() const { return title_; }
+
+  // --- unsaved changes
+  bool IsModified() const;
+  void SetModifiedFlag(bool modified);
+  // Before New, Open and Exit: asks "Save changes to %s?" when modified. Yes saves (under
+  // the current path, or one from chooseSavePath, empty meaning cancelled). Returns false
+  // when the caller must not go on (Cancel, or the save failed). Never asks when unattended.
+  bool SaveModified(const std::function<std::string()>& chooseSavePath);
+  void SetUnattended(bool unattended) { unattended_ = unattended; }
+  bool unattended() const { return unattended_; }
+
+ private:
+  struct LogoImages;
+  struct Snapshot {
+    uint64_t revision = 0;
+    int16_t fps = 10;
+    int16_t bpp = 24;
+    std::string sound;
+  };
+  Snapshot TakeSnapshot() const;
+  void SetPathName(const std::string& path);
+
+  std::unique_ptr<HeadlessWindows> ownWindows_;
+  DocumentWindows* windows_ = nullptr;
+  std::unique_ptr<LogoImages> logo_;
+  std::string pathName_;
+  std::string title_ = kUntitled;
+  Snapshot saved_;
+  bool modified_ = false;
+  bool unattended_ = false;
+};
+
+// The save question for a document title.
+std::string SaveChangesQuestion(const std::string& title);
+// The sound check box's caption: the file name without its folder.
+std::string SoundDisplayName(const std::string& soundFile);
+
+}  // namespace zr
