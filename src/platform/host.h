@@ -8,12 +8,24 @@
 #include <vector>
 
 #include "platform/clipboard_image.h"
+#include "platform/raster.h"
 
 namespace zr {
 
 
 
 enum class Answer { Ok, Yes, No, Cancel };
+
+// ---- AVI output: answers of the size dialog and the compression options ----
+struct AVICOMPRESSOPTIONS;
+// One answer of the "Invalid image size" dialog (OK pressed).
+struct ImageSizeAnswer {
+  int choice = 0;  // 0 skip, 1 resize to fit, 2 centre, 3 place at x, y
+  bool keep = false;  // "Do the same for all the images that follow"
+  int x = 0, y = 0;
+  ColorRef background = 0xFFFFFF;
+};
+// ---- end of AVI output block ----
 
 
 
@@ -42,6 +54,25 @@ class Host {
   // Clipboard of a bitmap + palette. Hosts without a clipboard refuse.
   virtual bool SetClipboardImage(const ClipboardImage&) { return false; }
   virtual std::optional<ClipboardImage> GetClipboardImage();
+
+  // ---- AVI output questions (src/output, src/platform/avifile) ----
+  // The "Invalid image size" dialog for the image at `imagePath`, starting from its own
+  // defaults every time; nullopt is Cancel. Hosts without it skip the image.
+  virtual std::optional<ImageSizeAnswer> AskImageSize(const std::string& /*imagePath*/) {
+    return ImageSizeAnswer{};
+  }
+  // The compression-options dialog: edits `options` in place (fccHandler, dwQuality,
+  // dwKeyFrameEvery, dwBytesPerSecond and the matching dwFlags; AviCompressors() lists
+  // the choices). True on OK; hosts without it change nothing.
+  virtual bool EditCompressOptions(AVICOMPRESSOPTIONS& /*options*/) { return false; }
+  // The AVI file chooser: save or open form, "Avi Files (*.avi)" or "Wave Files (*.wav)",
+  // default extension "avi", starting in `startFolder` when not empty. The chosen full
+  // path, or "" on Cancel. Hosts without it answer "".
+  virtual std::string ChooseAviPath(bool /*save*/, bool /*wave*/,
+                                    const std::string& /*startFolder*/) {
+    return {};
+  }
+  // ---- end of AVI output questions ----
 };
 
 // The process's host, set once by the front end before any core call. Defaults to a
