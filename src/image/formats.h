@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "image/packed_dib.h"
 
@@ -25,6 +26,15 @@ std::optional<PackedDib> ReadPngFile(const std::string& path);
 std::optional<PackedDib> ReadTiffFile(const std::string& path);
 
 bool WritePcxFile(const std::string& path, const PackedDib& dib);
+// The bytes WritePcxFile stores; empty for an image it cannot write.
+std::vector<uint8_t> EncodePcx(const PackedDib& dib);
+
+// The library adapters over bytes in memory, refusing images above maxPixels before any
+// allocation (the fuzz targets pass a small cap). The file readers call these.
+std::optional<PackedDib> ReadJpeg(ByteSpan data, int64_t maxPixels = kMaxImagePixels);
+std::optional<PackedDib> ReadPng(ByteSpan data, std::string* errorText = nullptr,
+                                 int64_t maxPixels = kMaxImagePixels);
+std::optional<PackedDib> ReadTiff(ByteSpan data, int64_t maxPixels = kMaxImagePixels);
 // dib: 24-bit (colour) or 8-bit grey rows.
 bool WriteJpegFile(const std::string& path, const PackedDib& dib, int quality, bool color);
 bool WritePngFile(const std::string& path, const PackedDib& dib);
