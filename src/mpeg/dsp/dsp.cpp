@@ -1,0 +1,47 @@
+#include "mpeg/dsp/dsp.h"
+
+#include <cmath>
+
+namespace zr::mpeg::dsp {
+
+bool CpuHasAvx2() { return __builtin_cpu_supports("avx2"); }
+bool CpuHasSse41() { return __builtin_cpu_supports("sse4.1"); }
+
+const Functions& Reference() {
+  static const Functions table{"reference", SadRef,   SadHalfRef, SseHalfRef,
+                               SseBiRef,    FdctRef,  IdctRef};
+  return table;
+}
+
+const Functions& Best() {
+  // SSE2 is part of every x86-64 CPU; the transforms need more and fall back.
+  static const Functions table{"simd",
+                               SadSse2,
+                               SadHalfSse2,
+                               SseHalfSse2,
+                               SseBiSse2,
+                               CpuHasAvx2() ? FdctAvx2 : FdctRef,
+                               CpuHasSse41() ? IdctSse41 : IdctRef};
+  return table;
+}
+
+void ColourRowRef(const uint8_t* r, const uint8_t* g, const uint8_t* b, int count, uint8_t* y,
+                  uint8_t* cb, uint8_t* cr) {
+  for (int i = 0; i < count; ++i) {
+    double R = r[i], G = g[i], B = b[i];
+    double Y = 0.11328125 * B + 0.5859375 * G + 0.30078125 * R;
+    double U = 0.51171875 * B - 0.33984375 * G - 0.171875 * R + 128;
+    double V = -0.08203125 * B - 0.4296875 * G + 0.51171875 * R + 128;
+    int u = int(std::trunc(U)), v = int(std::trunc(V));
+    y[i] = uint8_t(int(std::trunc(Y)));
+    cb[i] = uint8_t(u < 0 ? 0 : (u > 255 ? 255 : u));
+    cr[i] = uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v));
+  }
+}
+
+void ColourRowInt(const uint8_t* r, const uint8_t* g, const uint8_t* b, int count, uint8_t* y,
+                  uint8_t* cb, uint8_t* cr) {
+  for (int i = 0; i < count; ++i) ColourPixel(r[i], g[i], b[i], y[i], cb[i], cr[i]);
+}
+
+}  // namespace zr::mpeg::dsp

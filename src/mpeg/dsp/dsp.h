@@ -1,0 +1,79 @@
+// Pixel primitives of the video encoder. Each exists as plain reference code and, where
+// it pays, as a SIMD twin; the table is chosen once from the CPU and every twin gives
+// the same result as its reference (tests run both on random data).
+#pragma once
+
+#include <cstdint>
+
+namespace zr::mpeg::dsp {
+
+// 16-pixel-wide blocks of `rows` rows; `stride` is shared by reference and current block.
+// Whole-pixel SAD. Stops after the first row at which the running sum has reached
+// `limit` and returns that partial sum, so callers may only rely on "result >= limit".
+using SadFn = int (*)(const uint8_t* ref, const uint8_t* cur, int stride, int rows, int limit);
+// SAD against a half-pixel reference: hx, hy in {0, 1} average with the right/lower
+// neighbour, rounding up. Always the full sum.
+using SadHalfFn = int (*)(const uint8_t* ref, const uint8_t* cur, int stride, int hx, int hy,
+                          int rows);
+// Squared error against a half-pixel reference.
+using SseHalfFn = int (*)(const uint8_t* ref, const uint8_t* cur, int stride, int hx, int hy,
+                          int rows);
+// Squared error of the rounded average of two half-pixel references.
+using SseBiFn = int (*)(const uint8_t* fwd, int fhx, int fhy, const uint8_t* bwd, int bhx,
+                        int bhy, const uint8_t* cur, int stride, int rows);
+// In-place 8x8 transforms on natural-order blocks.
+using DctFn = void (*)(int16_t block[64]);
+
+struct Functions {
+  const char* name;
+  SadFn sad;
+  SadHalfFn sadHalf;
+  SseHalfFn sseHalf;
+  SseBiFn sseBi;
+  DctFn fdct;
+  DctFn idct;
+};
+
+// Plain C++ forms, the definition of every result.
+const Functions& Reference();
+// The fastest forms this CPU runs; chosen on first use, never changed afterwards.
+const Functions& Best();
+
+// Individual twins, exposed for the tests that compare them.
+int SadRef(const uint8_t* ref, const uint8_t* cur, int stride, int rows, int limit);
+int SadSse2(const uint8_t* ref, const uint8_t* cur, int stride, int rows, int limit);
+int SadHalfRef(const uint8_t* ref, const uint8_t* cur, int stride, int hx, int hy, int rows);
+int SadHalfSse2(const uint8_t* ref, const uint8_t* cur, int stride, int hx, int hy, int rows);
+int SseHalfRef(const uint8_t* ref, const uint8_t* cur, int stride, int hx, int hy, int rows);
+int SseHalfSse2(const uint8_t* ref, const uint8_t* cur, int stride, int hx, int hy, int rows);
+int SseBiRef(const uint8_t* fwd, int fhx, int fhy, const uint8_t* bwd, int bhx, int bhy,
+             const uint8_t* cur, int stride, int rows);
+int SseBiSse2(const uint8_t* fwd, int fhx, int fhy, const uint8_t* bwd, int bhx, int bhy,
+              const uint8_t* cur, int stride, int rows);
+void FdctRef(int16_t block[64]);
+void FdctAvx2(int16_t block[64]);
+void IdctRef(int16_t block[64]);
+void IdctSse41(int16_t block[64]);
+bool CpuHasAvx2();
+bool CpuHasSse41();
+
+// Colour conversion of one row of R, G, B samples to full-range Y, Cb, Cr (Cb, Cr at
+// full resolution). The coefficients are multiples of 1/256, so the integer form is
+// exact; ColourRowRef evaluates them in floating point as the definition does.
+void ColourRowRef(const uint8_t* r, const uint8_t* g, const uint8_t* b, int count, uint8_t* y,
+                  uint8_t* cb, uint8_t* cr);
+void ColourRowInt(const uint8_t* r, const uint8_t* g, const uint8_t* b, int count, uint8_t* y,
+                  uint8_t* cb, uint8_t* cr);
+// One pixel, integer form.
+inline void ColourPixel(int r, int g, int b, uint8_t& y, uint8_t& cb, uint8_t& cr) {
+  y = uint8_t((29 * b + 150 * g + 77 * r) >> 8);
+  int u = 131 * b - 87 * g - 44 * r + 32768;
+  int v = -21 * b - 110 * g + 131 * r + 32768;
+  // Negative sums truncate toward zero and then clamp to 0 alike.
+  u = u < 0 ? 0 : u >> 8;
+  v = v < 0 ? 0 : v >> 8;
+  cb = uint8_t(u > 255 ? 255 : u);
+  cr = uint8_t(v > 255 ? 255 : v);
+}
+
+}  // namespace zr::mpeg::dsp

@@ -1,0 +1,175 @@
+#include <emmintrin.h>
+
+#include <cstdlib>
+
+#include "mpeg/dsp/dsp.h"
+
+namespace zr::mpeg::dsp {
+
+namespace {
+
+inline int HalfSample(const uint8_t* p, int stride, int hx, int hy) {
+  if (hx && hy) return (p[0] + p[1] + p[stride] + p[stride + 1] + 2) >> 2;
+  if (hx) return (p[0] + p[1] + 1) >> 1;
+  if (hy) return (p[0] + p[stride] + 1) >> 1;
+  return p[0];
+}
+
+// 16 half-pixel reference samples of one row. _mm_avg_epu8 rounds up like (a + b + 1) >> 1;
+// the four-sample case needs the exact (a + b + c + d + 2) >> 2, so it widens to 16 bits.
+inline __m128i HalfRow(const uint8_t* p, int stride, int hx, int hy) {
+  __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  if (!hx && !hy) return a;
+  if (hx && !hy) return _mm_avg_epu8(a, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1)));
+  __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + stride));
+  if (!hx) return _mm_avg_epu8(a, c);
+  __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+  __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + stride + 1));
+  __m128i zero = _mm_setzero_si128();
+  __m128i two = _mm_set1_epi16(2);
+  __m128i lo = _mm_add_epi16(_mm_add_epi16(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero)),
+                             _mm_add_epi16(_mm_unpacklo_epi8(c, zero), _mm_unpacklo_epi8(d, zero)));
+  __m128i hi = _mm_add_epi16(_mm_add_epi16(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero)),
+                             _mm_add_epi16(_mm_unpackhi_epi8(c, zero), _mm_unpackhi_epi8(d, zero)));
+  lo = _mm_srli_epi16(_mm_add_epi16(lo, two), 2);
+  hi = _mm_srli_epi16(_mm_add_epi16(hi, two), 2);
+  return _mm_packus_epi16(lo, hi);
+}
+
+inline int Total(__m128i sad) {
+  return _mm_cvtsi128_si32(_mm_add_epi32(sad, _mm_srli_si128(sad, 8)));
+}
+
+// Sum of squared differences of 16 bytes, accumulated into 32-bit lanes.
+inline __m128i SquaredRow(__m128i ref, __m128i cur, __m128i acc) {
+  __m128i zero = _mm_setzero_si128();
+  __m128i dlo = _mm_sub_epi16(_mm_unpacklo_epi8(ref, zero), _mm_unpacklo_epi8(cur, zero));
+  __m128i dhi = _mm_sub_epi16(_mm_unpackhi_epi8(ref, zero), _mm_unpackhi_epi8(cur, zero));
+  return _mm_add_epi32(acc, _mm_add_epi32(_mm_madd_epi16(dlo, dlo), _mm_madd_epi16(dhi, dhi)));
+}
+
+inline int Total32(__m128i acc) {
+  acc = _mm_add_epi32(acc, _mm_srli_si128(acc, 8));
+  acc = _mm_add_epi32(acc, _mm_srli_si128(acc, 4));
+  return _mm_cvtsi128_si32(acc);
+}
+
+}  // namespace
+
+int SadRef(const uint8_t* ref, const uint8_t* cur, int stride, int rows, int limit) {
+  int sum = 0;
+  for (int j = 0; j < rows; ++j) {
+    for (int i = 0; i < 16; ++i) sum += std::abs(ref[i] - cur[i]);
+    if (sum >= limit) break;
+    ref += stride;
+    cur += stride;
+  }
+  return sum;
+}
+
+int SadSse2(const uint8_t* ref, const uint8_t* cur, int stride, int rows, int limit) {
+  // The limit is looked at every fourth row: the partial sum may then be larger than the
+  // reference's, but it is >= limit exactly when the reference's is.
+  __m128i acc = _mm_setzero_si128();
+  int j = 0;
+  for (; j + 4 <= rows; j += 4) {
+    for (int k = 0; k < 4; ++k) {
+      __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ref));
+      __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cur));
+      acc = _mm_add_epi64(acc, _mm_sad_epu8(r, c));
+      ref += stride;
+      cur += stride;
+    }
+    int sum = Total(acc);
+    if (sum >= limit) return sum;
+  }
+  for (; j < rows; ++j) {
+    __m128i r = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ref));
+    __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cur));
+    acc = _mm_add_epi64(acc, _mm_sad_epu8(r, c));
+    ref += stride;
+    cur += stride;
+  }
+  return Total(acc);
+}
+
+int SadHalfRef(const uint8_t* ref, const uint8_t* cur, int stride, int hx, int hy, int rows) {
+  int sum = 0;
+  for (int j = 0; j < rows; ++j) {
+    for (int i = 0; i < 16; ++i) sum += std::abs(HalfSample(ref + i, stride, hx, hy) - cur[i]);
+    ref += stride;
+    cur += stride;
+  }
+  return sum;
+}
+
+int SadHalfSse2(const uint8_t* ref, const uint8_t* cur, int stride, int hx, int hy, int rows) {
+  __m128i acc = _mm_setzero_si128();
+  for (int j = 0; j < rows; ++j) {
+    __m128i r = HalfRow(ref, stride, hx, hy);
+    __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cur));
+    acc = _mm_add_epi64(acc, _mm_sad_epu8(r, c));
+    ref += stride;
+    cur += stride;
+  }
+  return Total(acc);
+}
+
+int SseHalfRef(const uint8_t* ref, const uint8_t* cur, int stride, int hx, int hy, int rows) {
+  int sum = 0;
+  for (int j = 0; j < rows; ++j) {
+    for (int i = 0; i < 16; ++i) {
+      int d = HalfSample(ref + i, stride, hx, hy) - cur[i];
+      sum += d * d;
+    }
+    ref += stride;
+    cur += stride;
+  }
+  return sum;
+}
+
+int SseHalfSse2(const uint8_t* ref, const uint8_t* cur, int stride, int hx, int hy, int rows) {
+  __m128i acc = _mm_setzero_si128();
+  for (int j = 0; j < rows; ++j) {
+    __m128i r = HalfRow(ref, stride, hx, hy);
+    __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cur));
+    acc = SquaredRow(r, c, acc);
+    ref += stride;
+    cur += stride;
+  }
+  return Total32(acc);
+}
+
+int SseBiRef(const uint8_t* fwd, int fhx, int fhy, const uint8_t* bwd, int bhx, int bhy,
+             const uint8_t* cur, int stride, int rows) {
+  int sum = 0;
+  for (int j = 0; j < rows; ++j) {
+    for (int i = 0; i < 16; ++i) {
+      int f = HalfSample(fwd + i, stride, fhx, fhy);
+      int b = HalfSample(bwd + i, stride, bhx, bhy);
+      int d = ((f + b + 1) >> 1) - cur[i];
+      sum += d * d;
+    }
+    fwd += stride;
+    bwd += stride;
+    cur += stride;
+  }
+  return sum;
+}
+
+int SseBiSse2(const uint8_t* fwd, int fhx, int fhy, const uint8_t* bwd, int bhx, int bhy,
+              const uint8_t* cur, int stride, int rows) {
+  __m128i acc = _mm_setzero_si128();
+  for (int j = 0; j < rows; ++j) {
+    __m128i f = HalfRow(fwd, stride, fhx, fhy);
+    __m128i b = HalfRow(bwd, stride, bhx, bhy);
+    __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cur));
+    acc = SquaredRow(_mm_avg_epu8(f, b), c, acc);
+    fwd += stride;
+    bwd += stride;
+    cur += stride;
+  }
+  return Total32(acc);
+}
+
+}  // namespace zr::mpeg::dsp

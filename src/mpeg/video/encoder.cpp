@@ -1,0 +1,176 @@
+#include "mpeg/video/encoder.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <exception>
+#include <new>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "mpeg/video/bitwriter.h"
+#include "mpeg/video/motion.h"
+#include "mpeg/video/picture.h"
+#include "mpeg/video/ratectl.h"
+
+namespace zr::mpeg {
+
+CodingStep PlanPicture(int i, int nframes, int N, int M) {
+  CodingStep s{};
+  s.gopStart = std::max(0, N * ((i + M - 1) / N) - (M - 1));
+  if (i == 0 || (i - 1) % M == 0) {
+    s.displayIndex = i == 0 ? 0 : std::min(i + M - 1, nframes - 1);
+    s.startsGop = i == s.gopStart;
+    s.type = s.startsGop ? kPictureI : kPictureP;
+    s.motionRecord = 0;
+  } else {
+    s.type = kPictureB;
+    s.displayIndex = i - 1;
+    s.startsGop = false;
+    s.motionRecord = (i - 2) % M + 1;
+  }
+  return s;
+}
+
+void GopCounts(int f0, int nframes, int N, int M, int& n, int& np, int& nb) {
+  const bool first = f0 == 0;
+  n = std::min(first ? N - (M - 1) : N, nframes - f0);
+  np = first ? (n + 2 * (M - 1)) / M - 1 : (n + M - 1) / M - 1;
+  nb = n - np - 1;
+}
+
+uint32_t TimeCode(int f, double pictureRate) {
+  const int fps = int(std::lround(pictureRate));
+  const int pictures = f % fps;
+  int seconds = f / fps;
+  const int minutes = (seconds / 60) % 60;
+  const int hours = (seconds / 3600) % 24;
+  seconds %= 60;
+  return uint32_t(hours) << 19 | uint32_t(minutes) << 13 | 1u << 12 | uint32_t(seconds) << 6 |
+         uint32_t(pictures);
+}
+
+bool VideoEncoder::EncodeStream(PictureSource& source, const VideoParams& p, std::FILE* file,
+                                ConvertLog& log, int threads) {
+  params_ = p;
+  result_ = VideoResult{};
+  result_.bitRate = p.bit_rate;
+  const dsp::Functions& dsp = dsp_ ? *dsp_ : dsp::Best();
+  const int mbCount = p.mbWidth * p.mbHeight;
+
+  // The stores: older/newer anchor (source and reconstruction), B picture source and
+  // reconstruction. Reference-counted by nothing: they live for this call.
+  Frame stores[6];
+  std::vector<MacroblockInfo> mbs;
+  try {
+    for (Frame& f : stores) f.Allocate(p.width, p.height);
+    mbs.resize(size_t(mbCount));
+  } catch (const std::bad_alloc&) {
+    ShowRecoveryFailure("malloc failed\n");
+    return false;
+  }
+  Frame *oldSrc = &stores[0], *newSrc = &stores[1], *oldRec = &stores[2], *newRec = &stores[3];
+  Frame *auxSrc = &stores[4], *auxRec = &stores[5];
+
+  BitWriter out(file);
+  RateControl rc;
+  rc.InitSequence(p.bit_rate, p.pictureRate, mbCount, p.vbv_buffer_size);
+  PictureCoder coder(p, dsp, out, rc, log);
+
+  out.PutBits(0x1B3, 32);
+  out.PutBits(uint32_t(p.horizontal_size), 12);
+  out.PutBits(uint32_t(p.vertical_size), 12);
+  out.PutBits(uint32_t(p.pel_aspect_ratio), 4);
+  out.PutBits(uint32_t(p.frame_rate_code), 4);
+  out.PutBits(uint32_t(std::ceil(p.bit_rate / 400.0)), 18);
+  out.PutBits(1, 1);
+  out.PutBits(uint32_t(p.vbv_buffer_size), 10);
+  out.PutBits(p.constrained_parameters_flag ? 1 : 0, 1);
+  out.PutBits(0, 1);  // load_intra_quantizer_matrix
+  out.PutBits(0, 1);  // load_non_intra_quantizer_matrix
+  if (p.userData.size() >= 2) {
+    out.PutBits(0x1B2, 32);
+    for (unsigned char c : p.userData) out.PutBits(c, 8);
+  }
+
+  const int nframes = p.codedFrames;
+  const int workers = std::clamp(threads, 1, 2);
+  for (int i = 0; i < nframes; ++i) {
+    log.Frame(i);
+    log.Percent(int(int64_t(i) * 100 / nframes));
+    const CodingStep step = PlanPicture(i, nframes, p.N, p.M);
+    Frame *src, *rec;
+    if (step.type != kPictureB) {
+      std::swap(oldSrc, newSrc);
+      std::swap(oldRec, newRec);
+      src = newSrc;
+      rec = newRec;
+    } else {
+      src = auxSrc;
+      rec = auxRec;
+    }
+    if (step.startsGop) {
+      int n, np, nb;
+      GopCounts(step.gopStart, nframes, p.N, p.M, n, np, nb);
+      rc.InitGop(np, nb);
+      out.AlignBits();
+      out.PutBits(0x1B8, 32);
+      out.PutBits(TimeCode(step.gopStart, p.pictureRate), 25);
+      out.PutBits(step.gopStart == 0 ? 1 : 0, 1);  // closed_gop
+      out.PutBits(0, 1);                            // broken_link
+    }
+    source.ReadPicture(step.displayIndex, p.repeat, *src, log);
+    if (sourceHook_) sourceHook_(step.displayIndex, *src);
+
+    MotionInput in;
+    in.pictureType = step.type;
+    in.current = src;
+    in.olderSource = oldSrc;
+    in.olderRecon = oldRec;
+    in.newerSource = newSrc;
+    in.newerRecon = newRec;
+    in.record = p.motion[step.motionRecord];
+    if (workers == 1 || p.mbHeight < 2 || step.type == kPictureI) {
+      EstimateMotionRows(dsp, in, 0, p.mbHeight, mbs.data());
+    } else {
+      // Rows handed out one at a time; each writes only its own records.
+      std::atomic<int> nextRow{0};
+      auto work = [&] {
+        for (int row; (row = nextRow.fetch_add(1)) < p.mbHeight;)
+          EstimateMotionRows(dsp, in, row, row + 1, mbs.data());
+      };
+      std::thread helper;
+      try {
+        helper = std::thread(work);
+      } catch (const std::exception&) {
+        // No second thread to be had: this one does every row.
+      }
+      work();
+      if (helper.joinable()) helper.join();
+    }
+
+    PictureJob job;
+    job.type = step.type;
+    job.temporalReference = step.displayIndex - step.gopStart;
+    job.record = &p.motion[step.motionRecord];
+    job.source = src;
+    job.forwardRef = oldRec;
+    job.backwardRef = newRec;
+    // B pictures are never referenced; reconstruct them only for whoever watches.
+    job.recon = (step.type != kPictureB || reconHook_) ? rec : nullptr;
+    job.mbs = mbs.data();
+    coder.CodePicture(job);
+    if (reconHook_) reconHook_(step.displayIndex, *rec);
+  }
+  out.AlignBits();
+  out.PutBits(0x1B7, 32);
+  bool ok = out.Flush();
+  result_.codedFrames = nframes;
+  result_.overflowCount = rc.overflowCount();
+  result_.underflowCount = rc.underflowCount();
+  result_.bytes = out.BitCount() / 8;
+  return ok;
+}
+
+}  // namespace zr::mpeg
