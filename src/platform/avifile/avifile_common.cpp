@@ -28,7 +28,16 @@ uint32_t VideoForWindowsVersion() { return kVideoServicesVersion; }
 void* AviAlloc(size_t bytes) { return std::calloc(bytes ? bytes : 1, 1); }
 void AviFree(void* block) { std::free(block); }
 
-void AVIFileInit() {}
+// FFmpeg reports to stderr by default; our callers get codes and show their own texts.
+static void QuietLibraries() {
+  static const bool done = [] {
+    av_log_set_level(AV_LOG_QUIET);
+    return true;
+  }();
+  (void)done;
+}
+
+void AVIFileInit() { QuietLibraries(); }
 void AVIFileExit() {}
 
 std::string AviErrorName(HRESULT code) {
@@ -129,6 +138,7 @@ HRESULT AVIFileOpen(PAVIFILE* file, const std::string& path, uint32_t mode, cons
   if (!file) return AVIERR_BADPARAM;
   *file = nullptr;
   if (handler) return AVIERR_UNSUPPORTED;
+  QuietLibraries();
   if (mode & (OF_CREATE | OF_WRITE)) {
     if ((mode & OF_CREATE) == 0) return AVIERR_READONLY;  // no editing of existing files
     return OpenWriteFile(path, file);

@@ -1,7 +1,6 @@
 // Frame decompression: any video stream libavcodec decodes, delivered as packed DIBs.
 #include <algorithm>
 #include <cstring>
-#include <optional>
 
 #include "platform/avifile/avifile_internal.h"
 
@@ -19,7 +18,10 @@ struct AviGetFrameObject {
   int64_t aheadIndex = -1;
   bool drained = false;
   avi::SwsPtr sws;
-  std::optional<PackedDib> dib;
+  // The delivered DIB: header, colour table, bottom-up rows.
+  std::vector<uint8_t> dib;
+  uint32_t dibStride = 0;
+  BitmapInfoHeader* header() { return reinterpret_cast<BitmapInfoHeader*>(dib.data()); }
   int64_t dibIndex = -1;
 
   ~AviGetFrameObject() {
@@ -105,7 +107,7 @@ bool AviGetFrameObject::DecodeNext(avi::FramePtr& out, int64_t& index) {
 
 const BitmapInfoHeader* AviGetFrameObject::Get(int32_t pos) {
   if (pos < 0 || pos >= stream->Length()) return nullptr;
-  if (dib && dibIndex == pos) return &dib->header();
+  if (!dib.empty() && dibIndex == pos) return header();
   // Backwards, or far ahead: seek to the key frame before `pos`.
   if ((currentIndex >= 0 && pos < currentIndex) ||
       pos > std::max<int64_t>(currentIndex, aheadIndex) + 64) {
@@ -132,12 +134,12 @@ const BitmapInfoHeader* AviGetFrameObject::Get(int32_t pos) {
   if (currentIndex < 0) return nullptr;
   if (!Convert(current.get())) return nullptr;
   dibIndex = pos;
-  return &dib->header();
+  return header();
 }
 
 bool AviGetFrameObject::Convert(const AVFrame* frame) {
   int w = frame->width, h = frame->height;
-  if (w <= 0 || h <= 0 || !DibSizeAllowed(w, h)) return false;
+  if (w <= 0 || h <= 0 || !avi::SizeAllowed(w, h)) return false;
   AVPixelFormat src = AVPixelFormat(frame->format);
   if (wantedBits == 0) {
     int stored = stream->par->bits_per_coded_sample;
@@ -147,21 +149,30 @@ bool AviGetFrameObject::Convert(const AVFrame* frame) {
     else wantedBits = 24;
   }
   if (wantedBits == 8 && src != AV_PIX_FMT_PAL8) return false;
-  if (!dib || dib->width() != w || dib->height() != h) {
-    dib = PackedDib::Create(w, h, wantedBits, wantedBits == 8 ? 256 : 0);
-    if (!dib) return false;
+  uint32_t colors = wantedBits == 8 ? 256 : 0;
+  if (dib.empty() || header()->biWidth != w || header()->biHeight != h) {
+    dibStride = DibStride(w, wantedBits);
+    dib.assign(sizeof(BitmapInfoHeader) + 4 * colors + size_t(dibStride) * size_t(h), 0);
+    BitmapInfoHeader hd;
+    hd.biWidth = w;
+    hd.biHeight = h;
+    hd.biBitCount = uint16_t(wantedBits);
+    hd.biSizeImage = dibStride * uint32_t(h);
+    hd.biClrUsed = colors;
+    std::memcpy(dib.data(), &hd, sizeof hd);
   }
-  uint8_t* bottom = dib->bits() + size_t(h - 1) * dib->stride();
-  int negStride = -int(dib->stride());
+  uint8_t* bits = dib.data() + sizeof(BitmapInfoHeader) + 4 * colors;
+  uint8_t* bottom = bits + size_t(h - 1) * dibStride;
+  int negStride = -int(dibStride);
   if (wantedBits == 8) {
     const uint32_t* pal = reinterpret_cast<const uint32_t*>(frame->data[1]);
-    RgbQuad* table = dib->colors();
+    RgbQuad* table = reinterpret_cast<RgbQuad*>(dib.data() + sizeof(BitmapInfoHeader));
     for (int i = 0; i < 256; ++i) {
       uint32_t c = pal ? pal[i] : 0;
       table[i] = RgbQuad{uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16), 0};
     }
     for (int y = 0; y < h; ++y) {
-      std::memcpy(bottom - size_t(y) * dib->stride(), frame->data[0] + size_t(y) * frame->linesize[0],
+      std::memcpy(bottom - size_t(y) * dibStride, frame->data[0] + size_t(y) * frame->linesize[0],
                   size_t(w));
     }
     return true;

@@ -91,7 +91,9 @@ HRESULT OpenMidiFile(const std::string& path, const std::string& soundFont, PAVI
   // A second of tail lets the last notes ring out.
   int tailBlocks = kRate / kBlock;
   while (frames < maxFrames) {
-    bool playing = fluid_player_get_status(s.player) == FLUID_PLAYER_PLAYING;
+    // The player idles on for a while after the last event; the song ends there.
+    bool playing = fluid_player_get_status(s.player) == FLUID_PLAYER_PLAYING &&
+                   fluid_player_get_current_tick(s.player) < fluid_player_get_total_ticks(s.player);
     if (!playing && tailBlocks-- <= 0) break;
     if (fluid_synth_write_s16(s.synth, kBlock, block, 0, 2, block, 1, 2) != FLUID_OK) break;
     const uint8_t* bytes = reinterpret_cast<const uint8_t*>(block);

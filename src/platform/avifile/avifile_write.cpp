@@ -147,7 +147,7 @@ HRESULT WriteStreamObject::SetFormat(int32_t, const void* format, int32_t size) 
     std::memcpy(&h, format, sizeof h);
     AVPixelFormat pf = DibPixelFormat(h);
     if (pf == AV_PIX_FMT_NONE || h.biWidth <= 0 || h.biHeight <= 0 ||
-        !DibSizeAllowed(h.biWidth, h.biHeight)) {
+        !avi::SizeAllowed(h.biWidth, h.biHeight)) {
       return AVIERR_BADFORMAT;
     }
     uint32_t colors = h.biBitCount == 8 ? (h.biClrUsed ? h.biClrUsed : 256) : 0;
@@ -358,7 +358,7 @@ HRESULT CompressedStreamObject::SetFormat(int32_t pos, const void* format, int32
   std::memcpy(&input, format, sizeof input);
   AVPixelFormat own = DibPixelFormat(input);
   if (own == AV_PIX_FMT_NONE || input.biWidth <= 0 || input.biHeight <= 0 ||
-      !DibSizeAllowed(input.biWidth, input.biHeight)) {
+      !avi::SizeAllowed(input.biWidth, input.biHeight)) {
     return AVIERR_BADFORMAT;
   }
   uint32_t colors = input.biBitCount == 8 ? (input.biClrUsed ? input.biClrUsed : 256) : 0;
