@@ -1,0 +1,35 @@
+#include "gui/about_dialog.h"
+
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "gui/icons.h"
+#include "ui/hyperlink.h"
+
+namespace zr {
+
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+  setWindowTitle(tr("About Wombrel Zerarive"));
+  setObjectName(QStringLiteral("aboutDialog"));
+  auto* layout = new QHBoxLayout(this);
+  auto* icon = new QLabel(this);
+  icon->setPixmap(ProgramIconPixmap(64));
+  icon->setAlignment(Qt::AlignTop);
+  layout->addWidget(icon);
+  auto* text = new QVBoxLayout;
+  auto* title = new QLabel(QStringLiteral("<b>Wombrel Zerarive</b> version 0.1"), this);
+  text->addWidget(title);
+  text->addWidget(new QLabel(tr("Still images to AVI animations, with sound and a logo;\n"
+                                "AVI tools and an AVI to MPEG-1 converter."),
+                             this));
+  text->addWidget(new CHyperLink(tr("zerarive.example.org"),
+                                 QUrl(QStringLiteral("https://zerarive.example.org/")), this));
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  text->addWidget(buttons);
+  layout->addLayout(text);
+}
+
+}  // namespace zr

@@ -1,0 +1,72 @@
+#include "gui/frame_list_model.h"
+
+#include <QColor>
+
+namespace zr {
+
+FrameListModel::FrameListModel(FrameList& list, QObject* parent)
+    : QAbstractTableModel(parent), list_(list) {
+  list_.SetObserver(this);
+}
+
+FrameListModel::~FrameListModel() { list_.SetObserver(nullptr); }
+
+int FrameListModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : list_.FrameCount();
+}
+
+int FrameListModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : FrameList::kColumns;
+}
+
+QVariant FrameListModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid()) return {};
+  if (role == Qt::DisplayRole || role == Qt::EditRole)
+    return QString::fromStdString(list_.Text(ListRow(index.row()), index.column()));
+  // The name column is the grid's fixed column: drawn like a header cell.
+  if (role == Qt::BackgroundRole && index.column() == FrameList::kNameColumn)
+    return QColor(236, 233, 216);
+  return {};
+}
+
+bool FrameListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  if (!index.isValid() || role != Qt::EditRole || index.column() != FrameList::kFramesColumn)
+    return false;
+  list_.SetText(ListRow(index.row()), index.column(), value.toString().toStdString());
+  return true;
+}
+
+QVariant FrameListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (role != Qt::DisplayRole) return {};
+  if (orientation == Qt::Horizontal) return QString::fromStdString(list_.Text(0, section));
+  return section + 1;
+}
+
+Qt::ItemFlags FrameListModel::flags(const QModelIndex& index) const {
+  if (!index.isValid()) return Qt::ItemIsDropEnabled;
+  Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled |
+                    Qt::ItemIsDropEnabled;
+  if (index.column() == FrameList::kFramesColumn) f |= Qt::ItemIsEditable;
+  return f;
+}
+
+void FrameListModel::RowsAboutToBeInserted(int first, int last) {
+  beginInsertRows({}, ItemRow(first), ItemRow(last));
+}
+void FrameListModel::RowsInserted() { endInsertRows(); }
+
+void FrameListModel::RowsAboutToBeRemoved(int first, int last) {
+  beginRemoveRows({}, ItemRow(first), ItemRow(last));
+}
+void FrameListModel::RowsRemoved() { endRemoveRows(); }
+
+void FrameListModel::CellsChanged(int firstRow, int lastRow) {
+  int first = std::max(0, ItemRow(firstRow));
+  int last = ItemRow(lastRow);
+  if (last < first) return;
+  emit dataChanged(index(first, 0), index(last, FrameList::kColumns - 1));
+}
+
+void FrameListModel::CurrentChanged(int row, int column) { emit currentMoved(ItemRow(row), column); }
+
+}  // namespace zr

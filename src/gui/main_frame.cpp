@@ -1,0 +1,681 @@
+#include "gui/main_frame.h"
+
+#include <algorithm>
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QColorDialog>
+#include <QDesktopServices>
+#include <QDockWidget>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QScreen>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QUrl>
+
+#include "app/settings_file.h"
+#include "gui/about_dialog.h"
+#include "gui/commands.h"
+#include "gui/file_dialogs.h"
+#include "gui/frame_list_model.h"
+#include "gui/frame_panel.h"
+#include "gui/icons.h"
+#include "gui/logo_dialog.h"
+#include "gui/merge_dialog.h"
+#include "gui/output_commands.h"
+#include "gui/preview_window.h"
+#include "gui/view.h"
+#include "platform/host.h"
+#include "platform/paths.h"
+#include "ui/grid_ctrl.h"
+#include "ui/updown_edit.h"
+
+namespace zr {
+
+namespace {
+
+constexpr int kMaxRecentFiles = 4;
+constexpr const char* kRecentKey = "Recent File List/Files";
+
+QSettings RecentStore() {
+  // The framework kept its recent-file list under this key; we keep the name.
+  return QSettings(QStringLiteral("Local AppWizard-Generated Applications"),
+                   QStringLiteral("Zerarive"));
+}
+
+QString QS(const std::string& s) { return QString::fromStdString(s); }
+
+bool IsDocumentFile(const QString& path) {
+  const QString ext = QFileInfo(path).suffix().toLower();
+  return ext == QLatin1String("tvf") || ext == QLatin1String("ini");
+}
+
+// Web pages of the Help menu.
+const char* WebTarget(int id) {
+  switch (id) {
+    case ID_HELP_WEB_SITE: return "https://zerarive.example.org/";
+    case ID_HELP_MAILING_LIST: return "https://zerarive.example.org/mailing-list";
+    case ID_HELP_DISCUSSION: return "https://zerarive.example.org/forum";
+    case ID_HELP_NEWS: return "https://zerarive.example.org/news";
+    case ID_HELP_MAIL: return "mailto:feedback@zerarive.example.org";
+    default: return nullptr;
+  }
+}
+
+}  // namespace
+
+bool IsImportableImage(const QString& path) {
+  static const QStringList extensions = {"bmp", "dib", "gif", "jpg", "jpeg", "pcx",
+                                         "png", "rle", "tif", "tiff", "tga"};
+  return extensions.contains(QFileInfo(path).suffix().toLower());
+}
+
+std::string HelpPagePath(const std::string& relative) {
+  const std::string beside = ExecutableFolder() + relative;
+  if (FileExists(beside)) return beside;
+  const std::string installed = ExecutableFolder() + "../share/zerarive/help/" + relative;
+  if (FileExists(installed)) return installed;
+  return beside;
+}
+
+void OpenHelp(const std::string& anchor) {
+  QUrl url = QUrl::fromLocalFile(QS(HelpPagePath("AnimHelp/Index.htm")));
+  if (!anchor.empty()) url.setFragment(QS(anchor[0] == '#' ? anchor.substr(1) : anchor));
+  QDesktopServices::openUrl(url);
+}
+
+CMainFrame::CMainFrame() : doc_(nullptr) {
+  doc_.SetWindows(this);
+  model_ = std::make_unique<FrameListModel>(doc_.frames);
+  setWindowIcon(ProgramIcon());
+  setGeometry(0, 0, 600, 450);
+  setAcceptDrops(true);
+
+  view_ = new CTorvexerView(doc_, viewSettings_, this);
+  view_->setObjectName(QStringLiteral("view"));
+  view_->SetFirstPaintHook([this] { FirstPaint(); });
+  setCentralWidget(view_);
+
+  CreateActions();
+  CreateMenus();
+  CreateToolBar();
+  CreateStatusBar();
+  CreatePanel();
+  ConnectPanel();
+  UpdateTitle();
+
+  // The framework refreshes command states at idle time; a short timer does the same.
+  auto* idle = new QTimer(this);
+  connect(idle, &QTimer::timeout, this, &CMainFrame::UpdateCommandUI);
+  idle->start(250);
+  UpdateCommandUI();
+}
+
+CMainFrame::~CMainFrame() {
+  ClosePreview();
+  if (!settingsSaved_) {
+    settingsSaved_ = true;
+    SaveSettingsAtExit();
+  }
+  doc_.SetWindows(nullptr);
+}
+
+QAction* CMainFrame::action(int id) const {
+  auto it = actions_.find(id);
+  return it == actions_.end() ? nullptr : it->second;
+}
+
+void CMainFrame::CreateActions() {
+  handlers_ = {
+      {ID_FILE_NEW, [this] { OnFileNew(); }},
+      {ID_FILE_OPEN, [this] { OnFileOpen(); }},
+      {ID_FILE_SAVE, [this] { OnFileSave(); }},
+      {ID_FILE_SAVE_AS, [this] { OnFileSaveAs(); }},
+      {ID_IMPORT_IMAGES, [this] { OnImportImages(); }},
+      {ID_ATTACH_SOUND, [this] { OnAttachSound(); }},
+      {ID_CREATE_AVI, [this] { OnCreateAvi(); }},
+      {ID_QUICK_AVI, [this] { OnQuickAviCreate(); }},
+      {ID_EXTRACT_IMAGES, [this] { OnExtractImages(); }},
+      {ID_EXTRACT_SOUNDS, [this] { OnExtractSounds(); }},
+      {ID_MERGE, [this] { OnMerge(); }},
+      {ID_MPG_CONVERTER, [this] { OnMpgConverter(); }},
+      {ID_APP_EXIT, [this] { OnAppExit(); }},
+      {ID_EDIT_CUT, [this] { OnEditCut(); }},
+      {ID_EDIT_COPY, [this] { OnEditCopy(); }},
+      {ID_EDIT_PASTE, [this] { OnEditPaste(); }},
+      {ID_EDIT_UNDO, [] {}},  // no handler: undo does nothing
+      {ID_AVI_SETTINGS, [this] { OnAviSettings(); }},
+      {ID_LOGO, [this] { OnLogo(); }},
+      {ID_SCREEN_COLOR, [this] { OnScreenColor(); }},
+      {ID_FRAME_IMAGES, [this] { OnFrameImages(); }},
+      {ID_MORPHING, [this] { OnMorphing(); }},
+      {ID_VIEW_TOOLBAR, [this] { OnViewToolbar(); }},
+      {ID_VIEW_STATUS_BAR, [this] { OnViewStatusBar(); }},
+      {ID_VIEW_ANIMATION, [this] { OnViewAnimation(); }},
+      {ID_HELP_MANUAL, [this] { OnHelpManual(); }},
+      {ID_HELP_TROUBLESHOOTING, [this] { OnHelpTroubleshooting(); }},
+      {ID_HELP_WEB_TUTORIAL, [this] { OnHelpWebTutorial(); }},
+      {ID_HELP_WEB_SITE, [this] { OnHelpWebPage(ID_HELP_WEB_SITE); }},
+      {ID_HELP_MAILING_LIST, [this] { OnHelpWebPage(ID_HELP_MAILING_LIST); }},
+      {ID_HELP_DISCUSSION, [this] { OnHelpWebPage(ID_HELP_DISCUSSION); }},
+      {ID_HELP_NEWS, [this] { OnHelpWebPage(ID_HELP_NEWS); }},
+      {ID_HELP_MAIL, [this] { OnHelpWebPage(ID_HELP_MAIL); }},
+      {ID_APP_ABOUT, [this] { OnAppAbout(); }},
+      {ID_NEXT_PANE, [this] { OnNextPane(true); }},
+      {ID_PREV_PANE, [this] { OnNextPane(false); }},
+  };
+  for (const CommandSpec& spec : Commands()) {
+    auto* a = new QAction(QString::fromUtf8(spec.caption), this);
+    a->setObjectName(QStringLiteral("cmd%1").arg(spec.id));
+    a->setData(spec.id);
+    QList<QKeySequence> keys;
+    for (const QString& k : QString::fromLatin1(spec.shortcuts).split(';', Qt::SkipEmptyParts))
+      keys << QKeySequence(k);
+    a->setShortcuts(keys);
+    const QString help = QString::fromUtf8(spec.statusText);
+    a->setStatusTip(help.section('\n', 0, 0));
+    if (help.contains('\n')) a->setToolTip(help.section('\n', 1));
+    a->setIcon(CommandIconImage(spec.icon));
+    a->setCheckable(spec.checkable);
+    a->setShortcutContext(Qt::WindowShortcut);
+    const int id = spec.id;
+    connect(a, &QAction::triggered, this, [this, id] { Execute(id); });
+    actions_[id] = a;
+    // Commands reached only by keys still need to live on the window.
+    addAction(a);
+  }
+}
+
+void CMainFrame::Execute(int id) {
+  auto it = handlers_.find(id);
+  if (it != handlers_.end()) it->second();
+  UpdateCommandUI();
+}
+
+void CMainFrame::CreateMenus() {
+  for (const MenuSpec& menuSpec : Menus()) {
+    QMenu* menu = menuBar()->addMenu(QString::fromLatin1(menuSpec.title));
+    for (int id : menuSpec.items) {
+      if (id == 0) {
+        menu->addSeparator();
+      } else if (id == ID_FILE_MRU_FIRST) {
+        recentMenu_ = menu;
+        recentSeparator_ = menu->addSeparator();
+        recentSeparator_->setVisible(false);
+      } else if (QAction* a = action(id)) {
+        menu->addAction(a);
+      }
+    }
+  }
+  RebuildRecentMenu();
+}
+
+void CMainFrame::CreateToolBar() {
+  toolBar_ = addToolBar(tr("Standard"));
+  toolBar_->setObjectName(QStringLiteral("toolbar"));
+  toolBar_->setIconSize(QSize(16, 15));
+  toolBar_->setMovable(true);
+  for (int id : ToolbarCommands()) {
+    if (id == 0)
+      toolBar_->addSeparator();
+    else if (QAction* a = action(id))
+      toolBar_->addAction(a);
+  }
+}
+
+void CMainFrame::CreateStatusBar() {
+  QStatusBar* bar = statusBar();
+  auto makePane = [&](const char* sizing) {
+    auto* label = new QLabel(bar);
+    label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    label->setAlignment(Qt::AlignCenter);
+    QFont mono = label->font();
+    mono.setStyleHint(QFont::Monospace);
+    mono.setFamily(QStringLiteral("Monospace"));
+    label->setFont(mono);
+    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QLatin1String(sizing)) + 8);
+    bar->addPermanentWidget(label);
+    return label;
+  };
+  framesLabel_ = makePane("0000");
+  framesLabel_->setObjectName(QStringLiteral("paneFrames"));
+  framesLabel_->setToolTip(tr("Frames in the list"));
+  sizeLabel_ = makePane("0000x0000");
+  sizeLabel_->setObjectName(QStringLiteral("paneSize"));
+  sizeLabel_->setToolTip(tr("Size of the shown image"));
+  bar->showMessage(tr("Ready"));
+}
+
+void CMainFrame::CreatePanel() {
+  panel_ = new CFramePanel(*model_, this);
+  auto* dock = new QDockWidget(tr("Frames"), this);
+  dock->setObjectName(QStringLiteral("framePanel"));
+  dock->setWidget(panel_);
+  dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+  panel_->setMinimumWidth(210);
+  addDockWidget(Qt::LeftDockWidgetArea, dock);
+}
+
+void CMainFrame::ConnectPanel() {
+  CGridCtrl* grid = panel_->grid();
+  connect(panel_, &CFramePanel::moveFirst, this, [this] { doc_.MoveFrameToFirst(); UpdateCommandUI(); });
+  connect(panel_, &CFramePanel::moveUp, this, [this] { doc_.MoveFrameUp(); UpdateCommandUI(); });
+  connect(panel_, &CFramePanel::moveDown, this, [this] { doc_.MoveFrameDown(); UpdateCommandUI(); });
+  connect(panel_, &CFramePanel::moveLast, this, [this] { doc_.MoveFrameToLast(); UpdateCommandUI(); });
+  connect(panel_, &CFramePanel::deleteFrame, this, [this] { doc_.DeleteFrame(); UpdateCommandUI(); });
+  connect(panel_, &CFramePanel::depthChosen, this, [this](int bits) { doc_.SetDepth(bits); });
+  connect(panel_, &CFramePanel::detachSound, this, [this] { doc_.DetachSound(); UpdateCommandUI(); });
+  // The list moves its current cell (moves, paste, reset): the grid follows.
+  connect(model_.get(), &FrameListModel::currentMoved, this, [this, grid](int itemRow, int) {
+    if (syncingCurrent_) return;
+    syncingCurrent_ = true;
+    grid->setCurrentRow(itemRow);
+    syncingCurrent_ = false;
+  });
+  connect(model_.get(), &FrameListModel::scrollToTopRequested, grid, &CGridCtrl::scrollToTopRow);
+  connect(model_.get(), &FrameListModel::scrollToBottomRequested, grid, &CGridCtrl::scrollToBottomRow);
+  // The user moves the grid's focus cell: the list follows, and the view shows the frame.
+  connect(grid, &CGridCtrl::currentCellNotify, this, &CMainFrame::OnGridCurrentChanged);
+  connect(grid, &CGridCtrl::rowDragged, this, &CMainFrame::OnGridRowDragged);
+  connect(grid, &CGridCtrl::filesDropped, this, [this](const QStringList& paths, int itemRow) {
+    QStringList images, documents;
+    for (const QString& p : paths) (IsImportableImage(p) ? images : documents) << p;
+    if (!images.isEmpty()) AddImageFiles(images, FrameListModel::ListRow(itemRow));
+    for (const QString& p : documents)
+      if (IsDocumentFile(p)) {
+        OpenDocumentFile(p);
+        break;
+      }
+  });
+  connect(model_.get(), &QAbstractItemModel::dataChanged, this, [this] { UpdateCommandUI(); });
+}
+
+void CMainFrame::OnGridCurrentChanged() {
+  if (syncingCurrent_) return;
+  CGridCtrl* grid = panel_->grid();
+  QModelIndex index = grid->currentIndex();
+  syncingCurrent_ = true;
+  if (index.isValid())
+    doc_.frames.SetCurrentCell(FrameListModel::ListRow(index.row()), index.column());
+  else
+    doc_.frames.ClearCurrent();
+  syncingCurrent_ = false;
+  if (doc_.frames.HasCurrentRow() && doc_.frames.FrameCount() >= 1) view_->update();
+  UpdateCommandUI();
+}
+
+void CMainFrame::OnGridRowDragged(int fromItem, int toItem) {
+  FrameList& list = doc_.frames;
+  const int from = FrameListModel::ListRow(fromItem);
+  if (from < 1 || from > list.FrameCount()) return;
+  list.SetCurrentCell(from, FrameList::kNameColumn);
+  if (toItem < 0) {
+    doc_.MoveFrameToLast();
+  } else {
+    const int to = FrameListModel::ListRow(toItem);
+    // One step at a time through the list's own moves, so every rule of a move holds.
+    while (list.CurrentRow() > to && doc_.MoveFrameUp()) {
+    }
+    while (list.CurrentRow() < to && doc_.MoveFrameDown()) {
+    }
+  }
+  UpdateCommandUI();
+}
+
+void CMainFrame::FirstPaint() {
+  view_->EnsureStarted();  // marks the start-up as done when called directly
+  StartupResult result = FirstPaintStartup(doc_, viewSettings_);
+  UpdateTitle();
+  view_->update();
+  UpdateCommandUI();
+  if (result.startJob) QTimer::singleShot(100, this, &CMainFrame::RunUnattendedJob);
+  QScreen* screen = this->screen();
+  if (screen && screen->depth() < 24) GetHost().Message(kDisplayDepthWarning);
+}
+
+void CMainFrame::RunUnattendedJob() {
+  const bool made = CreateAvi(*this, doc_.sOutput);
+  emit unattendedJobFinished(made);
+  if (!made) {
+    // Someone will have to look at it now: from here on it is an ordinary session.
+    doc_.SetUnattended(false);
+    return;
+  }
+  unattendedClose_ = true;
+  close();
+}
+
+void CMainFrame::UpdateCommandUI() {
+  const FrameList& list = doc_.frames;
+  const bool hasFrames = list.FrameCount() >= 1;
+  const bool hasCurrent = list.HasCurrentRow() && hasFrames;
+  action(ID_FILE_SAVE)->setEnabled(hasFrames);
+  action(ID_FILE_SAVE_AS)->setEnabled(hasFrames);
+  action(ID_CREATE_AVI)->setEnabled(hasFrames || !doc_.sSoundFile.empty());
+  action(ID_EDIT_CUT)->setEnabled(hasCurrent);
+  action(ID_EDIT_COPY)->setEnabled(hasCurrent);
+  action(ID_FRAME_IMAGES)->setChecked(viewSettings_.bFrameImages != 0);
+  action(ID_VIEW_TOOLBAR)->setChecked(!toolBar_->isHidden());
+  action(ID_VIEW_STATUS_BAR)->setChecked(!statusBar()->isHidden());
+
+  const int count = list.FrameCount();
+  if (count != cachedFrames_ || paneFrames_.isEmpty()) {
+    cachedFrames_ = count;
+    paneFrames_ = QString::asprintf("%4d", count);
+    framesLabel_->setText(paneFrames_);
+    framesLabel_->repaint();
+  }
+  int w = 0, h = 0;
+  const CBmp& shown = view_->bmpCurrent();
+  if (!shown.empty()) shown.GetSize(w, h);
+  if (w != cachedWidth_ || h != cachedHeight_ || paneSize_.isEmpty()) {
+    cachedWidth_ = w;
+    cachedHeight_ = h;
+    paneSize_ = QString::asprintf("%4dx%-4d", w, h);
+    sizeLabel_->setText(paneSize_);
+    sizeLabel_->repaint();
+  }
+  setWindowModified(doc_.IsModified());
+}
+
+void CMainFrame::UpdateTitle() {
+  setWindowTitle(QS(doc_.GetTitle()) + QStringLiteral("[*] - Wombrel Zerarive"));
+  setWindowModified(doc_.IsModified());
+}
+
+int CMainFrame::AddFrameRow(const std::string& name, int after, int frames) {
+  int row = doc_.frames.AddFrameRow(name, after, frames);
+  UpdateCommandUI();
+  return row;
+}
+
+void CMainFrame::SetStatusText(const std::string& text) { GetHost().SetStatusText(text); }
+
+void CMainFrame::AddImageFiles(const QStringList& paths, int afterRow) {
+  std::vector<std::string> names;
+  for (const QString& p : paths) {
+    std::string path = p.toStdString();
+    std::string name = PathFileName(path);
+    doc_.SetImagePath(name, path);
+    names.push_back(name);
+  }
+  // Byte order, case-sensitive, as the import sorts: "Z..." before "a...".
+  std::sort(names.begin(), names.end());
+  int after = afterRow >= 1 && afterRow <= doc_.frames.FrameCount() ? afterRow : -1;
+  for (const std::string& name : names) {
+    int row = doc_.frames.AddFrameRow(name, after, 1);
+    if (after >= 0) after = row;
+  }
+  view_->update();
+  UpdateCommandUI();
+}
+
+bool CMainFrame::OpenDocumentFile(const QString& path) {
+  if (!doc_.SaveModified([this] { return ChooseProjectSavePath(); })) return false;
+  const bool ok = doc_.OnOpenDocument(path.toStdString());
+  if (ok && QFileInfo(path).suffix().toLower() == QLatin1String("tvf")) AddRecentFile(path);
+  UpdateTitle();
+  view_->update();
+  UpdateCommandUI();
+  return ok;
+}
+
+std::string CMainFrame::ChooseProjectSavePath() {
+  QString start = doc_.GetPathName().empty() || doc_.GetPathName() == CTorvexerDoc::kUntitled
+                      ? QString()
+                      : QS(doc_.GetPathName());
+  QFileDialog dialog(this, tr("Save As"), start, tr("Torvexer Files (*.tvf)"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setDefaultSuffix(QStringLiteral("tvf"));
+  dialog.setObjectName(QStringLiteral("saveProjectDialog"));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().first().toStdString();
+}
+
+bool CMainFrame::SaveProject(bool askPath) {
+  std::string path = doc_.GetPathName();
+  if (askPath || path.empty() || path == CTorvexerDoc::kUntitled) path = ChooseProjectSavePath();
+  if (path.empty()) return false;
+  const bool ok = doc_.OnSaveDocument(path);
+  if (ok) AddRecentFile(QS(path));
+  UpdateTitle();
+  return ok;
+}
+
+// ---- File menu
+
+void CMainFrame::OnFileNew() {
+  if (!doc_.SaveModified([this] { return ChooseProjectSavePath(); })) return;
+  doc_.NewProject();
+  UpdateTitle();
+}
+
+void CMainFrame::OnFileOpen() {
+  QString path = QFileDialog::getOpenFileName(this, tr("Open"), QString(),
+                                              tr("Torvexer Files (*.tvf);;All Files (*)"));
+  if (!path.isEmpty()) OpenDocumentFile(path);
+}
+
+void CMainFrame::OnFileSave() { SaveProject(false); }
+void CMainFrame::OnFileSaveAs() { SaveProject(true); }
+
+void CMainFrame::OnImportImages() {
+  QFileDialog dialog(this, tr("Import Images"));
+  dialog.setFileMode(QFileDialog::ExistingFiles);
+  dialog.setNameFilter(QStringLiteral(
+      "Image Files (bmp, dib, gif, jpg, pcx, png, rle, tif, tga) "
+      "(*.bmp *.dib *.gif *.jpg *.jpeg *.pcx *.png *.rle *.tif *.tiff *.tga)"));
+  if (!doc_.sImportPath.empty()) dialog.setDirectory(QS(doc_.sImportPath));
+  if (dialog.exec() != QDialog::Accepted) return;
+  const QStringList files = dialog.selectedFiles();
+  if (files.isEmpty()) return;
+  QString folder = dialog.directory().absolutePath();
+  if (!folder.endsWith('/')) folder += '/';
+  doc_.sImportPath = folder.toStdString();
+  StoreImportPath(doc_.sImportPath);
+  AddImageFiles(files);
+}
+
+void CMainFrame::OnAttachSound() {
+  std::string path = ChooseAviFile(doc_, false, true);
+  if (!path.empty()) doc_.AttachSound(path);
+}
+
+void CMainFrame::OnCreateAvi() {
+  std::string path = ChooseAviFile(doc_, true, false);
+  if (path.empty()) return;
+  if (CreateAvi(*this, path)) ShowAnimation(path);
+}
+
+// The AVI tools whose windows are not built yet say so plainly.
+void CMainFrame::NotAvailableYet(const char* command) {
+  GetHost().Message(std::string(command) + " is not available yet in this version.");
+}
+void CMainFrame::OnQuickAviCreate() { NotAvailableYet("Quick AVI Create"); }
+void CMainFrame::OnExtractImages() { NotAvailableYet("Extracting images from an AVI"); }
+void CMainFrame::OnExtractSounds() { NotAvailableYet("Extracting sounds from an AVI"); }
+void CMainFrame::OnMpgConverter() { NotAvailableYet("The AVI to MPG converter"); }
+void CMainFrame::OnMorphing() { NotAvailableYet("Morphing"); }
+
+void CMainFrame::OnMerge() {
+  CMergeDlg dialog(this);
+  dialog.exec();
+  if (dialog.merged()) ShowAnimation(dialog.outputPath().toStdString());
+}
+
+void CMainFrame::OnAppExit() { close(); }
+
+// ---- Edit menu
+
+void CMainFrame::OnEditCut() { doc_.Cut(); }
+void CMainFrame::OnEditCopy() { doc_.Copy(); }
+void CMainFrame::OnEditPaste() { doc_.Paste(); }
+
+// ---- Options menu
+
+void CMainFrame::OnAviSettings() { EditAviSettings(); }
+
+void CMainFrame::OnLogo() {
+  CLogoDlg dialog(doc_, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  view_->ForgetCurrentPath();
+  view_->update();
+}
+
+void CMainFrame::OnScreenColor() {
+  ColorRef c = viewSettings_.crScreen;
+  QColor chosen = QColorDialog::getColor(QColor(GetR(c), GetG(c), GetB(c)), this);
+  if (!chosen.isValid()) return;
+  viewSettings_.crScreen = Rgb(uint8_t(chosen.red()), uint8_t(chosen.green()), uint8_t(chosen.blue()));
+  StoreScreenColor(viewSettings_.crScreen);
+  view_->update();
+}
+
+void CMainFrame::OnFrameImages() {
+  viewSettings_.bFrameImages = viewSettings_.bFrameImages ? 0 : 1;
+  StoreFrameImages(viewSettings_.bFrameImages != 0);
+  view_->repaint();
+}
+
+// ---- View menu
+
+void CMainFrame::OnViewToolbar() { toolBar_->setVisible(toolBar_->isHidden()); }
+void CMainFrame::OnViewStatusBar() { statusBar()->setVisible(statusBar()->isHidden()); }
+
+void CMainFrame::OnViewAnimation() {
+  std::string path = ChooseAviFile(doc_, false, false);
+  if (!path.empty()) ShowAnimation(path);
+}
+
+void CMainFrame::ShowAnimation(const std::string& path) {
+  ClosePreview();
+  preview_ = new CPreviewWindow(QS(path));
+  preview_->show();
+}
+
+void CMainFrame::ClosePreview() {
+  if (preview_) {
+    preview_->close();  // deletes itself on close
+    preview_ = nullptr;
+  }
+}
+
+// ---- Help menu
+
+void CMainFrame::OnHelpManual() { OpenHelp(); }
+void CMainFrame::OnHelpTroubleshooting() { OpenHelp("#troubleshooting"); }
+
+void CMainFrame::OnHelpWebTutorial() {
+  QDesktopServices::openUrl(QUrl::fromLocalFile(QS(HelpPagePath("avitutor/index.htm"))));
+}
+
+void CMainFrame::OnHelpWebPage(int id) {
+  if (const char* target = WebTarget(id)) QDesktopServices::openUrl(QUrl(QString::fromLatin1(target)));
+}
+
+void CMainFrame::OnAppAbout() {
+  CAboutDlg dialog(this);
+  dialog.exec();
+}
+
+void CMainFrame::OnNextPane(bool) {
+  // Two panes: the frame list and the view.
+  if (panel_->grid()->hasFocus())
+    view_->setFocus();
+  else
+    panel_->grid()->setFocus();
+}
+
+// ---- recent files
+
+QStringList CMainFrame::recentFiles() const {
+  return RecentStore().value(QLatin1String(kRecentKey)).toStringList();
+}
+
+void CMainFrame::AddRecentFile(const QString& path) {
+  QString full = QFileInfo(path).absoluteFilePath();
+  QStringList files = recentFiles();
+  files.removeAll(full);
+  files.prepend(full);
+  while (files.size() > kMaxRecentFiles) files.removeLast();
+  QSettings store = RecentStore();
+  store.setValue(QLatin1String(kRecentKey), files);
+  RebuildRecentMenu();
+}
+
+void CMainFrame::RebuildRecentMenu() {
+  if (!recentMenu_) return;
+  for (QAction* a : recentActions_) {
+    recentMenu_->removeAction(a);
+    a->deleteLater();
+  }
+  recentActions_.clear();
+  const QStringList files = recentFiles();
+  int i = 0;
+  for (const QString& file : files) {
+    auto* a = new QAction(QStringLiteral("&%1 %2").arg(++i).arg(QFileInfo(file).fileName()), this);
+    a->setStatusTip(tr("Open %1").arg(file));
+    a->setData(file);
+    connect(a, &QAction::triggered, this, [this, file] { OpenDocumentFile(file); });
+    recentMenu_->insertAction(recentSeparator_, a);
+    recentActions_ << a;
+  }
+  recentSeparator_->setVisible(!files.isEmpty());
+}
+
+// ---- DocumentWindows
+
+std::string CMainFrame::FpsText() const { return panel_->fpsText().toStdString(); }
+void CMainFrame::SetFpsText(const std::string& text) { panel_->setFpsText(QS(text)); }
+void CMainFrame::SetDepthButton(int bits) { panel_->setDepth(bits); }
+void CMainFrame::UpdateSoundDisplay(const std::string& soundFile) {
+  panel_->setSound(QS(soundFile));
+  UpdateCommandUI();
+}
+CBmp* CMainFrame::ShownImage() { return &view_->bmpCurrent(); }
+void CMainFrame::ClearShownImage() { view_->ClearImage(); }
+void CMainFrame::RedrawView(bool) { view_->update(); }
+
+// ---- window events
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  if (!unattendedClose_ && !doc_.SaveModified([this] { return ChooseProjectSavePath(); })) {
+    event->ignore();
+    return;
+  }
+  ClosePreview();
+  if (!settingsSaved_) {
+    settingsSaved_ = true;
+    SaveSettingsAtExit();
+  }
+  event->accept();
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+  QStringList images;
+  QString document;
+  for (const QUrl& url : event->mimeData()->urls()) {
+    if (!url.isLocalFile()) continue;
+    const QString path = url.toLocalFile();
+    if (IsDocumentFile(path) && document.isEmpty())
+      document = path;
+    else if (IsImportableImage(path))
+      images << path;
+  }
+  event->acceptProposedAction();
+  if (!document.isEmpty()) OpenDocumentFile(document);
+  if (!images.isEmpty()) AddImageFiles(images);
+}
+
+}  // namespace zr

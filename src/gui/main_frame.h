@@ -1,0 +1,168 @@
+// The main window: toolbar, status bar, the frame-list panel docked on the left and the
+// view in the middle. Every command is one QAction; each handler is a small method that
+// asks, calls the core and shows the result.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+
+#include "app/document.h"
+#include "app/startup.h"
+#include "gui/preview_window.h"
+
+class QLabel;
+class QMenu;
+class QToolBar;
+
+namespace zr {
+
+class CFramePanel;
+class CTorvexerView;
+class FrameListModel;
+
+class CMainFrame : public QMainWindow, public DocumentWindows {
+  Q_OBJECT
+
+ public:
+  CMainFrame();
+  ~CMainFrame() override;
+
+  CTorvexerDoc& doc() { return doc_; }
+  ViewSettings& viewSettings() { return viewSettings_; }
+  CTorvexerView* view() const { return view_; }
+  CFramePanel* panel() const { return panel_; }
+  QAction* action(int id) const;
+  QToolBar* toolBar() const { return toolBar_; }
+
+  // The first paint's start-up (run by the view's first paint; callable directly).
+  void FirstPaint();
+  // Re-evaluates every command's enable and check state and the status panes, as the
+  // framework does at idle time.
+  void UpdateCommandUI();
+  // Runs a command as its menu item would.
+  void Execute(int id);
+
+  // Frame-list operations other parts use.
+  int AddFrameRow(const std::string& name, int after, int frames);
+  std::string GetCurrentImagePath() const { return doc_.GetCurrentImagePath(); }
+  void SetStatusText(const std::string& text);
+  // Adds image files as frames after `afterRow` (list row; -1 appends), sorted by name.
+  void AddImageFiles(const QStringList& paths, int afterRow = -1);
+  // Opens a dropped or recent project / settings file, asking to save changes first.
+  bool OpenDocumentFile(const QString& path);
+
+  // The preview player (one at a time, closed with the main window).
+  void ShowAnimation(const std::string& path);
+  CPreviewWindow* previewWindow() const { return preview_; }
+  void ClosePreview();
+
+  QStringList recentFiles() const;
+  void AddRecentFile(const QString& path);
+
+  // DocumentWindows
+  std::string FpsText() const override;
+  void SetFpsText(const std::string& text) override;
+  void SetDepthButton(int bits) override;
+  void UpdateSoundDisplay(const std::string& soundFile) override;
+  CBmp* ShownImage() override;
+  void ClearShownImage() override;
+  void RedrawView(bool erase) override;
+
+  const QString& statusFrameCount() const { return paneFrames_; }
+  const QString& statusImageSize() const { return paneSize_; }
+
+ signals:
+  // The unattended job ended: true when the AVI was made (the window then closes).
+  void unattendedJobFinished(bool made);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void CreateActions();
+  void CreateMenus();
+  void CreateToolBar();
+  void CreateStatusBar();
+  void CreatePanel();
+  void ConnectPanel();
+  void RebuildRecentMenu();
+  void UpdateTitle();
+  void RunUnattendedJob();
+  std::string ChooseProjectSavePath();
+  bool SaveProject(bool askPath);
+
+  // Command handlers, one each.
+  void OnFileNew();
+  void OnFileOpen();
+  void OnFileSave();
+  void OnFileSaveAs();
+  void OnImportImages();
+  void OnAttachSound();
+  void OnCreateAvi();
+  void OnQuickAviCreate();
+  void OnExtractImages();
+  void OnExtractSounds();
+  void OnMerge();
+  void OnMpgConverter();
+  void OnAppExit();
+  void OnEditCut();
+  void OnEditCopy();
+  void OnEditPaste();
+  void OnAviSettings();
+  void OnLogo();
+  void OnScreenColor();
+  void OnFrameImages();
+  void OnMorphing();
+  void OnViewToolbar();
+  void OnViewStatusBar();
+  void OnViewAnimation();
+  void OnHelpManual();
+  void OnHelpTroubleshooting();
+  void OnHelpWebTutorial();
+  void OnHelpWebPage(int id);
+  void OnAppAbout();
+  void OnNextPane(bool forward);
+  void NotAvailableYet(const char* command);
+
+  void OnGridCurrentChanged();
+  void OnGridRowDragged(int fromItem, int toItem);
+
+  CTorvexerDoc doc_;
+  ViewSettings viewSettings_;
+  std::unique_ptr<FrameListModel> model_;
+  CTorvexerView* view_ = nullptr;
+  CFramePanel* panel_ = nullptr;
+  QToolBar* toolBar_ = nullptr;
+  QMenu* recentMenu_ = nullptr;
+  QAction* recentSeparator_ = nullptr;
+  QList<QAction*> recentActions_;
+  QLabel* framesLabel_ = nullptr;
+  QLabel* sizeLabel_ = nullptr;
+  QString paneFrames_, paneSize_;
+  int cachedFrames_ = 0, cachedWidth_ = 0, cachedHeight_ = 0;
+  std::map<int, QAction*> actions_;
+  std::map<int, std::function<void()>> handlers_;
+  QPointer<CPreviewWindow> preview_;
+  bool syncingCurrent_ = false;
+  bool settingsSaved_ = false;
+  bool unattendedClose_ = false;
+};
+
+// Opens "AnimHelp/Index.htm" beside the program with `anchor` ("#troubleshooting") in the
+// desktop's browser. Failures are not reported.
+void OpenHelp(const std::string& anchor = {});
+// Where a help page is: beside the executable, or in the installed data folder.
+std::string HelpPagePath(const std::string& relative);
+
+// Image extensions the import and the drops take (lower case, no dot).
+bool IsImportableImage(const QString& path);
+
+}  // namespace zr

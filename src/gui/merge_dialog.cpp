@@ -1,0 +1,85 @@
+#include "gui/merge_dialog.h"
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "gui/file_dialogs.h"
+#include "gui/output_commands.h"
+#include "platform/host.h"
+#include "platform/paths.h"
+
+namespace zr {
+
+CMergeDlg::CMergeDlg(QWidget* parent) : QDialog(parent) {
+  setWindowTitle(tr("Merge AVI with AVI / MIDI / WAV"));
+  setObjectName(QStringLiteral("mergeDialog"));
+  setMinimumWidth(440);
+  auto* layout = new QVBoxLayout(this);
+  auto addStep = [&](const QString& label) {
+    layout->addWidget(new QLabel(label, this));
+    auto* b = new QPushButton(this);
+    b->setMinimumHeight(26);
+    b->setStyleSheet(QStringLiteral("text-align: left; padding-left: 6px;"));
+    layout->addWidget(b);
+    return b;
+  };
+  video_ = addStep(tr("Step 1: Select input file (AVI animation)"));
+  sound_ = addStep(tr("Step 2: Select sound file to mege it with (AVI, MIDI or WAV)"));
+  output_ = addStep(tr("Step 3: Specify the name of the output file (AVI)"));
+  video_->setObjectName(QStringLiteral("mergeVideo"));
+  sound_->setObjectName(QStringLiteral("mergeSound"));
+  output_->setObjectName(QStringLiteral("mergeOutput"));
+
+  auto* buttons = new QDialogButtonBox(this);
+  doIt_ = buttons->addButton(tr("&Do it!"), QDialogButtonBox::AcceptRole);
+  doIt_->setEnabled(false);
+  buttons->addButton(tr("&Cancel"), QDialogButtonBox::RejectRole);
+  connect(doIt_, &QPushButton::clicked, this, &CMergeDlg::DoIt);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  layout->addWidget(buttons);
+
+  browse_ = [this](const std::string& filter, const std::string& ext, bool open) {
+    return BrowseForFile(this, filter, ext, open);
+  };
+  merge_ = [](const std::string& v, const std::string& s, const std::string& o) {
+    return MergeFiles(v, s, o);
+  };
+  connect(video_, &QPushButton::clicked, this,
+          [this] { Choose(video_, "Animation Files|*.avi||", "avi", true); });
+  connect(sound_, &QPushButton::clicked, this,
+          [this] { Choose(sound_, "Multimedia Files|*.wav; *.avi; *.mid||", "wav", true); });
+  connect(output_, &QPushButton::clicked, this,
+          [this] { Choose(output_, "Animation Files|*.avi||", "avi", false); });
+}
+
+QString CMergeDlg::outputPath() const { return output_->text(); }
+
+void CMergeDlg::Choose(QPushButton* button, const char* filter, const char* ext, bool open) {
+  std::string path = browse_ ? browse_(filter, ext, open) : std::string();
+  if (path.empty()) return;
+  button->setText(QString::fromStdString(path));
+  ApplyEnableRule();
+}
+
+void CMergeDlg::ApplyEnableRule() {
+  // Once enabled it stays enabled, as the rule never disables.
+  if (FileExists(video_->text().toStdString()) && FileExists(sound_->text().toStdString()) &&
+      !output_->text().isEmpty())
+    doIt_->setEnabled(true);
+}
+
+void CMergeDlg::DoIt() {
+  bool ok;
+  {
+    WaitCursor wait;
+    ok = merge_ && merge_(video_->text().toStdString(), sound_->text().toStdString(),
+                          output_->text().toStdString());
+  }
+  merged_ = ok;
+  if (!ok) GetHost().Message("Codec error: please restart the program");
+  accept();
+}
+
+}  // namespace zr

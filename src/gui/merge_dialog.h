@@ -1,0 +1,51 @@
+// "Merge AVI with AVI / MIDI / WAV": an AVI, a sound file (AVI, MIDI or WAV) and the
+// output AVI; "&Do it!" merges their streams.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include <QDialog>
+
+class QPushButton;
+
+namespace zr {
+
+class CMergeDlg : public QDialog {
+  Q_OBJECT
+
+ public:
+  using Browse = std::function<std::string(const std::string& filter, const std::string& ext, bool open)>;
+  using Merge = std::function<bool(const std::string& video, const std::string& sound,
+                                   const std::string& output)>;
+
+  explicit CMergeDlg(QWidget* parent = nullptr);
+
+  // Replaceable file chooser and merge (BrowseForFile and MergeStreams by default).
+  void setBrowse(Browse browse) { browse_ = std::move(browse); }
+  void setMerge(Merge merge) { merge_ = std::move(merge); }
+
+  QPushButton* videoButton() const { return video_; }
+  QPushButton* soundButton() const { return sound_; }
+  QPushButton* outputButton() const { return output_; }
+  QPushButton* doItButton() const { return doIt_; }
+
+  // After the dialog: whether the merge made the output (open it in the preview).
+  bool merged() const { return merged_; }
+  QString outputPath() const;
+
+ private:
+  void Choose(QPushButton* button, const char* filter, const char* ext, bool open);
+  void ApplyEnableRule();
+  void DoIt();
+
+  QPushButton* video_;
+  QPushButton* sound_;
+  QPushButton* output_;
+  QPushButton* doIt_;
+  Browse browse_;
+  Merge merge_;
+  bool merged_ = false;
+};
+
+}  // namespace zr

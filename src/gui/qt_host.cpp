@@ -1,0 +1,170 @@
+#include "gui/qt_host.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QImage>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QStatusBar>
+
+#include <cstring>
+
+#include "gui/compress_dialog.h"
+#include "gui/file_dialogs.h"
+#include "gui/size_dialog.h"
+
+namespace zr {
+
+QImage ImageFromBitmap(const Bitmap& bitmap) {
+  if (bitmap.empty()) return {};
+  QImage image(bitmap.width, bitmap.height, QImage::Format_RGB32);
+  for (int y = 0; y < bitmap.height; ++y) {
+    const Pixel* src = bitmap.row(y);
+    auto* dst = reinterpret_cast<uint32_t*>(image.scanLine(y));
+    // The screen format's fourth byte is unused; Qt wants it 0xFF in RGB32.
+    for (int x = 0; x < bitmap.width; ++x) dst[x] = src[x] | 0xFF000000u;
+  }
+  return image;
+}
+
+Bitmap BitmapFromImage(const QImage& source) {
+  if (source.isNull()) return {};
+  QImage image = source.convertToFormat(QImage::Format_RGB32);
+  Bitmap bitmap(image.width(), image.height());
+  for (int y = 0; y < image.height(); ++y) {
+    const auto* src = reinterpret_cast<const uint32_t*>(image.constScanLine(y));
+    Pixel* dst = bitmap.row(y);
+    for (int x = 0; x < image.width(); ++x) dst[x] = src[x] & 0x00FFFFFFu;
+  }
+  return bitmap;
+}
+
+QtHost::~QtHost() {
+  while (waitDepth_ > 0) EndWaitCursor();
+}
+
+void QtHost::Attach(QWidget* window, QStatusBar* statusBar) {
+  window_ = window;
+  statusBar_ = statusBar;
+}
+
+QString QtHost::Caption(const std::string& caption) const {
+  return caption.empty() ? QStringLiteral("Wombrel Zerarive") : QString::fromStdString(caption);
+}
+
+void QtHost::Message(const std::string& text, const std::string& caption) {
+  // A box must show the normal cursor even in the middle of a long operation.
+  int depth = waitDepth_;
+  for (int i = 0; i < depth; ++i) QApplication::restoreOverrideCursor();
+  QMessageBox::information(window_, Caption(caption), QString::fromStdString(text));
+  for (int i = 0; i < depth; ++i) QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+Answer QtHost::AskYesNoCancel(const std::string& text, const std::string& caption) {
+  auto button = QMessageBox::question(
+      window_, Caption(caption), QString::fromStdString(text),
+      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+  if (button == QMessageBox::Yes) return Answer::Yes;
+  if (button == QMessageBox::No) return Answer::No;
+  return Answer::Cancel;
+}
+
+bool QtHost::AskYesNo(const std::string& text, const std::string& caption) {
+  return QMessageBox::question(window_, Caption(caption), QString::fromStdString(text),
+                               QMessageBox::Yes | QMessageBox::No,
+                               QMessageBox::Yes) == QMessageBox::Yes;
+}
+
+void QtHost::SetStatusText(const std::string& text) {
+  if (!statusBar_) return;
+  statusBar_->showMessage(QString::fromStdString(text));
+  statusBar_->repaint();
+}
+
+void QtHost::BeginProgress(const std::string& title, int64_t total) {
+  if (!title.empty()) SetStatusText(title);
+  if (!statusBar_) return;
+  if (!progress_) {
+    progress_ = new QProgressBar(statusBar_);
+    progress_->setMaximumWidth(160);
+    progress_->setRange(0, 1000);
+    statusBar_->addPermanentWidget(progress_);
+  }
+  progressTotal_ = total > 0 ? total : 1;
+  lastPermille_ = -1;
+  progress_->setValue(0);
+  progress_->show();
+  statusBar_->repaint();
+}
+
+void QtHost::UpdateProgress(int64_t done) {
+  if (!progress_ || progressTotal_ <= 0) return;
+  int permille = int(std::clamp<int64_t>(done, 0, progressTotal_) * 1000 / progressTotal_);
+  if (permille == lastPermille_) return;
+  lastPermille_ = permille;
+  progress_->setValue(permille);
+  progress_->repaint();
+}
+
+void QtHost::EndProgress() {
+  progressTotal_ = 0;
+  if (progress_) progress_->hide();
+  if (statusBar_) statusBar_->repaint();
+}
+
+void QtHost::BeginWaitCursor() {
+  ++waitDepth_;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void QtHost::EndWaitCursor() {
+  if (waitDepth_ <= 0) return;
+  --waitDepth_;
+  QApplication::restoreOverrideCursor();
+}
+
+bool QtHost::SetClipboardImage(const ClipboardImage& image) {
+  QClipboard* clipboard = QApplication::clipboard();
+  if (!clipboard || image.bitmap.empty()) return false;
+  clipboard->setImage(ImageFromBitmap(image.bitmap));
+  return true;
+}
+
+std::optional<ClipboardImage> QtHost::GetClipboardImage() {
+  QClipboard* clipboard = QApplication::clipboard();
+  if (!clipboard) return std::nullopt;
+  QImage image = clipboard->image();
+  if (image.isNull()) return std::nullopt;
+  ClipboardImage result;
+  // An indexed image keeps its colour table, as a palette format would.
+  if (image.format() == QImage::Format_Indexed8) {
+    for (QRgb c : image.colorTable())
+      result.palette.push_back(RgbQuad{uint8_t(qBlue(c)), uint8_t(qGreen(c)), uint8_t(qRed(c)), 0});
+  }
+  result.bitmap = BitmapFromImage(image);
+  return result;
+}
+
+std::optional<ImageSizeAnswer> QtHost::AskImageSize(const std::string& imagePath) {
+  // The one moment a user acts while an AVI is written: show the normal cursor.
+  int depth = waitDepth_;
+  for (int i = 0; i < depth; ++i) QApplication::restoreOverrideCursor();
+  CImageSizeDlg dialog(QString::fromStdString(imagePath), window_);
+  const bool ok = dialog.exec() == QDialog::Accepted;
+  for (int i = 0; i < depth; ++i) QApplication::setOverrideCursor(Qt::WaitCursor);
+  if (!ok) return std::nullopt;
+  return dialog.answer();
+}
+
+bool QtHost::EditCompressOptions(AVICOMPRESSOPTIONS& options) {
+  CCompressOptionsDlg dialog(options, window_);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  dialog.Apply(options);
+  return true;
+}
+
+std::string QtHost::ChooseAviPath(bool save, bool wave, const std::string& startFolder) {
+  return RunAviFileDialog(window_, save, wave, startFolder);
+}
+
+}  // namespace zr
