@@ -15,25 +15,14 @@ namespace {
 
 constexpr png_uint_32 kMaxInterlacedRows = 10000;
 
-struct MemoryInput {
-  ByteSpan data;
-  size_t pos = 0;
-};
-
-void ReadFromMemory(png_structp png, png_bytep out, size_t length) {
-  auto* in = static_cast<MemoryInput*>(png_get_io_ptr(png));
-  if (in->data.size() - in->pos < length) png_error(png, "Read past the end of the file");
-  std::memcpy(out, in->data.data() + in->pos, length);
-  in->pos += length;
-}
-
 void IgnoreWarning(png_structp, png_const_charp) {}
 
 // Libpng reports errors through its jump buffer; the text is not kept.
 [[noreturn]] void ErrorExit(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 
 struct DecodeJob {
-  MemoryInput input;
+  ByteSpan data;
+  bool interlaced = false;
   int64_t maxPixels = kMaxImagePixels;
   std::string error;
   std::optional<PackedDib> dib;
@@ -130,6 +119,37 @@ void StoreInterlaced(DecodeJob& job) {
   for (size_t y = 0; y < job.rows.size(); ++y) StoreRow(job, job.rows[y], png_uint_32(y));
 }
 
+// Progressive reading hands over each row as soon as it is decoded, so a file that ends
+// early keeps every row that arrived.
+void OnInfo(png_structp png, png_infop info) {
+  auto& job = *static_cast<DecodeJob*>(png_get_progressive_ptr(png));
+  const int colorType = png_get_color_type(png, info);
+  if (!DibSizeAllowed(png_get_image_width(png, info), png_get_image_height(png, info))) {
+    job.error = "Can't allocate memory";
+    png_error(png, "too large");
+  }
+  png_set_strip_16(png);
+  if (colorType == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_strip_alpha(png);
+  if (colorType & PNG_COLOR_MASK_COLOR && colorType != PNG_COLOR_TYPE_PALETTE) png_set_bgr(png);
+  job.interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
+  png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  if (!Prepare(job, png, info)) png_error(png, "cannot prepare");
+}
+
+void OnRow(png_structp png, png_bytep row, png_uint_32 y, int) {
+  auto& job = *static_cast<DecodeJob*>(png_get_progressive_ptr(png));
+  if (!row || !job.dib || y >= png_uint_32(job.dib->height())) return;
+  if (job.interlaced) {
+    png_progressive_combine_row(png, job.rows[y].data(), row);
+    return;
+  }
+  std::memcpy(job.rows[0].data(), row, job.rows[0].size());
+  StoreRow(job, job.rows[0], y);
+}
+
+void OnEnd(png_structp, png_infop) {}
+
 bool Decode(DecodeJob& job) {
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, ErrorExit, IgnoreWarning);
   if (!png) return false;
@@ -138,48 +158,18 @@ bool Decode(DecodeJob& job) {
     png_destroy_read_struct(&png, nullptr, nullptr);
     return false;
   }
-  // Set once the rows are being read: an error then keeps what was filled.
-  volatile bool reading = false;
-  volatile bool interlaced = false;
   if (setjmp(png_jmpbuf(png))) {
     png_destroy_read_struct(&png, &info, nullptr);
-    if (reading && interlaced) StoreInterlaced(job);
-    return reading;
+    if (job.dib && job.interlaced) StoreInterlaced(job);
+    return job.dib.has_value();
   }
-  png_set_read_fn(png, &job.input, ReadFromMemory);
   // Our own caps apply; the library's default ones would refuse wider images first.
   png_set_user_limits(png, kMaxImageSide, kMaxImageSide);
-  png_read_info(png, info);
-  const int colorType = png_get_color_type(png, info);
-  const png_uint_32 height = png_get_image_height(png, info);
-  if (!DibSizeAllowed(png_get_image_width(png, info), height)) {
-    png_destroy_read_struct(&png, &info, nullptr);
-    return false;
-  }
-  png_set_strip_16(png);
-  if (colorType == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_strip_alpha(png);
-  if (colorType & PNG_COLOR_MASK_COLOR && colorType != PNG_COLOR_TYPE_PALETTE) png_set_bgr(png);
-  interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
-  const int passes = png_set_interlace_handling(png);
-  png_read_update_info(png, info);
-  if (!Prepare(job, png, info)) {
-    png_destroy_read_struct(&png, &info, nullptr);
-    return false;
-  }
-  reading = true;
-  if (interlaced) {
-    for (int pass = 0; pass < passes; ++pass)
-      for (png_uint_32 y = 0; y < height; ++y) png_read_row(png, job.rows[y].data(), nullptr);
-    StoreInterlaced(job);
-  } else {
-    for (png_uint_32 y = 0; y < height; ++y) {
-      png_read_row(png, job.rows[0].data(), nullptr);
-      StoreRow(job, job.rows[0], y);
-    }
-  }
-  png_read_end(png, nullptr);
+  png_set_progressive_read_fn(png, &job, OnInfo, OnRow, OnEnd);
+  png_process_data(png, info, const_cast<png_bytep>(job.data.data()), job.data.size());
   png_destroy_read_struct(&png, &info, nullptr);
-  return true;
+  if (job.dib && job.interlaced) StoreInterlaced(job);
+  return job.dib.has_value();
 }
 
 struct EncodeJob {
@@ -257,7 +247,7 @@ bool Encode(EncodeJob& job) {
 
 std::optional<PackedDib> ReadPng(ByteSpan data, std::string* errorText, int64_t maxPixels) {
   DecodeJob job;
-  job.input.data = data;
+  job.data = data;
   job.maxPixels = maxPixels;
   job.error = "This is not a valid PNG File!";
   const bool ok = Decode(job);

@@ -103,7 +103,7 @@ uint8_t Sample8(const uint8_t* line, size_t index, int bits) {
   if (bits == 8) return line[index];
   uint16_t v;
   std::memcpy(&v, line + 2 * index, 2);  // the library delivers native byte order
-  return uint8_t(v >> 8);
+  return uint8_t((uint32_t(v) * 255 + 32767) / 65535);
 }
 
 // One decoded file row into one stored row.

@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include "format_test_util.h"
+#include "image/formats.h"
+#include "support/fake_host.h"
+
+namespace zr::test {
+namespace {
+
+PackedDib DibFrom(const RgbImage& img) {
+  auto dib = PackedDib::Create(img.width, img.height, 24);
+  for (int y = 0; y < img.height; ++y)
+    for (int x = 0; x < img.width; ++x) {
+      const uint8_t* p = img.rgb.data() + (size_t(y) * size_t(img.width) + size_t(x)) * 3;
+      uint8_t* d = dib->rowFromTop(y) + 3 * x;
+      d[0] = p[2], d[1] = p[1], d[2] = p[0];
+    }
+  return std::move(*dib);
+}
+
+TEST(Jpeg, MatchesReferenceDecode) {
+  FakeHost host;
+  TempDir dir;
+  RgbImage picture = TestPicture(33, 20);
+  for (const char* options : {"-quality 90", "-quality 75 -interlace JPEG", "-colorspace Gray",
+                              "-colorspace CMYK", "-resize 1x20!"}) {
+    SCOPED_TRACE(options);
+    std::string file = dir.file("m.jpg");
+    ASSERT_TRUE(MagickEncode(picture, options, file));
+    auto dib = ReadJpegFile(file);
+    ASSERT_TRUE(dib);
+    EXPECT_EQ(dib->bitCount(), 24);
+    auto ref = MagickDecode(file, dir.file("ref.ppm"));
+    ASSERT_TRUE(ref);
+    RgbImage got = DibToRgb(*dib);
+    ASSERT_EQ(got.width, ref->width);
+    EXPECT_GT(Psnr(got, *ref), 35.0);
+  }
+  EXPECT_TRUE(host.messages.empty());
+}
+
+TEST(Jpeg, GreyFilesRepeatTheGreyValue) {
+  FakeHost host;
+  TempDir dir;
+  std::string file = dir.file("g.jpg");
+  ASSERT_TRUE(MagickEncode(TestPicture(16, 8), "-colorspace Gray", file));
+  auto dib = ReadJpegFile(file);
+  ASSERT_TRUE(dib);
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 16; ++x) {
+      const uint8_t* p = dib->rowFromTop(y) + 3 * x;
+      ASSERT_TRUE(p[0] == p[1] && p[1] == p[2]);
+    }
+}
+
+TEST(Jpeg, WriterIsFaithfulAndRepeatable) {
+  FakeHost host;
+  TempDir dir;
+  RgbImage picture = SmoothPicture(41, 27);
+  PackedDib dib = DibFrom(picture);
+  std::string a = dir.file("a.jpg"), b = dir.file("b.jpg");
+  ASSERT_TRUE(WriteJpegFile(a, dib, 100, true));
+  ASSERT_TRUE(WriteJpegFile(b, dib, 100, true));
+  EXPECT_EQ(ReadBytes(a), ReadBytes(b));
+  auto ref = MagickDecode(a, dir.file("ref.ppm"));
+  ASSERT_TRUE(ref);
+  EXPECT_GT(Psnr(*ref, picture), 38.0);
+
+  // Grey: one component holding the mean of red, green and blue.
+  std::string g = dir.file("g.jpg");
+  ASSERT_TRUE(WriteJpegFile(g, dib, 100, false));
+  std::string info;
+  RunCommand("identify -format '%[channels]' " + Quote(g), &info);
+  EXPECT_NE(info.find("gray"), std::string::npos) << info;
+  auto back = ReadJpegFile(g);
+  ASSERT_TRUE(back);
+  const uint8_t* p = back->rowFromTop(5) + 3 * 7;
+  const uint8_t* src = picture.rgb.data() + (5 * 41 + 7) * 3;
+  EXPECT_NEAR(p[0], (src[0] + src[1] + src[2]) / 3, 3);
+
+  // Palette images are written through their colours.
+  auto pal = PackedDib::Create(3, 1, 8);
+  pal->colors()[4] = RgbQuad{10, 200, 30, 0};
+  pal->rowFromTop(0)[0] = pal->rowFromTop(0)[1] = pal->rowFromTop(0)[2] = 4;
+  ASSERT_TRUE(WriteJpegFile(dir.file("p.jpg"), *pal, 100, true));
+  auto palBack = ReadJpegFile(dir.file("p.jpg"));
+  ASSERT_TRUE(palBack);
+  EXPECT_NEAR(palBack->rowFromTop(0)[1], 200, 4);
+  EXPECT_TRUE(host.messages.empty());
+
+  EXPECT_FALSE(WriteJpegFile(dir.file("none/x.jpg"), dib, 100, true));
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0], "Can't open " + dir.file("none/x.jpg") + "\n");
+}
+
+TEST(Jpeg, FailuresAreReportedAndBounded) {
+  FakeHost host;
+  TempDir dir;
+  EXPECT_FALSE(ReadJpegFile(dir.file("missing.jpg")));
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0], "JPEG :\nCan't open " + dir.file("missing.jpg") + "\n");
+
+  // Not a JPEG: the library's fatal error is shown and that one load fails.
+  host.messages.clear();
+  WriteBytes(dir.file("bad.jpg"), "this is not a jpeg file at all");
+  EXPECT_FALSE(ReadJpegFile(dir.file("bad.jpg")));
+  EXPECT_EQ(host.messages.size(), 1u);
+
+  // Every truncation of a real file either decodes (the rest grey) or fails cleanly.
+  std::string file = dir.file("t.jpg");
+  ASSERT_TRUE(MagickEncode(TestPicture(24, 24), "-quality 80", file));
+  std::string bytes = ReadBytes(file);
+  for (size_t n = 0; n < bytes.size(); n += 13) {
+    auto dib = ReadJpeg(AsSpan(bytes.substr(0, n)));
+    if (dib) EXPECT_EQ(dib->width(), 24);
+  }
+  // Header sizes beyond the caps are refused before decoding.
+  std::string big = bytes;
+  size_t sof = big.find("\xFF\xC0");
+  ASSERT_NE(sof, std::string::npos);
+  big[sof + 5] = big[sof + 7] = '\x9C';  // 40000 x 40000
+  big[sof + 6] = big[sof + 8] = '\x40';
+  host.messages.clear();
+  EXPECT_FALSE(ReadJpeg(AsSpan(big)));
+  EXPECT_EQ(host.messages, std::vector<std::string>{"JPG out of memory"});
+}
+
+}  // namespace
+}  // namespace zr::test
