@@ -178,7 +178,6 @@ TEST(Png, DamagedFilesKeepWhatWasRead) {
   for (int at : {16, 20}) big.replace(size_t(at), 4, std::string("\0\0\x9C\x40", 4));
   uint32_t crc = uint32_t(crc32(0, reinterpret_cast<const Bytef*>(big.data() + 12), 17));
   for (int i = 0; i < 4; ++i) big[29 + size_t(i)] = char(crc >> (24 - 8 * i));
-  std::string error;
   EXPECT_FALSE(ReadPng(AsSpan(big), &error));
   EXPECT_EQ(error, "Can't allocate memory");
 }
