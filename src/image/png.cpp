@@ -163,8 +163,6 @@ bool Decode(DecodeJob& job) {
     if (job.dib && job.interlaced) StoreInterlaced(job);
     return job.dib.has_value();
   }
-  // Our own caps apply; the library's default ones would refuse wider images first.
-  png_set_user_limits(png, kMaxImageSide, kMaxImageSide);
   png_set_progressive_read_fn(png, &job, OnInfo, OnRow, OnEnd);
   png_process_data(png, info, const_cast<png_bytep>(job.data.data()), job.data.size());
   png_destroy_read_struct(&png, &info, nullptr);
