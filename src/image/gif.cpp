@@ -140,7 +140,7 @@ void DecodeLzw(ByteReader& in, uint8_t* out, size_t count) {
 }
 
 std::optional<PackedDib> ReadImage(ByteReader& in, std::array<uint8_t, 768>& triples,
-                                   int bitCount) {
+                                   int bitCount, int64_t maxPixels) {
   in.skip(4);  // left, top: one still frame, placed at the origin
   int width = in.word();
   int height = in.word();
@@ -153,7 +153,7 @@ std::optional<PackedDib> ReadImage(ByteReader& in, std::array<uint8_t, 768>& tri
     std::memcpy(triples.data(), table.data(), table.size());
     bitCount = s == 0 ? 1 : (s & 4) ? 8 : 4;
   }
-  if (!DibSizeAllowed(width, height)) return std::nullopt;
+  if (!DibSizeAllowed(width, height) || int64_t(width) * height > maxPixels) return std::nullopt;
   auto dib = PackedDib::Create(width, height, bitCount, 1u << bitCount);
   if (!dib) return std::nullopt;
   RgbQuad* colors = dib->colors();
@@ -199,7 +199,7 @@ std::optional<PackedDib> ReadImage(ByteReader& in, std::array<uint8_t, 768>& tri
 
 }  // namespace
 
-std::optional<PackedDib> ReadGif(ByteSpan data, int* transparentIndex) {
+std::optional<PackedDib> ReadGif(ByteSpan data, int* transparentIndex, int64_t maxPixels) {
   if (transparentIndex) *transparentIndex = -1;
   if (data.size() < 6 || std::memcmp(data.data(), "GIF8", 4) != 0) return std::nullopt;
   ByteReader in(data);
@@ -242,7 +242,7 @@ std::optional<PackedDib> ReadGif(ByteSpan data, int* transparentIndex) {
         }
       }
     } else if (introducer == 0x2C) {
-      auto dib = ReadImage(in, triples, bitCount);
+      auto dib = ReadImage(in, triples, bitCount, maxPixels);
       // An index outside the image's table matches no pixel, so it is not reported.
       if (dib && transparent && transparentIndex && uint32_t(index) < dib->numColors())
         *transparentIndex = index;

@@ -118,7 +118,7 @@ void ChoosePalette(const uint8_t* header, int dibBits, ByteSpan after, RgbQuad* 
 
 }  // namespace
 
-std::optional<PackedDib> ReadPcx(ByteSpan data) {
+std::optional<PackedDib> ReadPcx(ByteSpan data, int64_t maxPixels) {
   if (data.size() < kHeaderSize) return std::nullopt;
   const uint8_t* h = data.data();
   if (h[0] != kManufacturer || h[2] != 1) return std::nullopt;
@@ -128,7 +128,7 @@ std::optional<PackedDib> ReadPcx(ByteSpan data) {
   if (!layout) return std::nullopt;
   const int width = int(Word(h + 8)) - int(Word(h + 4)) + 1;
   const int height = int(Word(h + 10)) - int(Word(h + 6)) + 1;
-  if (!DibSizeAllowed(width, height)) return std::nullopt;
+  if (!DibSizeAllowed(width, height) || int64_t(width) * height > maxPixels) return std::nullopt;
   const size_t bytesPerLine = Word(h + 66);
   const size_t lineLength = size_t(layout->planes) * bytesPerLine;
 

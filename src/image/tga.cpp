@@ -28,7 +28,7 @@ void StorePixel(const uint8_t* src, int depth, uint8_t* dst) {
 
 }  // namespace
 
-std::optional<PackedDib> ReadTga(ByteSpan data) {
+std::optional<PackedDib> ReadTga(ByteSpan data, int64_t maxPixels) {
   if (data.size() < kHeaderSize) return std::nullopt;
   const uint8_t* h = data.data();
   const int idLength = h[0];
@@ -52,7 +52,7 @@ std::optional<PackedDib> ReadTga(ByteSpan data) {
       mapEntryBits == 15 || mapEntryBits == 16 || mapEntryBits == 24 || mapEntryBits == 32;
   // Entries of another size cannot be decoded; a colour-mapped image needs them.
   if (baseType == 1 && mapLength > 0 && !mapEntryKnown) return std::nullopt;
-  if (!DibSizeAllowed(width, height)) return std::nullopt;
+  if (!DibSizeAllowed(width, height) || int64_t(width) * height > maxPixels) return std::nullopt;
 
   const int bitCount = depth == 8 ? 8 : 24;
   auto dib = PackedDib::Create(width, height, bitCount, bitCount == 8 ? 256 : 0);

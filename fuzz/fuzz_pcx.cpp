@@ -1,0 +1,17 @@
+// The PCX reader over arbitrary bytes. The pixel cap keeps the fuzzer on the parsing logic
+// rather than on allocating huge images.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "image/formats.h"
+
+namespace {
+constexpr int64_t kMaxPixels = int64_t(1) << 20;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  zr::ByteSpan bytes(data, size);
+  zr::ReadPcx(bytes, kMaxPixels);
+  return 0;
+}
