@@ -1,0 +1,62 @@
+// CAviWriter: images with frame counts, a rate and a depth in; one compressed video
+// stream in a new AVI file out. The compression options are a value the caller owns
+// for the run (the GUI's main frame keeps `aviCompressOptions`; the CLI builds one from
+// its options); DefaultCompressOptions() gives the start value.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "image/packed_dib.h"
+#include "platform/avifile/avifile.h"
+
+namespace zr {
+
+class CBmp;
+
+// fccType "vids", fccHandler "msvc", key frame every 20, quality 10000, no data rate,
+// AVICOMPRESSF_KEYFRAMES | AVICOMPRESSF_VALID.
+AVICOMPRESSOPTIONS DefaultCompressOptions();
+
+class CAviWriter {
+ public:
+  int32_t nError = 0;  // 0 ok; 1 no frames; 2 old video services; else an AVIERR code
+  std::vector<std::string> aFileNames;
+  std::vector<uint32_t> aFrameCounts;
+  int32_t nRate = 0;
+  int32_t nBits = 24;
+
+  void AddFrame(const std::string& path, uint32_t count);
+  void SetRate(int fps) { nRate = fps; }
+  // 8 when bpp <= 8, 16 when 9..23, 24 from 24 up.
+  void SetBits(unsigned bpp);
+  // Writes the AVI; on false nError says why. The file appears under `path` only when
+  // it is complete (including a partial AVI that counts as written); a failure leaves
+  // an existing file of that name untouched and nothing new behind.
+  bool Write(const std::string& path);
+  // The bitmap at the writer's depth: BI_RGB, 256-entry fixed colour table for 8 bits.
+  std::optional<PackedDib> FrameToDib(const CBmp& bitmap) const;
+
+  // --- our additions
+  AVICOMPRESSOPTIONS options = DefaultCompressOptions();
+  // Stamps the logo on each picture (the document's ApplyLogo). Must be safe to call
+  // from a second thread while the first encodes (it only reads the logo).
+  std::function<void(CBmp&)> applyLogo;
+  // Decode the next images on a second thread while the current one is encoded.
+  bool pipelined = true;
+  // Frames written by the last Write.
+  int64_t framesWritten() const { return framesWritten_; }
+
+ private:
+  int64_t framesWritten_ = 0;
+};
+
+// The fixed 8-bit colour table every 8-bit frame carries (a 6x6x6 colour cube, greys and
+// the basic colours), and the nearest-entry lookup FrameToDib uses.
+const std::vector<RgbQuad>& FramePalette();
+uint8_t FramePaletteIndex(uint8_t r, uint8_t g, uint8_t b);
+
+}  // namespace zr

@@ -1,0 +1,75 @@
+#include "output/create_avi.h"
+
+#include <cstdio>
+
+#include "app/document.h"
+#include "app/startup.h"
+#include "image/cbmp.h"
+#include "output/avi_messages.h"
+#include "output/avi_writer.h"
+#include "output/merge.h"
+#include "platform/host.h"
+#include "platform/paths.h"
+
+namespace zr {
+
+std::string IntermediateAviPath() { return ProgramFolder() + "hltemp.avi"; }
+
+bool CreateAvi(CTorvexerDoc& doc, const std::string& path, const AVICOMPRESSOPTIONS& options) {
+  Host& host = GetHost();
+  CAviWriter writer;
+  writer.options = options;
+  // The panel's text as a 16-bit value, sign-extended: "0" or a wrapped number gives a
+  // rate the AVI layer refuses with AVIERR_BADPARAM.
+  int16_t fps = doc.ReadFpsFromPanel();
+  writer.SetRate(fps);
+  writer.SetBits(unsigned(int(doc.nBpp) < 0 ? 0 : doc.nBpp));
+  for (int r = 1; r <= doc.frames.FrameCount(); ++r) {
+    const std::string& name = doc.frames.Name(r);
+    host.SetStatusText("Adding " + name + "...");
+    writer.AddFrame(doc.GetImagePath(name), uint32_t(doc.frames.Frames(r)));
+  }
+  writer.applyLogo = [&doc](CBmp& image) { doc.ApplyLogo(image); };
+  host.SetStatusText("Creating AVI " + path + "...");
+
+  const std::string sound = doc.sSoundFile;
+  if (!sound.empty()) {
+    // Find out before the long write that the sound can't be had, and say which file.
+    PAVIFILE probe = nullptr;
+    if (AVIFileOpen(&probe, sound, OF_READ) != AVIERR_OK) {
+      host.Message(CannotOpenMessage(sound));
+      host.SetStatusText(kStatusNotSaved);
+      return false;
+    }
+    AVIFileRelease(probe);
+  }
+  const std::string target = sound.empty() ? path : IntermediateAviPath();
+  if (!writer.Write(target)) {
+    host.Message(CodecErrorMessage(writer.nError));
+    host.SetStatusText(kStatusNotSaved);
+    return false;
+  }
+  host.SetStatusText(kStatusCompleted);
+  bool result = true;
+  if (!sound.empty()) {
+    host.SetStatusText(kStatusMerging);
+    MergeFailure failure;
+    std::string unopened;
+    result = MergeStreams(target, sound, path, &failure, &unopened);
+    if (failure == MergeFailure::CannotOpen) host.Message(CannotOpenMessage(unopened));
+    std::remove(target.c_str());
+    if (!result) host.SetStatusText(kStatusNotSaved);
+  }
+  if (result) host.SetStatusText(kStatusDone);
+  return result;
+}
+
+std::string ChooseAviFile(CTorvexerDoc& doc, bool save, bool wave) {
+  std::string path = GetHost().ChooseAviPath(save, wave, doc.sSavePath);
+  if (path.empty()) return {};
+  doc.sSavePath = PathFolder(path);
+  StoreSavePath(doc.sSavePath);
+  return path;
+}
+
+}  // namespace zr

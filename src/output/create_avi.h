@@ -1,0 +1,27 @@
+// The "Step 3: Create &AVI File..." sequence without windows: frame list to AVI, with the
+// attached sound merged in. The GUI calls it after its file chooser and shows the result;
+// the unattended job and `zerarive-cli create` call it as they are.
+#pragma once
+
+#include <string>
+
+#include "platform/avifile/avifile.h"
+
+namespace zr {
+
+class CTorvexerDoc;
+
+// Fills a writer from doc.frames (status "Adding %s..." per row), the panel's fps text and
+// doc.nBpp, writes `path` (through the program folder's "hltemp.avi" when a sound is
+// attached, merged afterwards). Messages and status texts go to the Host. True when the
+// AVI was made.
+bool CreateAvi(CTorvexerDoc& doc, const std::string& path, const AVICOMPRESSOPTIONS& options);
+
+// The AVI file chooser: Host::ChooseAviPath starting in doc.sSavePath; on OK the chosen
+// folder becomes doc.sSavePath and the "SavePath" setting. "" on Cancel.
+std::string ChooseAviFile(CTorvexerDoc& doc, bool save, bool wave);
+
+// The intermediate file of a Create AVI with sound.
+std::string IntermediateAviPath();
+
+}  // namespace zr

@@ -1,0 +1,194 @@
+#include "output/extract.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "platform/atomic_file.h"
+#include "platform/avifile/avifile.h"
+#include "platform/host.h"
+#include "platform/paths.h"
+
+namespace fs = std::filesystem;
+
+namespace zr {
+
+void HostExtractProgress::Open(int streamNumber, int frameCount) {
+  GetHost().BeginProgress("Extracting video stream " + std::to_string(streamNumber), frameCount);
+}
+void HostExtractProgress::Update(int frameNumber, const std::string& fileName) {
+  GetHost().SetStatusText("Writing " + fileName);
+  GetHost().UpdateProgress(frameNumber);
+}
+void HostExtractProgress::Close() { GetHost().EndProgress(); }
+
+std::string SamplesFolder() { return ProgramFolder() + "Samples/"; }
+
+std::string SampleFileName(int streamNumber, int frameNumber) {
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%02d_%05d.bmp", streamNumber, frameNumber);
+  return buf;
+}
+
+bool IsSampleFileName(const std::string& name) {
+  auto digits = [&](size_t& at) {
+    size_t begin = at;
+    while (at < name.size() && name[at] >= '0' && name[at] <= '9') ++at;
+    return at - begin;
+  };
+  size_t at = 0;
+  if (digits(at) < 2 || at >= name.size() || name[at] != '_') return false;
+  ++at;
+  if (digits(at) < 5) return false;
+  return name.compare(at, std::string::npos, ".bmp") == 0;
+}
+
+int ClearSampleFiles(const std::string& folder) {
+  int removed = 0;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    if (!it->is_regular_file(ec)) continue;
+    if (!IsSampleFileName(it->path().filename().string())) continue;
+    if (fs::remove(it->path(), ec)) ++removed;
+  }
+  return removed;
+}
+
+bool WriteDibFile(const BitmapInfoHeader* frame, const std::string& path) {
+  if (!frame || frame->biSize != 40) return false;
+  BitmapInfoHeader header = *frame;
+  const uint32_t entries = DibNumColors(header);
+  if (entries > 256) return false;
+  const size_t tableBytes = 4 * size_t(entries);
+  size_t imageBytes;
+  if (header.biCompression == BI_RLE8 || header.biCompression == BI_RLE4) {
+    imageBytes = header.biSizeImage;
+  } else {
+    if (header.biWidth <= 0 || header.biHeight == 0) return false;
+    int64_t rows = header.biHeight < 0 ? -int64_t(header.biHeight) : header.biHeight;
+    imageBytes = size_t(DibStride(header.biWidth, header.biBitCount)) * size_t(rows);
+    header.biSizeImage = uint32_t(imageBytes);
+  }
+  std::vector<uint8_t> bytes(14 + 40 + tableBytes + imageBytes);
+  auto put16 = [&](size_t at, uint16_t v) { std::memcpy(&bytes[at], &v, 2); };
+  auto put32 = [&](size_t at, uint32_t v) { std::memcpy(&bytes[at], &v, 4); };
+  bytes[0] = 'B';
+  bytes[1] = 'M';
+  put32(2, uint32_t(bytes.size()));
+  put16(6, 0);
+  put16(8, 0);
+  put32(10, uint32_t(14 + 40 + tableBytes));
+  std::memcpy(&bytes[14], &header, 40);
+  const auto* rest = reinterpret_cast<const uint8_t*>(frame) + 40;
+  std::memcpy(&bytes[54], rest, tableBytes + imageBytes);
+  return WriteFileAtomic(path, bytes);
+}
+
+ExtractImagesResult ExtractImages(const std::string& aviPath, const std::string& folder,
+                                  ExtractProgress& progress) {
+  ExtractImagesResult result;
+  Host& host = GetHost();
+  WaitCursor wait;
+  PAVIFILE file = nullptr;
+  if (AVIFileOpen(&file, aviPath, OF_READ) != 0 || !file) {
+    host.Message("Cannot open " + aviPath);
+    return result;
+  }
+  result.opened = true;
+  std::string dir = folder;
+  if (!dir.empty() && dir.back() != '/') dir += '/';
+  MakeFolders(dir);
+  ClearSampleFiles(dir);
+
+  AVIFILEINFO info;
+  AVIFileInfo(file, &info, sizeof info);
+  const int streams = int(info.dwStreams);
+  std::vector<std::string> unwritable;
+  for (int v = 0; streams > 0; ++v) {
+    PAVISTREAM stream = nullptr;
+    if (AVIFileGetStream(file, &stream, streamtypeVIDEO, v) != 0 || !stream) break;
+    const int number = v + 1;
+    const int first = AVIStreamStart(stream);
+    const int length = AVIStreamLength(stream);
+    PGETFRAME frames = AVIStreamGetFrameOpen(stream);
+    progress.Open(number, length > 0 ? length : 0);
+    for (int k = 0; k < length; ++k) {
+      const std::string name = SampleFileName(number, k + 1);
+      const BitmapInfoHeader* frame = frames ? AVIStreamGetFrame(frames, first + k) : nullptr;
+      if (!frame) {
+        result.failedFrames.push_back(std::to_string(number) + ":" + std::to_string(k + 1));
+      } else if (WriteDibFile(frame, dir + name)) {
+        ++result.written;
+      } else {
+        unwritable.push_back(name);
+      }
+      progress.Update(k + 1, name);
+    }
+    progress.Close();
+    if (frames) AVIStreamGetFrameClose(frames);
+    AVIStreamRelease(stream);
+    ++result.videoStreams;
+    if (result.videoStreams >= streams) break;
+  }
+  AVIFileRelease(file);
+
+  if (!result.failedFrames.empty()) {
+    std::string text = "These frames could not be decompressed and were not saved:";
+    size_t shown = 0;
+    for (const auto& f : result.failedFrames) {
+      if (++shown > 20) {
+        text += " ...";
+        break;
+      }
+      text += " " + f;
+    }
+    host.Message(text);
+  }
+  if (!unwritable.empty())
+    host.Message("Could not create " + std::to_string(unwritable.size()) +
+                 " image file(s) in " + dir + ", for example " + unwritable.front());
+  host.Message(
+      "The extracted samples were saved to your 'Samples' folder. Please note that subsequent "
+      "exporting will overwrite the existing sample files.");
+  return result;
+}
+
+bool ExtractSound(const std::string& aviPath, const std::string& soundPath) {
+  Host& host = GetHost();
+  PAVIFILE file = nullptr;
+  if (AVIFileOpen(&file, aviPath, OF_READ) != 0 || !file) {
+    host.Message("Cannot open " + aviPath);
+    return false;
+  }
+  PAVISTREAM stream = nullptr;
+  if (AVIFileGetStream(file, &stream, streamtypeAUDIO, 0) != 0 || !stream) {
+    AVIFileRelease(file);
+    host.Message(aviPath + " has no sound.");
+    return false;
+  }
+  AVICOMPRESSOPTIONS options;
+  options.dwFlags = AVICOMPRESSF_VALID;
+  options.dwInterleaveEvery = 1;
+  int32_t size = 0;
+  AVIStreamReadFormat(stream, 0, nullptr, &size);
+  if (size > 0) {
+    options.lpFormat = AviAlloc(size_t(size));
+    options.cbFormat = uint32_t(size);
+    AVIStreamReadFormat(stream, 0, options.lpFormat, &size);
+  }
+  HRESULT hr;
+  {
+    WaitCursor wait;
+    hr = AVISave(soundPath, nullptr, nullptr, stream, &options);
+  }
+  if (options.lpFormat) AviFree(options.lpFormat);
+  AVIStreamRelease(stream);
+  AVIFileRelease(file);
+  if (hr != 0) {
+    host.Message("The sound could not be saved to " + soundPath + " (" + AviErrorName(hr) + ")");
+    return false;
+  }
+  return true;
+}
+
+}  // namespace zr

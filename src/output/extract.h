@@ -1,0 +1,60 @@
+// Taking an AVI apart: every frame of every video stream as "%02d_%05d.bmp", and the
+// first audio stream as a file whose type follows its extension.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "image/packed_dib.h"
+
+namespace zr {
+
+// The extraction progress window ("Reading:" frame number, "Writing:" file name).
+class ExtractProgress {
+ public:
+  virtual ~ExtractProgress() = default;
+  virtual void Open(int streamNumber, int frameCount) = 0;
+  virtual void Update(int frameNumber, const std::string& fileName) = 0;
+  virtual void Close() = 0;
+};
+
+// Reports through the Host's progress (the command-line tool's bar).
+class HostExtractProgress : public ExtractProgress {
+ public:
+  void Open(int streamNumber, int frameCount) override;
+  void Update(int frameNumber, const std::string& fileName) override;
+  void Close() override;
+};
+
+// The program folder's "Samples" folder, with trailing '/'.
+std::string SamplesFolder();
+// "%02d_%05d.bmp"
+std::string SampleFileName(int streamNumber, int frameNumber);
+// True for names extraction writes: two or more digits, "_", five or more digits, ".bmp".
+bool IsSampleFileName(const std::string& name);
+// Deletes the sample files in `folder` (nothing else: other files and subfolders stay).
+// Returns the number of files deleted.
+int ClearSampleFiles(const std::string& folder);
+
+// A decompressed frame as a BMP file: the header with biSizeImage set to the pixel bytes,
+// its colour table and its rows. False (and no file) when the frame is unusable or the
+// file cannot be written.
+bool WriteDibFile(const BitmapInfoHeader* frame, const std::string& path);
+
+struct ExtractImagesResult {
+  bool opened = false;       // the AVI could be opened
+  int videoStreams = 0;
+  int written = 0;           // BMP files written
+  std::vector<std::string> failedFrames;  // "stream:frame" of frames with no file
+};
+
+// Opens `aviPath` first; only then clears the old sample files of `folder` and writes
+// the new ones. Tells the user about failures and the result through the Host.
+ExtractImagesResult ExtractImages(const std::string& aviPath, const std::string& folder,
+                                  ExtractProgress& progress);
+
+// Saves the first audio stream of `aviPath` as `soundPath`. False, with the reason told
+// through the Host, when the AVI can't be opened, has no sound or the save fails.
+bool ExtractSound(const std::string& aviPath, const std::string& soundPath);
+
+}  // namespace zr

@@ -1,0 +1,115 @@
+#include "output/merge.h"
+
+#include <cstring>
+
+#include "output/avi_messages.h"
+#include "platform/host.h"
+#include "platform/paths.h"
+
+namespace zr {
+
+void MergeState::Release() {
+  AVISaveOptionsFree(aviStreamCount, aviStreamOptionRefs);
+  for (int i = 0; i < aviStreamCount; ++i) {
+    AVIStreamRelease(aviStreams[i]);
+    aviStreams[i] = nullptr;
+    aviStreamOptionRefs[i] = nullptr;
+  }
+  aviStreamCount = 0;
+}
+
+void CollectStreams(MergeState& state, PAVIFILE file) {
+  for (int32_t j = 0;; ++j) {
+    PAVISTREAM stream = nullptr;
+    if (AVIFileGetStream(file, &stream, 0, j) != AVIERR_OK) break;
+    if (state.aviStreamCount >= kMaxMergeStreams) {
+      AVIStreamRelease(stream);
+      break;
+    }
+    state.aviStreams[state.aviStreamCount++] = stream;
+  }
+}
+
+bool OpenAndCollect(MergeState& state, const std::string& path) {
+  PAVIFILE file = nullptr;
+  if (AVIFileOpen(&file, path, OF_READ) != AVIERR_OK) return false;
+  CollectStreams(state, file);
+  AVIFileRelease(file);  // the collected streams keep it open
+  return true;
+}
+
+void BuildStreamOptions(MergeState& state) {
+  for (int i = 0; i < state.aviStreamCount; ++i) {
+    AVISTREAMINFO info;
+    AVIStreamInfo(state.aviStreams[i], &info, sizeof info);
+    AVICOMPRESSOPTIONS& o = state.aviStreamOptions[i];
+    o = AVICOMPRESSOPTIONS{};
+    state.aviStreamOptionRefs[i] = &o;
+    o.fccType = info.fccType;
+    if (info.fccType == streamtypeVIDEO) {
+      o.fccHandler = 0;
+      o.dwKeyFrameEvery = 0xFFFFFFFF;
+      o.dwQuality = 0xFFFFFFFF;
+      o.dwFlags = AVICOMPRESSF_KEYFRAMES | AVICOMPRESSF_DATARATE | AVICOMPRESSF_VALID;
+      o.dwInterleaveEvery = 1;
+    } else if (info.fccType == streamtypeAUDIO) {
+      o.dwFlags = AVICOMPRESSF_VALID;
+      o.dwInterleaveEvery = 1;
+      int32_t size = 0;
+      int32_t start = AVIStreamStart(state.aviStreams[i]);
+      AVIStreamReadFormat(state.aviStreams[i], start, nullptr, &size);
+      if (size > 0) {
+        o.lpFormat = AviAlloc(size_t(size));
+        o.cbFormat = uint32_t(size);
+        AVIStreamReadFormat(state.aviStreams[i], start, o.lpFormat, &size);
+      }
+    }
+  }
+}
+
+bool MergeStreams(const std::string& video, const std::string& sound, const std::string& output,
+                  MergeFailure* failure, std::string* unopened) {
+  auto fail = [&](MergeFailure why, const std::string& path) {
+    if (failure) *failure = why;
+    if (unopened) *unopened = path;
+    return false;
+  };
+  if (failure) *failure = MergeFailure::None;
+  MergeState state;
+  if (!OpenAndCollect(state, video)) return fail(MergeFailure::CannotOpen, video);
+  if (!OpenAndCollect(state, sound)) return fail(MergeFailure::CannotOpen, sound);
+  BuildStreamOptions(state);
+  HRESULT hr;
+  {
+    WaitCursor wait;
+    hr = AVISaveV(output, nullptr, nullptr, state.aviStreamCount, state.aviStreams,
+                  state.aviStreamOptionRefs);
+  }
+  if (hr != AVIERR_OK) {
+    // A failed save is a failure: the output was not made.
+    GetHost().Message(kMergeFailed);
+    return fail(MergeFailure::SaveFailed, {});
+  }
+  return true;
+}
+
+bool MergeCommand(const std::string& video, const std::string& sound, const std::string& output) {
+  WaitCursor wait;
+  MergeFailure failure;
+  if (MergeStreams(video, sound, output, &failure)) return true;
+  // A failed save has said all there is to say.
+  if (failure == MergeFailure::CannotOpen) GetHost().Message(kRestartProgram);
+  return false;
+}
+
+std::string CannotOpenMessage(const std::string& path) {
+  std::string text = "Could not open the sound file " + path;
+  std::string key = ExtensionKey(path);
+  if ((key == "MID" || key == "MIDI" || key == "RMI") && FileExists(path) &&
+      !FileExists(MidiSoundFont())) {
+    text += " (the General MIDI sound font " + MidiSoundFont() + " is missing)";
+  }
+  return text;
+}
+
+}  // namespace zr

@@ -1,0 +1,159 @@
+#include "output/morph.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/document.h"
+#include "image/cbmp.h"
+#include "image/dib_convert.h"
+#include "platform/host.h"
+#include "platform/paths.h"
+
+namespace zr {
+
+namespace {
+
+// atoi's rules: leading blanks, optional sign, leading digits; clamped to int.
+long LeadingNumber(const std::string& text) {
+  errno = 0;
+  long v = std::strtol(text.c_str(), nullptr, 10);
+  return v;
+}
+
+std::string SaveErrorText(const std::string& path, int error) {
+  char buf[4096];
+  std::snprintf(buf, sizeof buf, "%s (file: %s, error: %d)", "Error: could not save the bitmap",
+                path.c_str(), error);
+  return buf;
+}
+
+// A W x H picture holding the top-left part of `image` (the rest black).
+Bitmap WorkingCopy(const CBmp& image, int width, int height) {
+  CBmp work;
+  work.SetBitmap(Bitmap(width, height, 0));
+  CBmp::CopyRect(image, work, 0, 0);
+  return std::move(work.bitmap());
+}
+
+}  // namespace
+
+std::string MorphImagePath(const std::string& folder, int number) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "Img%04d.bmp", number);
+  std::string dir = folder;
+  if (!dir.empty() && dir.back() != '/') dir += '/';
+  return dir + buf;
+}
+
+int MorphStepsFromText(const std::string& text) {
+  long v = LeadingNumber(text);
+  if (v < 1) return 1;
+  if (v > 254) return 254;
+  return int(v);
+}
+
+int MorphStartFromText(const std::string& text) {
+  long v = LeadingNumber(text);
+  if (v < 0) return 0;
+  // Numbers this large would not fit the file names anyway.
+  if (v > 99999999) return 99999999;
+  return int(v);
+}
+
+void BlendStep(std::vector<uint8_t>& current, const std::vector<uint8_t>& target, int remaining) {
+  const size_t n = current.size() < target.size() ? current.size() : target.size();
+  uint8_t* cur = current.data();
+  const uint8_t* tgt = target.data();
+  const unsigned r = unsigned(remaining < 1 ? 1 : remaining);
+  for (size_t k = 0; k < n; ++k) {
+    unsigned c = cur[k], t = tgt[k];
+    if (t < c)
+      cur[k] = uint8_t(c - (c - t) / r);
+    else
+      cur[k] = uint8_t(c + (t - c) / r);
+  }
+}
+
+std::string CheckMorphPaths(const std::string& from, const std::string& to) {
+  if (from == to) return "Cannot morph into the same image";
+  if (!FileExists(from)) return "Cannot open " + from;
+  if (!FileExists(to)) return "Cannot open " + to;
+  return {};
+}
+
+MorphResult MakeMorphImages(const CTorvexerDoc* doc, const std::string& from,
+                            const std::string& to, const std::string& folder, int steps,
+                            int start) {
+  MorphResult result;
+  Host& host = GetHost();
+  CBmp temp;
+  if (!temp.Load(from)) {
+    host.Message("Error: bitmap load failed");
+    return result;
+  }
+  int width = 0, height = 0;
+  temp.GetSize(width, height);
+  CBmp a;
+  a.SetBitmap(WorkingCopy(temp, width, height));
+  if (!temp.Load(to)) {
+    host.Message("Error: could not load destination bitmap");
+    return result;
+  }
+  CBmp b;
+  b.SetBitmap(WorkingCopy(temp, width, height));
+  temp.Clear();
+
+  if (doc) doc->ApplyLogo(a);
+  const std::string startPath = MorphImagePath(folder, start);
+  errno = 0;
+  if (!a.Save(startPath)) {
+    host.Message(SaveErrorText(startPath, errno));
+    return result;
+  }
+  result.names.push_back(startPath);
+
+  if (doc) doc->ApplyLogo(b);
+  const std::string endPath = MorphImagePath(folder, start + steps + 1);
+  if (!b.Save(endPath)) {
+    host.Message("Error: could not save the bitmap");
+    result.names.clear();
+    return result;
+  }
+
+  std::vector<uint8_t> cur = ReadBitmapRows24(a.bitmap());
+  const std::vector<uint8_t> tgt = ReadBitmapRows24(b.bitmap());
+  host.BeginProgress("Morphing...", steps);
+  for (int i = 0; i < steps; ++i) {
+    BlendStep(cur, tgt, steps - i);
+    WriteBitmapRows24(a.bitmap(), cur);
+    const std::string path = MorphImagePath(folder, start + 1 + i);
+    if (a.Save(path))
+      result.names.push_back(path);
+    else
+      result.failed.push_back(path);
+    host.UpdateProgress(i + 1);
+  }
+  host.EndProgress();
+  result.names.push_back(endPath);
+  if (!result.failed.empty()) {
+    std::string text = "Error: could not save the bitmap";
+    for (const auto& p : result.failed) text += "\n" + p;
+    host.Message(text);
+  }
+  result.ok = true;
+  return result;
+}
+
+void AddMorphImagesToProject(CTorvexerDoc& doc, const std::vector<std::string>& names,
+                             int outcome) {
+  if (outcome == 2) return;
+  if (outcome == 0) doc.NewProject();
+  for (const auto& path : names) {
+    const std::string name = PathFileName(path);
+    doc.SetImagePath(name, path);
+    doc.frames.AddFrameRow(name, -1, 1);
+  }
+}
+
+}  // namespace zr

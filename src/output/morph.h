@@ -1,0 +1,47 @@
+// Morphing: a run of BMP images fading one picture into another of the same size by a
+// progressive per-byte blend of their 24-bit rows.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zr {
+
+class CTorvexerDoc;
+struct Bitmap;
+
+// "%s/Img%04d.bmp"
+std::string MorphImagePath(const std::string& folder, int number);
+
+// The dialog's validation of the steps and start texts: leading decimal number; steps
+// clamped to 1..254, start raised to 0 when negative.
+int MorphStepsFromText(const std::string& text);
+int MorphStartFromText(const std::string& text);
+
+// One blend step over 24-bit rows: every byte moves by floor(distance / remaining).
+void BlendStep(std::vector<uint8_t>& current, const std::vector<uint8_t>& target, int remaining);
+
+// The checks made at "&Morph": "" when the paths are fine, else the message to show.
+std::string CheckMorphPaths(const std::string& from, const std::string& to);
+
+struct MorphResult {
+  bool ok = false;
+  // Paths of the images written, start image first, end image last.
+  std::vector<std::string> names;
+  // In-between images that could not be saved (not in `names`).
+  std::vector<std::string> failed;
+};
+
+// Loads both pictures, stamps the logo of `doc` (may be null) onto each, saves the start
+// image as `start`, the end image as start + steps + 1 and the blends in between.
+// Messages go to the Host.
+MorphResult MakeMorphImages(const CTorvexerDoc* doc, const std::string& from,
+                            const std::string& to, const std::string& folder, int steps,
+                            int start);
+
+// The outcome after a successful morph: 0 starts a new animation, 1 appends, 2 nothing.
+void AddMorphImagesToProject(CTorvexerDoc& doc, const std::vector<std::string>& names,
+                             int outcome);
+
+}  // namespace zr
