@@ -221,6 +221,7 @@ ProjectRead CTorvexerDoc::Serialize(Archive& ar) {
   uint16_t word;
   if (!ar.ReadWord(word)) return ProjectRead::Truncated;
   const int16_t version = int16_t(word);
+  fileVersion_ = version;
   if (version > kVersion) {
     GetHost().Message("Unsupported file version");
     return ProjectRead::UnsupportedVersion;
@@ -261,11 +262,13 @@ bool CTorvexerDoc::OnOpenDocument(const std::string& path) {
   }
   std::string data;
   if (!ReadWholeFile(path, data, kMaxProjectBytes)) {
+    lastRead_ = ProjectRead::CannotRead;
     GetHost().Message("Cannot open the project " + path + ".");
     return false;
   }
   Archive ar(data);
   ProjectRead result = Serialize(ar);
+  lastRead_ = result;
   if (result == ProjectRead::Truncated) {
     GetHost().Message("Unexpected end of file while reading " + path + ".");
     // What was read replaced the old project; saving it must not look optional.

@@ -50,7 +50,7 @@ class HeadlessWindows : public DocumentWindows {
 };
 
 // How reading a project ended.
-enum class ProjectRead { Ok, UnknownFormat, UnsupportedVersion, Truncated };
+enum class ProjectRead { Ok, UnknownFormat, UnsupportedVersion, Truncated, CannotRead };
 
 class CTorvexerDoc {
  public:
@@ -141,6 +141,11 @@ class CTorvexerDoc {
   // Reads or writes the project's bytes.
   ProjectRead Serialize(Archive& archive);
 
+  // How the last OnOpenDocument of a project ended,
+  // and the version word of the last project read (0 before one was).
+  ProjectRead LastReadResult() const { return lastRead_; }
+  int16_t FileVersion() const { return fileVersion_; }
+
   const std::string& GetPathName() const { return pathName_; }
   const std::string& GetTitle() const { return title_; }
 
@@ -173,6 +178,8 @@ class CTorvexerDoc {
   Snapshot saved_;
   bool modified_ = false;
   bool unattended_ = false;
+  ProjectRead lastRead_ = ProjectRead::Ok;
+  int16_t fileVersion_ = 0;
 };
 
 // The save question for a document title.
