@@ -138,8 +138,8 @@ Vlc MacroblockTypeCode(int pictureType, int flags) {
       break;
     case kPictureP:
       switch (flags) {
-        case kMbForward | kMbPattern: return Parse("01");
-        case kMbPattern: return Parse("1");
+        case kMbForward | kMbPattern: return Parse("1");
+        case kMbPattern: return Parse("01");
         case kMbForward: return Parse("001");
         case kMbIntra: return Parse("0001 1");
         case kMbForward | kMbPattern | kMbQuant: return Parse("0001 0");
