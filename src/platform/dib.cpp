@@ -32,10 +32,16 @@ std::optional<BitFieldChannel> ParseBitField(uint32_t mask) {
 
 namespace {
 
+// Narrow channels widen by repeating their bits (5 bits abcde -> abcdeabc), the usual
+// convention, so that 0 and the maximum map to 0 and 255 and narrowing back is exact.
 inline uint8_t ScaleChannel(uint32_t value, int bits) {
   if (bits >= 8) return uint8_t(value >> (bits - 8));
-  uint32_t max = (1u << bits) - 1;
-  return uint8_t((value * 255 + max / 2) / max);
+  uint32_t out = 0;
+  for (int pos = 8 - bits;; pos -= bits) {
+    out |= pos >= 0 ? value << pos : value >> -pos;
+    if (pos <= 0) break;
+  }
+  return uint8_t(out);
 }
 
 inline Pixel MakePixel(uint8_t r, uint8_t g, uint8_t b) {

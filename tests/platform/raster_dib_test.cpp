@@ -188,7 +188,7 @@ TEST(DibEncode, EveryDepthRoundTripsItsOwnColours) {
           p = PixelFromColorRef(Rgb(q.red, q.green, q.blue));
         } else if (bits == 16) {
           // Colours that 5-5-5 holds exactly: 5-bit values scaled up.
-          auto s = [&] { uint32_t v = rng() % 32; return uint8_t((v * 255 + 15) / 31); };
+          auto s = [&] { uint32_t v = rng() % 32; return uint8_t(v << 3 | v >> 2); };
           p = PixelFromColorRef(Rgb(s(), s(), s()));
         } else {
           p = rng() & 0xFFFFFF;
