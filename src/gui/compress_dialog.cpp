@@ -41,7 +41,7 @@ CCompressOptionsDlg::CCompressOptionsDlg(const AVICOMPRESSOPTIONS& options, QWid
         selected = i;
         break;
       }
-  form->addRow(tr("&Compressor:"), compressor_);
+  form->addRow(tr("Compressor:"), compressor_);
 
   auto* qualityRow = new QHBoxLayout;
   quality_ = new QSlider(Qt::Horizontal, this);
@@ -55,7 +55,7 @@ CCompressOptionsDlg::CCompressOptionsDlg(const AVICOMPRESSOPTIONS& options, QWid
   connect(quality_, &QSlider::valueChanged, this,
           [this](int v) { qualityLabel_->setText(QString::number(v)); });
   qualityLabel_->setText(QString::number(quality_->value()));
-  form->addRow(tr("Compression &quality:"), qualityRow);
+  form->addRow(tr("Compression quality:"), qualityRow);
 
   auto* keyRow = new QHBoxLayout;
   keyFrames_ = new QCheckBox(tr("&Key frame every"), this);

@@ -9,6 +9,7 @@
 #include "gui/icons.h"
 #include "gui/main_frame.h"
 #include "gui/qt_host.h"
+#include "gui/screenshots.h"
 #include "platform/avifile/avifile.h"
 
 namespace {
@@ -38,7 +39,9 @@ int main(int argc, char** argv) {
       return 0;
     }
   }
-  if (argc > 2) {
+  // For scripts/screenshot.sh: --screenshots FOLDER IMAGE AVI [FILE]
+  const bool screenshots = argc >= 5 && !std::strcmp(argv[1], "--screenshots");
+  if (!screenshots && argc > 2) {
     std::fprintf(stderr, "zerarive: one file at most (see --help)\n");
     return 2;
   }
@@ -56,12 +59,18 @@ int main(int argc, char** argv) {
     zr::SetHost(&host);
     zr::CMainFrame frame;
     host.Attach(&frame, frame.statusBar());
-    const std::string arg = argc > 1 ? argv[1] : "";
+    const std::string arg = screenshots ? (argc > 5 ? argv[5] : "") : (argc > 1 ? argv[1] : "");
     // As the framework does: a file that cannot be opened ends the start-up (the
     // document has said why).
     if (zr::OpenCommandLineFile(frame.doc(), arg)) {
-      frame.show();
-      result = app.exec();
+      if (screenshots) {
+        result = zr::RunScreenshots(frame, QString::fromLocal8Bit(argv[2]),
+                                    QString::fromLocal8Bit(argv[3]), QString::fromLocal8Bit(argv[4]));
+        frame.close();
+      } else {
+        frame.show();
+        result = app.exec();
+      }
     }
     zr::SetHost(nullptr);
   }

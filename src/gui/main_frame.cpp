@@ -520,7 +520,7 @@ void CMainFrame::OnEditPaste() { doc_.Paste(); }
 
 // ---- Options menu
 
-void CMainFrame::OnAviSettings() { EditAviSettings(); }
+void CMainFrame::OnAviSettings() { EditAviSettings(aviCompressOptions_); }
 
 void CMainFrame::OnLogo() {
   CLogoDlg dialog(doc_, this);

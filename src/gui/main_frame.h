@@ -15,6 +15,7 @@
 #include "app/document.h"
 #include "app/startup.h"
 #include "gui/preview_window.h"
+#include "output/avi_writer.h"
 
 class QLabel;
 class QMenu;
@@ -39,6 +40,9 @@ class CMainFrame : public QMainWindow, public DocumentWindows {
   CFramePanel* panel() const { return panel_; }
   QAction* action(int id) const;
   QToolBar* toolBar() const { return toolBar_; }
+  // The run's compression options: AVI Settings edits them, every AVI uses them, and
+  // nothing keeps them after the program ends.
+  AVICOMPRESSOPTIONS& compressOptions() { return aviCompressOptions_; }
 
   // The first paint's start-up (run by the view's first paint; callable directly).
   void FirstPaint();
@@ -136,6 +140,7 @@ class CMainFrame : public QMainWindow, public DocumentWindows {
   void OnGridRowDragged(int fromItem, int toItem);
 
   CTorvexerDoc doc_;
+  AVICOMPRESSOPTIONS aviCompressOptions_ = DefaultCompressOptions();
   ViewSettings viewSettings_;
   std::unique_ptr<FrameListModel> model_;
   CTorvexerView* view_ = nullptr;

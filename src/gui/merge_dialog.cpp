@@ -6,7 +6,7 @@
 #include <QVBoxLayout>
 
 #include "gui/file_dialogs.h"
-#include "gui/output_commands.h"
+#include "output/merge.h"
 #include "platform/host.h"
 #include "platform/paths.h"
 
@@ -44,7 +44,7 @@ CMergeDlg::CMergeDlg(QWidget* parent) : QDialog(parent) {
     return BrowseForFile(this, filter, ext, open);
   };
   merge_ = [](const std::string& v, const std::string& s, const std::string& o) {
-    return MergeFiles(v, s, o);
+    return MergeCommand(v, s, o);
   };
   connect(video_, &QPushButton::clicked, this,
           [this] { Choose(video_, "Animation Files|*.avi||", "avi", true); });
@@ -77,8 +77,7 @@ void CMergeDlg::DoIt() {
     ok = merge_ && merge_(video_->text().toStdString(), sound_->text().toStdString(),
                           output_->text().toStdString());
   }
-  merged_ = ok;
-  if (!ok) GetHost().Message("Codec error: please restart the program");
+  merged_ = ok;  // the merge has told the user what went wrong
   accept();
 }
 

@@ -21,7 +21,8 @@ class CMergeDlg : public QDialog {
 
   explicit CMergeDlg(QWidget* parent = nullptr);
 
-  // Replaceable file chooser and merge (BrowseForFile and MergeStreams by default).
+  // Replaceable file chooser and merge (BrowseForFile and MergeCommand by default; the
+  // merge reports its own failures).
   void setBrowse(Browse browse) { browse_ = std::move(browse); }
   void setMerge(Merge merge) { merge_ = std::move(merge); }
 

@@ -1,30 +1,37 @@
 #include "gui/output_commands.h"
 
-#include "app/document.h"
-#include "app/startup.h"
+#include <cstdio>
+
 #include "gui/main_frame.h"
-#include "platform/host.h"
 #include "platform/paths.h"
 
 namespace zr {
 
-std::string ChooseAviFile(CTorvexerDoc& doc, bool save, bool wave) {
-  std::string path = GetHost().ChooseAviPath(save, wave, doc.sSavePath);
-  if (path.empty()) return {};
-  doc.sSavePath = PathFolder(path);
-  StoreSavePath(doc.sSavePath);
-  return path;
+bool CreateAvi(CMainFrame& frame, const std::string& path) {
+  return CreateAvi(frame.doc(), path, frame.compressOptions());
 }
 
-bool CreateAvi(CMainFrame&, const std::string&) {
-  GetHost().Message("Creating AVI files is not available yet in this version.");
-  return false;
-}
-
-bool MergeFiles(const std::string&, const std::string&, const std::string&) { return false; }
-
-void EditAviSettings() {
-  GetHost().Message("AVI Settings is not available yet in this version.");
+bool EditAviSettings(AVICOMPRESSOPTIONS& options) {
+  // ProgramFolder() is already the per-user folder when the program's own is read-only.
+  const std::string path = ProgramFolder() + "HLTemp.AVI";
+  PAVIFILE file = nullptr;
+  if (AVIFileOpen(&file, path, OF_CREATE | OF_WRITE) != AVIERR_OK) return false;
+  AVISTREAMINFO info;
+  info.fccType = streamtypeVIDEO;
+  info.dwScale = 1;
+  info.dwRate = 100;
+  info.dwSuggestedBufferSize = 40000;
+  info.rcFrame = AviRect{0, 0, 50, 50};
+  PAVISTREAM stream = nullptr;
+  bool confirmed = false;
+  if (AVIFileCreateStream(file, &stream, &info) == AVIERR_OK) {
+    AVICOMPRESSOPTIONS* records[1] = {&options};
+    confirmed = AVISaveOptions(nullptr, 0, 1, &stream, records);
+    AVIStreamRelease(stream);
+  }
+  AVIFileRelease(file);
+  std::remove(path.c_str());
+  return confirmed;
 }
 
 }  // namespace zr

@@ -1,0 +1,125 @@
+#include "gui/screenshots.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QThread>
+
+#include <cstdio>
+
+#include "gui/about_dialog.h"
+#include "gui/compress_dialog.h"
+#include "gui/frame_panel.h"
+#include "gui/logo_dialog.h"
+#include "gui/main_frame.h"
+#include "gui/merge_dialog.h"
+#include "gui/preview_window.h"
+#include "gui/size_dialog.h"
+#include "gui/view.h"
+#include "ui/color_button.h"
+#include "ui/grid_ctrl.h"
+
+namespace zr {
+
+namespace {
+
+void Settle(int ms) {
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < ms) {
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+    QThread::msleep(10);
+  }
+}
+
+int Save(QWidget* widget, const QString& folder, const QString& name) {
+  widget->show();
+  widget->raise();
+  Settle(400);
+  const QString path = QDir(folder).filePath(name + QStringLiteral(".png"));
+  const bool ok = widget->grab().save(path);
+  std::fprintf(stderr, "%s %s\n", ok ? "saved" : "FAILED", path.toLocal8Bit().constData());
+  return ok ? 0 : 1;
+}
+
+}  // namespace
+
+int RunScreenshots(CMainFrame& frame, const QString& folder, const QString& sampleImage,
+                   const QString& sampleAvi) {
+  QDir().mkpath(folder);
+  int failures = 0;
+  frame.resize(760, 520);
+  frame.show();
+  Settle(600);
+  frame.view()->EnsureStarted();
+  frame.panel()->grid()->setCurrentRow(1);
+  frame.UpdateCommandUI();
+  Settle(300);
+  failures += Save(&frame, folder, QStringLiteral("main-window"));
+
+  {
+    CLogoDlg logo(frame.doc(), &frame);
+    failures += Save(&logo, folder, QStringLiteral("logo-dialog"));
+  }
+  {
+    CColorPopup popup(Qt::red, &frame);
+    failures += Save(&popup, folder, QStringLiteral("colour-popup"));
+  }
+  {
+    CImageSizeDlg size(sampleImage, &frame);
+    failures += Save(&size, folder, QStringLiteral("image-size-dialog"));
+  }
+  {
+    CMergeDlg merge(&frame);
+    merge.videoButton()->setText(sampleAvi);
+    failures += Save(&merge, folder, QStringLiteral("merge-dialog"));
+  }
+  {
+    CCompressOptionsDlg compress(frame.compressOptions(), &frame);
+    failures += Save(&compress, folder, QStringLiteral("avi-settings-dialog"));
+  }
+  {
+    CAboutDlg about(&frame);
+    failures += Save(&about, folder, QStringLiteral("about-dialog"));
+  }
+  {
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Wombrel Zerarive"),
+                    QStringLiteral("Morphing is not available yet in this version."),
+                    QMessageBox::Ok, &frame);
+    failures += Save(&box, folder, QStringLiteral("not-available-box"));
+  }
+  {
+    QFileDialog import(&frame, QStringLiteral("Import Images"), QFileInfo(sampleImage).absolutePath());
+    import.setOption(QFileDialog::DontUseNativeDialog);
+    import.setFileMode(QFileDialog::ExistingFiles);
+    failures += Save(&import, folder, QStringLiteral("import-dialog"));
+  }
+  if (!sampleAvi.isEmpty()) {
+    frame.ShowAnimation(sampleAvi.toStdString());
+    CPreviewWindow* preview = frame.previewWindow();
+    if (preview) {
+      preview->Play();
+      Settle(700);
+      preview->Pause();
+      failures += Save(preview, folder, QStringLiteral("preview-window"));
+    }
+    frame.ShowAnimation((sampleAvi + QStringLiteral(".missing.avi")).toStdString());
+    if (frame.previewWindow())
+      failures += Save(frame.previewWindow(), folder, QStringLiteral("preview-unplayable"));
+    frame.ClosePreview();
+  }
+  // The whole screen too, as a user would see the main window.
+  if (QScreen* screen = frame.screen()) {
+    frame.raise();
+    Settle(300);
+    screen->grabWindow(0).save(QDir(folder).filePath(QStringLiteral("screen.png")));
+  }
+  return failures;
+}
+
+}  // namespace zr
