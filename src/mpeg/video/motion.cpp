@@ -26,7 +26,7 @@ int IntraVariance(const uint8_t* cur, int stride) {
       s += cur[i];
       s2 += cur[i] * cur[i];
     }
-  return s2 - ((s * s) >> 8);
+  return int(int64_t(s2) - ((int64_t(s) * s) >> 8));
 }
 
 SearchResult FullSearch(const dsp::Functions& dsp, const uint8_t* srcRef, const uint8_t* recRef,

@@ -1,0 +1,227 @@
+#include "mpeg/avi_input.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "mpeg/dsp/dsp.h"
+#include "mpeg/video/format.h"
+#include "mpeg/video/params.h"
+
+namespace zr::mpeg {
+
+namespace {
+
+bool SupportedDepth(int bits) { return bits == 8 || bits == 16 || bits == 24 || bits == 32; }
+
+// Bytes of a packed DIB as the frame decompressor hands it out: header, table, rows.
+size_t DibBytes(const BitmapInfoHeader& h) {
+  size_t colors = h.biBitCount == 8 ? DibNumColors(h) : 0;
+  int64_t rows = h.biHeight < 0 ? -int64_t(h.biHeight) : h.biHeight;
+  return size_t(h.biSize) + 4 * colors + size_t(DibStride(h.biWidth, h.biBitCount)) * size_t(rows);
+}
+
+}  // namespace
+
+void AviInput::Close() {
+  if (frames_) AVIStreamGetFrameClose(frames_);
+  if (audio_) AVIStreamRelease(audio_);
+  if (video_) AVIStreamRelease(video_);
+  if (file_) AVIFileRelease(file_);
+  frames_ = nullptr;
+  audio_ = video_ = nullptr;
+  file_ = nullptr;
+}
+
+bool AviInput::Open(const std::string& path, ConvertLog& log) {
+  Close();
+  info_ = VideoSourceInfo{};
+  sound_ = SoundFormat{};
+  lastIndex_ = 0;
+  substituted_ = 0;
+  bitCount_ = 0;
+
+  if (AVIFileOpen(&file_, path, OF_READ) != AVIERR_OK) {
+    file_ = nullptr;
+    log.Line(Format("Error: %s is locked or unavailable", path.c_str()));
+    return false;
+  }
+  AVIFILEINFO fi;
+  if (AVIFileInfo(file_, &fi, sizeof fi) != AVIERR_OK ||
+      AVIFileGetStream(file_, &video_, streamtypeVIDEO, 0) != AVIERR_OK) {
+    video_ = nullptr;
+    log.Line("Error: corrupted video");
+    return false;
+  }
+  frames_ = AVIStreamGetFrameOpen(video_);
+  if (!frames_) {
+    log.Line("Error: corrupted video");
+    return false;
+  }
+  info_.width = fi.dwWidth;
+  info_.height = fi.dwHeight;
+  info_.rate = fi.dwRate;
+  info_.scale = fi.dwScale;
+  info_.length = fi.dwLength;
+  const double rate = fi.dwScale ? double(fi.dwRate) / fi.dwScale : 0.0;
+  log.Line(Format("Video size: %ux%u at %4.2f FPS", fi.dwWidth, fi.dwHeight, rate));
+  const BitmapInfoHeader* first = AVIStreamGetFrame(frames_, 0);
+  if (!first) {
+    log.Line("Error: corrupted video");
+    return false;
+  }
+  bitCount_ = first->biBitCount;
+  if (!SupportedDepth(bitCount_)) {
+    log.Line(Format("Error: %i BPP is unsupported (must be 8, 16, 24 or 32)", bitCount_));
+    return false;
+  }
+  log.Line(Format("BPP: %u", unsigned(bitCount_)));
+  if (FrameTooBig(fi.dwWidth, fi.dwHeight)) {
+    log.Line(Format("Error: frame is too big (%dx%d pixels)", int(fi.dwWidth), int(fi.dwHeight)));
+    return false;
+  }
+  // Slower than half a frame a second rounds to 0; count such a file's seconds at 1 fps.
+  long rounded = std::lround(rate);
+  log.Line(Format("Number of frames: %u (%u seconds)", fi.dwLength,
+                  unsigned(fi.dwLength / unsigned(rounded > 0 ? rounded : 1))));
+  if (first->biCompression != BI_RGB) log.Line("Error: frames must be BI_RGB compressed");
+
+  // Sound: any failure before the format is known drops it silently.
+  AVISTREAMINFO si;
+  int32_t formatSize = 0;
+  if (AVIFileGetStream(file_, &audio_, streamtypeAUDIO, 0) != AVIERR_OK) {
+    audio_ = nullptr;
+    return true;
+  }
+  if (AVIStreamInfo(audio_, &si, sizeof si) != AVIERR_OK ||
+      AVIStreamReadFormat(audio_, 0, nullptr, &formatSize) != AVIERR_OK ||
+      formatSize < int32_t(sizeof(WAVEFORMATEX) - 2)) {
+    AVIStreamRelease(audio_);
+    audio_ = nullptr;
+    return true;
+  }
+  std::vector<uint8_t> format(size_t(formatSize) + sizeof(WAVEFORMATEX), 0);
+  if (AVIStreamReadFormat(audio_, 0, format.data(), &formatSize) != AVIERR_OK) {
+    AVIStreamRelease(audio_);
+    audio_ = nullptr;
+    return true;
+  }
+  WAVEFORMATEX wf;
+  std::memcpy(&wf, format.data(), sizeof wf);
+  sound_.formatTag = wf.wFormatTag;
+  sound_.channels = wf.nChannels;
+  sound_.samplesPerSec = int(wf.nSamplesPerSec);
+  sound_.bitsPerSample = wf.wBitsPerSample;
+  sound_.length = si.dwLength;
+  if (!CheckSoundFormat(sound_, log)) {
+    AVIStreamRelease(audio_);
+    audio_ = nullptr;
+  }
+  return true;
+}
+
+void AviInput::ReadPicture(int codedFrame, int repeat, Frame& picture, ConvertLog& log) {
+  if (!frames_) return;
+  const int index = codedFrame / (repeat > 0 ? repeat : 1);
+  const BitmapInfoHeader* dib = AVIStreamGetFrame(frames_, index);
+  if (dib) {
+    lastIndex_ = index;
+  } else {
+    if (!substitute_) return;
+    dib = AVIStreamGetFrame(frames_, lastIndex_);
+    ++substituted_;
+    if (!dib) return;  // the previous picture stays
+  }
+  ConvertDib(dib, DibBytes(*dib), picture, log);
+}
+
+bool AviInput::ConvertDib(const BitmapInfoHeader* dib, size_t dibBytes, Frame& pic,
+                          ConvertLog& log) {
+  if (!dib || dibBytes < sizeof(BitmapInfoHeader) || dib->biSize < sizeof(BitmapInfoHeader))
+    return false;
+  const int bits = dib->biBitCount;
+  if (!SupportedDepth(bits)) {
+    log.Line(Format("Error: %d BPP is unsupported (must be 8, 16, 24, or 32)", bits));
+    return false;
+  }
+  if (dib->biCompression != BI_RGB) {
+    log.Line("Error: BI_BITFIELDS compression not supported, must be BI_RGB");
+    return false;
+  }
+  const bool topDown = dib->biHeight < 0;
+  const int64_t srcW = dib->biWidth, srcH = topDown ? -int64_t(dib->biHeight) : dib->biHeight;
+  if (srcW <= 0 || srcH <= 0) return false;
+  const size_t colors = bits == 8 ? DibNumColors(*dib) : 0;
+  const size_t stride = DibStride(int32_t(srcW), bits);
+  const size_t pixelsAt = size_t(dib->biSize) + 4 * colors;
+  if (colors > 256 || dibBytes < pixelsAt || (dibBytes - pixelsAt) / stride < size_t(srcH))
+    return false;
+  const uint8_t* base = reinterpret_cast<const uint8_t*>(dib);
+  const RgbQuad* table = reinterpret_cast<const RgbQuad*>(base + dib->biSize);
+  const uint8_t* pixels = base + pixelsAt;
+
+  const int W = pic.width, H = pic.height;
+  // A frame larger than the stream's stated size is cut to the picture.
+  const int w = int(srcW < W ? srcW : W), h = int(srcH < H ? srcH : H);
+  const int left = (W - w) / 2;
+
+  // Two full-resolution rows of each chroma plane, then the 2 x 2 truncating average.
+  std::vector<uint8_t> cbRows(size_t(2) * W), crRows(size_t(2) * W);
+  for (int y = 0; y < H; ++y) {
+    uint8_t* Y = pic.y.data() + size_t(y) * W;
+    uint8_t* cb = cbRows.data() + size_t(y & 1) * W;
+    uint8_t* cr = crRows.data() + size_t(y & 1) * W;
+    std::memset(Y, 0, size_t(W));
+    std::memset(cb, 128, size_t(W));
+    std::memset(cr, 128, size_t(W));
+    if (y < h) {
+      const int64_t dibRow = topDown ? y : srcH - 1 - y;
+      const uint8_t* s = pixels + size_t(dibRow) * stride;
+      for (int x = 0; x < w; ++x) {
+        int r, g, b;
+        switch (bits) {
+          case 8: {
+            size_t i = s[x];
+            if (i < colors) {
+              r = table[i].red;
+              g = table[i].green;
+              b = table[i].blue;
+            } else {
+              r = g = b = 0;
+            }
+            break;
+          }
+          case 16: {
+            int v = s[2 * x] | (s[2 * x + 1] << 8);
+            r = ((v >> 10) & 31) * 8 + 7;
+            g = ((v >> 5) & 31) * 8 + 7;
+            b = (v & 31) * 8 + 7;
+            break;
+          }
+          case 24:
+            b = s[3 * x];
+            g = s[3 * x + 1];
+            r = s[3 * x + 2];
+            break;
+          default:
+            b = s[4 * x];
+            g = s[4 * x + 1];
+            r = s[4 * x + 2];
+            break;
+        }
+        dsp::ColourPixel(r, g, b, Y[left + x], cb[left + x], cr[left + x]);
+      }
+    }
+    if (y & 1) {
+      uint8_t* outCb = pic.cb.data() + size_t(y / 2) * (W / 2);
+      uint8_t* outCr = pic.cr.data() + size_t(y / 2) * (W / 2);
+      const uint8_t *cb0 = cbRows.data(), *cb1 = cb0 + W, *cr0 = crRows.data(), *cr1 = cr0 + W;
+      for (int x = 0; x < W / 2; ++x) {
+        outCb[x] = uint8_t((cb0[2 * x] + cb0[2 * x + 1] + cb1[2 * x] + cb1[2 * x + 1]) >> 2);
+        outCr[x] = uint8_t((cr0[2 * x] + cr0[2 * x + 1] + cr1[2 * x] + cr1[2 * x + 1]) >> 2);
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace zr::mpeg

@@ -1,0 +1,62 @@
+// The converter's AVI input: opening the file with its checks and messages, and each
+// coded picture as full-range 4:2:0 planes of whole macroblocks, the source placed at the
+// top, centred, with black margins. The opened handles are shared with the sound side.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "mpeg/convert_log.h"
+#include "mpeg/sound_input.h"
+#include "mpeg/video/encoder.h"
+#include "mpeg/video/video_settings.h"
+#include "platform/avifile/avifile.h"
+
+namespace zr::mpeg {
+
+class AviInput : public PictureSource {
+ public:
+  AviInput() = default;
+  ~AviInput() override { Close(); }
+  AviInput(const AviInput&) = delete;
+  AviInput& operator=(const AviInput&) = delete;
+
+  // The opening checks in order, each with its log line. False after a fatal one
+  // ("... is locked or unavailable", "corrupted video", unsupported depth, too big);
+  // unusable sound only clears hasAudio().
+  bool Open(const std::string& path, ConvertLog& log);
+  void Close();
+
+  const VideoSourceInfo& info() const { return info_; }
+  int bitCount() const { return bitCount_; }
+  bool hasAudio() const { return audio_ != nullptr; }
+  const SoundFormat& soundFormat() const { return sound_; }
+  PAVIFILE file() const { return file_; }
+  PAVISTREAM videoStream() const { return video_; }
+  PAVISTREAM audioStream() const { return audio_; }  // null without usable sound
+
+  // A frame that cannot be read is replaced by the last one read (when enabled).
+  void SetSubstituteMissingFrames(bool on) { substitute_ = on; }
+  int substitutedFrames() const { return substituted_; }
+
+  void ReadPicture(int codedFrame, int repeat, Frame& picture, ConvertLog& log) override;
+
+  // Fills `picture` from a decompressed frame. False (picture unchanged, message logged)
+  // for a depth or compression it cannot take or a block too short for its header.
+  static bool ConvertDib(const BitmapInfoHeader* dib, size_t dibBytes, Frame& picture,
+                         ConvertLog& log);
+
+ private:
+  PAVIFILE file_ = nullptr;
+  PAVISTREAM video_ = nullptr;
+  PAVISTREAM audio_ = nullptr;
+  PGETFRAME frames_ = nullptr;
+  VideoSourceInfo info_;
+  SoundFormat sound_;
+  int bitCount_ = 0;
+  int lastIndex_ = 0;
+  int substituted_ = 0;
+  bool substitute_ = true;
+};
+
+}  // namespace zr::mpeg
