@@ -18,7 +18,8 @@ PaddingClock::PaddingClock(int bitrateKbps)
     : whole_(1440 * bitrateKbps / 441), frac_(1440 * bitrateKbps % 441), lag_(-frac_) {}
 
 bool PaddingClock::Next() {
-  if (frac_ != 0 && lag_ > frac_ - 441) {
+  // A rate of whole bytes per frame never pads (taken literally, frac = 0 would pad all).
+  if (frac_ == 0 || lag_ > frac_ - 441) {
     lag_ -= frac_;
     return false;
   }

@@ -104,6 +104,7 @@ PsyModel::PsyModel(const PsyTables& tables) : t_(tables), fft_(kFftSize) {
 
 void PsyModel::Reset() {
   buffer_.fill(0.0);
+  tail_.fill(0.0);
   for (int s = 0; s < 2; ++s) {
     mag_[s].fill(0.0);
     cosPh_[s].fill(1.0);
@@ -113,8 +114,13 @@ void PsyModel::Reset() {
 }
 
 void PsyModel::Analyse(const int16_t* block, double* smr) {
-  std::copy(buffer_.begin() + 576, buffer_.end(), buffer_.begin());
+  // The analysis sees contiguous sound: the 480 samples just before this block, then its
+  // first 576. (Keeping the previous buffer's samples 576..1055 instead would splice two
+  // frames 576 samples apart, and the splice's splatter would mask nothing yet cost bits
+  // in every band.)
+  std::copy(tail_.begin(), tail_.end(), buffer_.begin());
   for (int i = 0; i < 576; ++i) buffer_[480 + i] = block[i];
+  for (int i = 0; i < 480; ++i) tail_[i] = block[kFrameSamples - 480 + i];
   for (int i = 0; i < kFftSize; ++i) windowed_[i] = buffer_[i] * t_.hann[i];
   fft_.Forward(windowed_.data(), re_.data(), im_.data());
 

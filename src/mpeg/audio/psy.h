@@ -38,14 +38,15 @@ class PsyModel {
   explicit PsyModel(const PsyTables& tables);
   // Forget the saved spectra and the analysis buffer.
   void Reset();
-  // block: the frame's 1152 samples of this channel (only the first 576 enter the
-  // analysis buffer). smr: 32 ratios in dB, always finite.
+  // block: the frame's 1152 samples of this channel; the transform covers the 480
+  // samples before it and its first 544. smr: 32 ratios in dB, always finite.
   void Analyse(const int16_t* block, double* smr);
 
  private:
   const PsyTables& t_;
   RealFft fft_;
   std::array<double, 1056> buffer_{};
+  std::array<double, 480> tail_{};  // the last 480 samples of the previous block
   std::array<double, kFftSize> windowed_{};
   std::array<double, kLines> re_{}, im_{}, energy_{}, unpred_{}, threshold_{};
   // The last two spectra: magnitude and unit phasor (cos, sin of the phase).
