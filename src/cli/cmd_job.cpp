@@ -7,6 +7,7 @@
 #include "cli/command.h"
 #include "output/avi_writer.h"
 #include "output/create_avi.h"
+#include "output/job.h"
 #include "platform/paths.h"
 
 namespace zr::cli {
@@ -41,17 +42,12 @@ int RunJob(const std::vector<std::string>& args) {
   std::string error;
   if (!ApplyCompressorOptions(opts, options, error)) return Fail(error);
 
-  CTorvexerDoc doc;
-  doc.sIniFile = ini;
-  ViewSettings view;
-  StartupResult start = FirstPaintStartup(doc, view);
-  doc.SetUnattended(true);
-  if (!start.settingsLoaded) return Fail("cannot read the job file " + ini);
-  if (start.job.output.empty()) return Fail(ini + " names no Output in section General");
-  bool made = CreateAvi(doc, start.job.output, options);
-  // As at the program's exit: the store reaches the file only when something changed.
-  if (!SaveSettingsAtExit()) host.Message("Warning: could not write back " + ini);
-  return made ? 0 : 1;
+  switch (RunUnattendedJob(ini, options)) {
+    case JobResult::Made: return 0;
+    case JobResult::CannotRead: return Fail("cannot read the job file " + ini);
+    case JobResult::NoOutput: return Fail(ini + " names no Output in section General");
+    default: return 1;
+  }
 }
 
 CliRegistrar registrar({"job", "run an unattended job file (.ini) into its AVI", kUsage, RunJob});

@@ -1,0 +1,29 @@
+#include "output/job.h"
+
+#include "app/document.h"
+#include "app/settings_file.h"
+#include "app/startup.h"
+#include "output/create_avi.h"
+#include "platform/host.h"
+#include "platform/paths.h"
+
+namespace zr {
+
+JobResult RunUnattendedJob(const std::string& ini, const AVICOMPRESSOPTIONS& options) {
+  if (!FileExists(ini)) return JobResult::CannotRead;
+  // The job file is the whole store of the run.
+  GetSettings().Reset();
+  CTorvexerDoc doc;
+  doc.sIniFile = ini;
+  ViewSettings view;
+  StartupResult start = FirstPaintStartup(doc, view);
+  doc.SetUnattended(true);
+  if (!start.settingsLoaded) return JobResult::CannotRead;
+  if (start.job.output.empty()) return JobResult::NoOutput;
+  bool made = CreateAvi(doc, start.job.output, options);
+  // As at the program's exit: the store reaches the file only when something changed.
+  if (!SaveSettingsAtExit()) GetHost().Message("Warning: could not write back " + ini);
+  return made ? JobResult::Made : JobResult::Failed;
+}
+
+}  // namespace zr
