@@ -18,3 +18,14 @@ for src in examples/images/*.bmp; do
   done
 done
 "$cli" image "<LOGO" out/builtin-logo.bmp && echo "built-in logo -> out/builtin-logo.bmp"
+
+# The bundled job: six example pictures, a logo and a short chime into out/demo.avi.
+# The job file is copied so the run never writes into the checkout.
+cp examples/demo.ini out/demo.ini
+"$cli" job out/demo.ini
+if command -v ffprobe >/dev/null; then
+  ffprobe -v error -count_frames -show_entries \
+    stream=codec_type,codec_name,width,height,r_frame_rate,nb_read_frames \
+    -of compact=p=0 out/demo.avi
+fi
+echo "unattended job -> out/demo.avi"
