@@ -27,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   second.LoadText(first.Serialize());
   zr::SettingsFile third;
   third.LoadText(second.Serialize());
-  if (second.sections() != third.sections() || second.Serialize() != third.Serialize()) std::abort();
+  if (second.sections() != third.sections() || second.Serialize() != third.Serialize())
+    std::abort();
   for (const auto& [section, entries] : first.sections()) {
     if (entries.empty()) continue;
     auto it = second.sections().find(section);

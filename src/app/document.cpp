@@ -286,7 +286,8 @@ bool CTorvexerDoc::OnSaveDocument(const std::string& path) {
   Archive ar;
   Serialize(ar);
   const std::string& bytes = ar.bytes();
-  if (!WriteFileAtomic(path, std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()))) {
+  if (!WriteFileAtomic(path,
+                       std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()))) {
     GetHost().Message("Could not save the project as " + path + ".");
     return false;
   }

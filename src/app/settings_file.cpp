@@ -11,7 +11,9 @@ namespace {
 // A settings file is a few kilobytes; this only keeps a stray huge file out of memory.
 constexpr size_t kMaxSettingsBytes = size_t(64) << 20;
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
 
 std::string Trim(const std::string& s) {
   size_t b = 0, e = s.size();
@@ -91,7 +93,8 @@ bool SettingsFile::Save() {
   if (!writable_ || !dirty_) return true;
   if (path_.empty()) return false;
   std::string text = Serialize();
-  return WriteFileAtomic(path_, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+  return WriteFileAtomic(path_,
+                         std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
 }
 
 void SettingsFile::Reset() {
@@ -134,7 +137,8 @@ bool SettingsFile::WriteInt(const std::string& section, const std::string& key, 
   return WriteString(section, key, std::to_string(int(value)));
 }
 
-bool SettingsFile::ReadColor(const std::string& section, const std::string& key, ColorRef& out) const {
+bool SettingsFile::ReadColor(const std::string& section, const std::string& key,
+                             ColorRef& out) const {
   std::string rest;
   if (!ReadString(section, key, rest)) return false;
   // A token without its comma keeps its previous text: empty for red, red's for green.

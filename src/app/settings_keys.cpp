@@ -27,8 +27,10 @@ constexpr SettingKey kKeys[] = {
     {kSectionLogo, kKeyColorFromLogo, T::Decimal, "0", false, A::Keep, "bColorFromLogo"},
     {kSectionLogo, kKeyTransColor, T::Color, "0,0,0", false, A::Keep, "crTrans"},
     {kSectionLogo, kKeyLogoFile, T::FilePath, "", false, A::Empty, "sLogoFile"},
-    {kSectionMorph, kKeyMorphDirLog, T::FolderPath, "Morph", true, A::UseDefault, "(read when needed)"},
-    {kSectionMorph, kKeyMorphDir, T::FolderPath, "Morph", true, A::UseDefault, "(read when needed)"},
+    {kSectionMorph, kKeyMorphDirLog, T::FolderPath, "Morph", true, A::UseDefault,
+     "(read when needed)"},
+    {kSectionMorph, kKeyMorphDir, T::FolderPath, "Morph", true, A::UseDefault,
+     "(read when needed)"},
     {kSectionImages, "0", T::ImageList, "", false, A::EndOfList, "frame list"},
 };
 

@@ -14,13 +14,15 @@ const char* const kDisplayDepthWarning =
 
 namespace {
 
-std::optional<int16_t> ReadOptionalInt(const SettingsFile& s, const char* section, const char* key) {
+std::optional<int16_t> ReadOptionalInt(const SettingsFile& s, const char* section,
+                                       const char* key) {
   int16_t value = 0;
   if (!s.ReadInt(section, key, value)) return std::nullopt;
   return value;
 }
 
-std::optional<ColorRef> ReadOptionalColor(const SettingsFile& s, const char* section, const char* key) {
+std::optional<ColorRef> ReadOptionalColor(const SettingsFile& s, const char* section,
+                                          const char* key) {
   ColorRef value = 0;
   if (!s.ReadColor(section, key, value)) return std::nullopt;
   return value;
@@ -118,9 +120,13 @@ StartupResult FirstPaintStartup(CTorvexerDoc& doc, ViewSettings& view) {
   return result;
 }
 
-void StoreScreenColor(ColorRef color) { GetSettings().WriteColor(kSectionGeneral, kKeyScreenColor, color); }
+void StoreScreenColor(ColorRef color) {
+  GetSettings().WriteColor(kSectionGeneral, kKeyScreenColor, color);
+}
 
-void StoreFrameImages(bool on) { GetSettings().WriteInt(kSectionGeneral, kKeyFrameImages, on ? 1 : 0); }
+void StoreFrameImages(bool on) {
+  GetSettings().WriteInt(kSectionGeneral, kKeyFrameImages, on ? 1 : 0);
+}
 
 void StoreImportPath(const std::string& folder) {
   GetSettings().WriteString(kSectionGeneral, kKeyImportPath, folder);
@@ -142,7 +148,9 @@ bool StoreLogoSettings(const CTorvexerDoc& doc) {
   return s.Save();
 }
 
-std::string MorphFolder(const char* key) { return ReadPathOrDefault(GetSettings(), kSectionMorph, key); }
+std::string MorphFolder(const char* key) {
+  return ReadPathOrDefault(GetSettings(), kSectionMorph, key);
+}
 
 bool StoreMorphFolder(const char* key, const std::string& folder) {
   GetSettings().WriteString(kSectionMorph, key, folder);

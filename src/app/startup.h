@@ -80,10 +80,10 @@ StartupResult FirstPaintStartup(CTorvexerDoc& doc, ViewSettings& view);
 extern const char* const kDisplayDepthWarning;
 
 // --- writing settings back (the store is written to disk only where a function says so)
-void StoreScreenColor(ColorRef color);                   // Screen Color command
-void StoreFrameImages(bool on);                          // Frame Images command
-void StoreImportPath(const std::string& folder);         // image import
-void StoreSavePath(const std::string& folder);           // AVI file chooser OK
+void StoreScreenColor(ColorRef color);            // Screen Color command
+void StoreFrameImages(bool on);                   // Frame Images command
+void StoreImportPath(const std::string& folder);  // image import
+void StoreSavePath(const std::string& folder);    // AVI file chooser OK
 // Logo dialog OK: writes the "Logo" section from the document and saves the store.
 bool StoreLogoSettings(const CTorvexerDoc& doc);
 // The morph folders: BrowseForFile and the morph dialog save the store on OK.

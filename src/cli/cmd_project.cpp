@@ -37,9 +37,7 @@ bool ParseRange(const std::string& text, long long low, long long high, long lon
   return ParseInt(text, value) && value >= low && value <= high;
 }
 
-const char* DepthText(int16_t bpp) {
-  return bpp == 8 ? "8-bit" : bpp == 16 ? "16-bit" : "24-bit";
-}
+const char* DepthText(int16_t bpp) { return bpp == 8 ? "8-bit" : bpp == 16 ? "16-bit" : "24-bit"; }
 
 // Opens an existing project for the CLI: anything but a clean read is an error, so a
 // file that is not a project is never overwritten.
@@ -66,8 +64,10 @@ int RunProject(const std::vector<std::string>& args) {
       while (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) images.push_back(args[++i]);
       if (images.size() == before) return Fail("--add needs at least one IMAGE");
     } else if (a == "--frames" || a == "--fps" || a == "--depth" || a == "--sound") {
-      std::string& out = a == "--frames" ? framesText : a == "--fps" ? fpsText
-                       : a == "--depth"  ? depthText  : sound;
+      std::string& out = a == "--frames"  ? framesText
+                         : a == "--fps"   ? fpsText
+                         : a == "--depth" ? depthText
+                                          : sound;
       if (!value(out)) return Fail("option " + a + " needs a value");
     } else if (a == "--no-sound") {
       noSound = true;
@@ -88,7 +88,8 @@ int RunProject(const std::vector<std::string>& args) {
     return Fail("--frames must be a whole number of at least 1");
   if (!fpsText.empty() && !ParseRange(fpsText, 1, 32767, fps))
     return Fail("--fps must be a whole number from 1 to 32767");
-  if (!depthText.empty() && (!ParseInt(depthText, depth) || (depth != 8 && depth != 16 && depth != 24)))
+  if (!depthText.empty() &&
+      (!ParseInt(depthText, depth) || (depth != 8 && depth != 16 && depth != 24)))
     return Fail("--depth must be 8, 16 or 24");
   for (const std::string& image : images)
     if (!FileExists(image)) return Fail("no such image: " + image);
@@ -125,7 +126,8 @@ int DescribeProject(const std::string& path) {
   std::printf("%s: project, version %d\n", path.c_str(), int(doc.FileVersion()));
   std::printf("  frames per second: %d\n", int(doc.nFps));
   std::printf("  colour depth:      %d (%s)\n", int(doc.nBpp), DepthText(doc.nBpp));
-  std::printf("  sound:             %s\n", doc.sSoundFile.empty() ? "(none)" : doc.sSoundFile.c_str());
+  std::printf("  sound:             %s\n",
+              doc.sSoundFile.empty() ? "(none)" : doc.sSoundFile.c_str());
   std::printf("  rows:              %d (%lld video frames)\n", list.FrameCount(), total);
   for (int r = 1; r <= list.FrameCount(); ++r) {
     const std::string& name = list.Name(r);

@@ -20,7 +20,8 @@ TEST(ProjectCommand, BuildsEditsAndDescribesAProject) {
   const std::string tvf = dir.file("demo.tvf");
   const std::string run = "cd " + dir.path() + " && " + kCli + " ";
 
-  ASSERT_EQ(test::RunCommand(run + "project demo.tvf --add a.bmp b.bmp --frames 5 --fps 12 2>&1"), 0);
+  ASSERT_EQ(test::RunCommand(run + "project demo.tvf --add a.bmp b.bmp --frames 5 --fps 12 2>&1"),
+            0);
   std::string out;
   ASSERT_EQ(test::RunCommand(run + "info demo.tvf", &out), 0);
   EXPECT_NE(out.find("frames per second: 12"), std::string::npos) << out;

@@ -250,10 +250,17 @@ TEST_F(DocumentTest, ChangesAreTrackedUntilSaved) {
   EXPECT_TRUE(doc.SaveModified(nullptr));
   EXPECT_TRUE(host.questions.empty());
 
-  struct Change { const char* what; std::function<void()> make; };
+  struct Change {
+    const char* what;
+    std::function<void()> make;
+  };
   std::vector<Change> changes = {
       {"frames", [&] { doc.frames.SetText(1, 1, "4"); }},
-      {"order", [&] { doc.frames.SetCurrentCell(2, 0); doc.MoveFrameUp(); }},
+      {"order",
+       [&] {
+         doc.frames.SetCurrentCell(2, 0);
+         doc.MoveFrameUp();
+       }},
       {"fps", [&] { win.fps = "11"; }},
       {"depth", [&] { doc.SetDepth(8); }},
       {"sound", [&] { doc.AttachSound("/a.wav"); }},
@@ -272,7 +279,10 @@ TEST_F(DocumentTest, ChangesAreTrackedUntilSaved) {
 TEST_F(DocumentTest, SaveQuestionAnswers) {
   const std::string target = dir.file("saved.tvf");
   int chooserCalls = 0;
-  auto chooser = [&] { ++chooserCalls; return target; };
+  auto chooser = [&] {
+    ++chooserCalls;
+    return target;
+  };
 
   host.answers = {Answer::Cancel};
   EXPECT_FALSE(doc.SaveModified(chooser));

@@ -29,7 +29,7 @@ TEST(FrameList, HeaderAndRows) {
   EXPECT_EQ(list.AddFrameRow("d.bmp", 1, 1), 2);
   EXPECT_EQ(Order(list), "c.bmp1 d.bmp1 a.bmp3 b.bmp-2 ");
   EXPECT_EQ(list.AddFrameRow("e.bmp", 99, 1), 5);  // past the end appends
-  list.SetText(0, 0, "x");                          // the header is fixed
+  list.SetText(0, 0, "x");                         // the header is fixed
   EXPECT_EQ(list.Text(0, 0), "Image");
   EXPECT_EQ(list.Text(9, 0), "");
   list.Reset();
@@ -38,8 +38,10 @@ TEST(FrameList, HeaderAndRows) {
 }
 
 TEST(FrameList, CountRuleForTheAvi) {
-  struct Case { const char* text; int want; } cases[] = {
-      {"5", 5}, {"0", 1}, {"abc", 1}, {"", 1}, {"-3", 1}, {" 7x", 7}, {"-2147483648", 1}};
+  struct Case {
+    const char* text;
+    int want;
+  } cases[] = {{"5", 5}, {"0", 1}, {"abc", 1}, {"", 1}, {"-3", 1}, {" 7x", 7}, {"-2147483648", 1}};
   for (auto [text, want] : cases) EXPECT_EQ(FramesFromText(text), want) << text;
   FrameList list = ListOf({"a"});
   list.SetText(1, 1, "zero");
@@ -71,19 +73,18 @@ TEST_P(FrameListMoves, MovedFrameBecomesCurrent) {
   EXPECT_EQ(list.CurrentRow(), c.currentAfter);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    All, FrameListMoves,
-    ::testing::Values(MoveCase{"up", 3, "a1 c3 b2 d4 ", 2, true},
-                      MoveCase{"up", 1, "a1 b2 c3 d4 ", 1, false},
-                      MoveCase{"down", 2, "a1 c3 b2 d4 ", 3, true},
-                      MoveCase{"down", 4, "a1 b2 c3 d4 ", 4, false},
-                      MoveCase{"first", 3, "c3 a1 b2 d4 ", 1, true},
-                      MoveCase{"first", 1, "a1 b2 c3 d4 ", 1, false},
-                      MoveCase{"last", 2, "a1 c3 d4 b2 ", 4, true},
-                      MoveCase{"last", 4, "a1 b2 c3 d4 ", 4, true},
-                      MoveCase{"delete", 2, "a1 c3 d4 ", -1, true},
-                      MoveCase{"up", -1, "a1 b2 c3 d4 ", -1, false},
-                      MoveCase{"last", 0, "a1 b2 c3 d4 ", -1, false}));
+INSTANTIATE_TEST_SUITE_P(All, FrameListMoves,
+                         ::testing::Values(MoveCase{"up", 3, "a1 c3 b2 d4 ", 2, true},
+                                           MoveCase{"up", 1, "a1 b2 c3 d4 ", 1, false},
+                                           MoveCase{"down", 2, "a1 c3 b2 d4 ", 3, true},
+                                           MoveCase{"down", 4, "a1 b2 c3 d4 ", 4, false},
+                                           MoveCase{"first", 3, "c3 a1 b2 d4 ", 1, true},
+                                           MoveCase{"first", 1, "a1 b2 c3 d4 ", 1, false},
+                                           MoveCase{"last", 2, "a1 c3 d4 b2 ", 4, true},
+                                           MoveCase{"last", 4, "a1 b2 c3 d4 ", 4, true},
+                                           MoveCase{"delete", 2, "a1 c3 d4 ", -1, true},
+                                           MoveCase{"up", -1, "a1 b2 c3 d4 ", -1, false},
+                                           MoveCase{"last", 0, "a1 b2 c3 d4 ", -1, false}));
 
 TEST(FrameList, NothingMovesWithoutFrames) {
   FrameList list;
@@ -104,11 +105,17 @@ TEST(FrameList, InsertAboveKeepsTheCurrentFrame) {
 // The Qt model relies on begin/end pairs bracketing each row change.
 struct Recorder : FrameListObserver {
   std::string log;
-  void RowsAboutToBeInserted(int f, int l) override { log += "I" + std::to_string(f) + std::to_string(l); }
+  void RowsAboutToBeInserted(int f, int l) override {
+    log += "I" + std::to_string(f) + std::to_string(l);
+  }
   void RowsInserted() override { log += "i "; }
-  void RowsAboutToBeRemoved(int f, int l) override { log += "R" + std::to_string(f) + std::to_string(l); }
+  void RowsAboutToBeRemoved(int f, int l) override {
+    log += "R" + std::to_string(f) + std::to_string(l);
+  }
   void RowsRemoved() override { log += "r "; }
-  void CellsChanged(int f, int l) override { log += "C" + std::to_string(f) + std::to_string(l) + " "; }
+  void CellsChanged(int f, int l) override {
+    log += "C" + std::to_string(f) + std::to_string(l) + " ";
+  }
   void CurrentChanged(int row, int) override { log += "@" + std::to_string(row) + " "; }
   void ScrollToTop() override { log += "top "; }
   void ScrollToBottom() override { log += "bottom "; }

@@ -20,8 +20,9 @@ struct Frame {
 };
 
 // Builds a project the way a program of the given version wrote it.
-std::string ProjectBytes(int16_t version, const std::string& sound, const std::vector<Frame>& frames,
-                         uint16_t fps = 10, uint16_t bpp = 24, const std::string& magic = "TVFC",
+std::string ProjectBytes(int16_t version, const std::string& sound,
+                         const std::vector<Frame>& frames, uint16_t fps = 10, uint16_t bpp = 24,
+                         const std::string& magic = "TVFC",
                          std::optional<int32_t> count = std::nullopt) {
   Archive ar;
   ar.WriteString(magic);
@@ -41,7 +42,8 @@ std::string ProjectBytes(int16_t version, const std::string& sound, const std::v
 std::string Rows(const CTorvexerDoc& doc) {
   std::string s;
   for (int r = 1; r <= doc.frames.FrameCount(); ++r)
-    s += doc.frames.Name(r) + "=" + doc.GetImagePath(doc.frames.Name(r)) + "*" + doc.frames.Text(r, 1) + " ";
+    s += doc.frames.Name(r) + "=" + doc.GetImagePath(doc.frames.Name(r)) + "*" +
+         doc.frames.Text(r, 1) + " ";
   return s;
 }
 
@@ -51,10 +53,16 @@ ProjectRead Read(CTorvexerDoc& doc, const std::string& bytes) {
 }
 
 TEST(Archive, StringLengthForms) {
-  struct Case { size_t length; std::string prefix; } cases[] = {
-      {0, "\x00"s}, {254, "\xFE"}, {255, "\xFF\xFF\x00"s}, {300, "\xFF\x2C\x01"},
-      {0xFFFD, "\xFF\xFD\xFF"}, {0xFFFE, "\xFF\xFF\xFF\xFE\xFF\x00\x00"s},
-      {70000, "\xFF\xFF\xFF\x70\x11\x01\x00"s}};
+  struct Case {
+    size_t length;
+    std::string prefix;
+  } cases[] = {{0, "\x00"s},
+               {254, "\xFE"},
+               {255, "\xFF\xFF\x00"s},
+               {300, "\xFF\x2C\x01"},
+               {0xFFFD, "\xFF\xFD\xFF"},
+               {0xFFFE, "\xFF\xFF\xFF\xFE\xFF\x00\x00"s},
+               {70000, "\xFF\xFF\xFF\x70\x11\x01\x00"s}};
   for (const auto& c : cases) {
     Archive out;
     std::string text(c.length, 'q');
@@ -71,7 +79,11 @@ TEST(Archive, StringLengthForms) {
 
 TEST(Archive, HostileLengthsFailWithoutReadingOn) {
   for (std::string bytes : {"\xFF\xFF\xFF\xFF\xFF\xFF\x7F"s, "\xFF\xFF\xFF\x00\x00\x00\x01xy"s,
-                            "\xFF\x10\x00" "abc"s, "\x05""ab"s, "\xFF"s, "\xFF\xFF\xFF\x01"s}) {
+                            "\xFF\x10\x00"
+                            "abc"s,
+                            "\x05"
+                            "ab"s,
+                            "\xFF"s, "\xFF\xFF\xFF\x01"s}) {
     Archive in(bytes);
     std::string text;
     EXPECT_FALSE(in.ReadString(text));
@@ -87,9 +99,10 @@ TEST(ProjectFile, ExactBytesOfOneFrame) {
   doc.SetImagePath("a.bmp", "C:\\a.bmp");
   Archive ar;
   doc.Serialize(ar);
-  EXPECT_EQ(ar.bytes(), "\x04TVFC\x1E\x00\x00\x01\x00\x00\x00\x0A\x00\x18\x00\x05"
-                        "a.bmp\x08"
-                        "C:\\a.bmp\x03\x00\x00\x00"s);
+  EXPECT_EQ(ar.bytes(),
+            "\x04TVFC\x1E\x00\x00\x01\x00\x00\x00\x0A\x00\x18\x00\x05"
+            "a.bmp\x08"
+            "C:\\a.bmp\x03\x00\x00\x00"s);
   EXPECT_EQ(ar.bytes().size(), 35u);
 }
 
@@ -111,7 +124,8 @@ TEST(ProjectFile, SavedProjectReadsBackFieldForField) {
   EXPECT_EQ(doc.nFps, 12);  // read back from the panel on save
   CTorvexerDoc back;
   ASSERT_EQ(Read(back, ar.bytes()), ProjectRead::Ok);
-  EXPECT_EQ(Rows(back), "a.bmp=/x/a.bmp*5 b b.png=" + std::string(300, 'p') + "*0 a.bmp=/x/a.bmp*2 ");
+  EXPECT_EQ(Rows(back),
+            "a.bmp=/x/a.bmp*5 b b.png=" + std::string(300, 'p') + "*0 a.bmp=/x/a.bmp*2 ");
   EXPECT_EQ(back.nFps, 12);
   EXPECT_EQ(back.nBpp, 8);
   EXPECT_EQ(back.sSoundFile, "/s/t.wav");
@@ -130,8 +144,11 @@ TEST(ProjectFile, EveryOlderVersionReads) {
   for (int v : {-32768, -1, 0, 1, 19, 20, 25, 29, 30}) {
     CTorvexerDoc doc;
     doc.sSoundFile = "/kept.wav";
-    ASSERT_EQ(Read(doc, ProjectBytes(int16_t(v), "/new.wav", frames, 15, 16)), ProjectRead::Ok) << v;
-    EXPECT_EQ(Rows(doc), v >= 30 ? "a.bmp=/a.bmp*4 b.bmp=/b.bmp*0 " : "a.bmp=/a.bmp*1 b.bmp=/b.bmp*1 ") << v;
+    ASSERT_EQ(Read(doc, ProjectBytes(int16_t(v), "/new.wav", frames, 15, 16)), ProjectRead::Ok)
+        << v;
+    EXPECT_EQ(Rows(doc),
+              v >= 30 ? "a.bmp=/a.bmp*4 b.bmp=/b.bmp*0 " : "a.bmp=/a.bmp*1 b.bmp=/b.bmp*1 ")
+        << v;
     EXPECT_EQ(doc.sSoundFile, v >= 20 ? "/new.wav" : "/kept.wav") << v;
     EXPECT_EQ(doc.nFps, 15);
     EXPECT_EQ(doc.nBpp, 16);
@@ -142,10 +159,17 @@ TEST(ProjectFile, EveryOlderVersionReads) {
 
 TEST(ProjectFile, RejectsWrongMagicAndNewerVersions) {
   test::FakeHost host;
-  struct Case { std::string bytes; ProjectRead want; const char* message; } cases[] = {
-      {ProjectBytes(30, "", {{"a", "/a", 1}}, 10, 24, "tvfc"), ProjectRead::UnknownFormat, "Unknown file format"},
-      {ProjectBytes(30, "", {{"a", "/a", 1}}, 10, 24, "TVFCX"), ProjectRead::UnknownFormat, "Unknown file format"},
-      {ProjectBytes(31, "", {{"a", "/a", 1}}), ProjectRead::UnsupportedVersion, "Unsupported file version"},
+  struct Case {
+    std::string bytes;
+    ProjectRead want;
+    const char* message;
+  } cases[] = {
+      {ProjectBytes(30, "", {{"a", "/a", 1}}, 10, 24, "tvfc"), ProjectRead::UnknownFormat,
+       "Unknown file format"},
+      {ProjectBytes(30, "", {{"a", "/a", 1}}, 10, 24, "TVFCX"), ProjectRead::UnknownFormat,
+       "Unknown file format"},
+      {ProjectBytes(31, "", {{"a", "/a", 1}}), ProjectRead::UnsupportedVersion,
+       "Unsupported file version"},
       {ProjectBytes(32767, "", {}), ProjectRead::UnsupportedVersion, "Unsupported file version"},
   };
   for (const auto& c : cases) {
@@ -165,7 +189,8 @@ TEST(ProjectFile, RejectsWrongMagicAndNewerVersions) {
 
 TEST(ProjectFile, TruncatedAtEveryOffsetKeepsTheFramesReadSoFar) {
   test::FakeHost host;
-  const std::vector<Frame> frames = {{"a.bmp", "/a.bmp", 2}, {"b.bmp", "/b.bmp", 3}, {"c.bmp", "/c.bmp", 4}};
+  const std::vector<Frame> frames = {
+      {"a.bmp", "/a.bmp", 2}, {"b.bmp", "/b.bmp", 3}, {"c.bmp", "/c.bmp", 4}};
   const std::string full = ProjectBytes(30, "/s.wav", frames);
   // End offset of each complete frame record.
   std::vector<size_t> recordEnds;

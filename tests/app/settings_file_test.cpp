@@ -78,7 +78,11 @@ TEST(SettingsFile, LineRules) {
       "q=1\n");
   Sections expected = {
       {"General",
-       {{"FPS", "20"}, {"a ", " b"}, {"x;y", "1"}, {"k", "v=w"}, {"c:\\pics\\a.bmp", "C:\\Pics\\A.BMP"}}},
+       {{"FPS", "20"},
+        {"a ", " b"},
+        {"x;y", "1"},
+        {"k", "v=w"},
+        {"c:\\pics\\a.bmp", "C:\\Pics\\A.BMP"}}},
       {"Other", {{"q", "1"}}},
   };
   EXPECT_EQ(s.sections(), expected);
@@ -90,8 +94,10 @@ TEST(SettingsFile, LineRules) {
 
 TEST(SettingsFile, IntegersFollowAtoiAndSixteenBits) {
   SettingsFile s = FromText("[g]\na=  -12xyz\nb=abc\nc=70000\nd=+5\n");
-  struct Case { const char* key; int16_t want; } cases[] = {
-      {"a", -12}, {"b", 0}, {"c", 4464}, {"d", 5}};
+  struct Case {
+    const char* key;
+    int16_t want;
+  } cases[] = {{"a", -12}, {"b", 0}, {"c", 4464}, {"d", 5}};
   for (auto [key, want] : cases) {
     int16_t v = 99;
     EXPECT_TRUE(s.ReadInt("g", key, v)) << key;
@@ -111,9 +117,14 @@ TEST(SettingsFile, IntegersFollowAtoiAndSixteenBits) {
 
 TEST(SettingsFile, ColorSplitting) {
   SettingsFile s = FromText("[c]\na=10,20,30\nb=255\nc=10,20\nd=300,-1,x\ne=,,\n");
-  struct Case { const char* key; ColorRef want; } cases[] = {
-      {"a", Rgb(10, 20, 30)}, {"b", Rgb(0, 0, 255)}, {"c", Rgb(10, 10, 20)},
-      {"d", Rgb(44, 255, 0)}, {"e", Rgb(0, 0, 0)}};
+  struct Case {
+    const char* key;
+    ColorRef want;
+  } cases[] = {{"a", Rgb(10, 20, 30)},
+               {"b", Rgb(0, 0, 255)},
+               {"c", Rgb(10, 10, 20)},
+               {"d", Rgb(44, 255, 0)},
+               {"e", Rgb(0, 0, 0)}};
   for (auto [key, want] : cases) {
     ColorRef c = 0x123456;
     EXPECT_TRUE(s.ReadColor("c", key, c)) << key;

@@ -51,9 +51,9 @@ TEST_F(StartupTest, MissingSettingsFileGivesEveryDefault) {
   EXPECT_EQ(doc.sSavePath, dir.file("Avi"));
   EXPECT_EQ(doc.nFps, 10);  // reset when absent
   EXPECT_EQ(doc.nBpp, 24);
-  EXPECT_EQ(doc.bUseLogo, 0);            // kept when absent
+  EXPECT_EQ(doc.bUseLogo, 0);              // kept when absent
   EXPECT_EQ(view.crScreen, Rgb(1, 2, 3));  // kept when absent
-  EXPECT_EQ(doc.sLogoFile, "");          // strings become empty, not "<LOGO"
+  EXPECT_EQ(doc.sLogoFile, "");            // strings become empty, not "<LOGO"
   EXPECT_EQ(doc.windows().FpsText(), "10");
   EXPECT_TRUE(host.messages.empty());
   // Exit writes nothing: the store is clean.
@@ -172,7 +172,7 @@ TEST_F(StartupTest, WrittenBackOnlyAtTheListedMoments) {
   EXPECT_TRUE(back.ReadString("Logo", "crTrans", s));
   EXPECT_EQ(s, "9,8,7");
   EXPECT_FALSE(back.ReadString("Logo", "sLogoFile", s));  // an empty path removes the key
-  EXPECT_TRUE(back.ReadString("Images", "0", s));          // read-only keys survive
+  EXPECT_TRUE(back.ReadString("Images", "0", s));         // read-only keys survive
 
   EXPECT_EQ(MorphFolder(kKeyMorphDir), dir.file("Morph"));
   ASSERT_TRUE(StoreMorphFolder(kKeyMorphDir, "/m"));
