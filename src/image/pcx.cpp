@@ -46,6 +46,7 @@ bool DecodeLine(ByteSpan in, size_t* pos, RunState* carry, uint8_t* line, size_t
   size_t filled = 0;
   auto emitRun = [&] {
     size_t n = std::min(size_t(run.count), length - filled);
+    if (n == 0) return;
     std::memset(line + filled, run.value, n);
     filled += n;
     run.count -= int(n);
@@ -134,7 +135,8 @@ std::optional<PackedDib> ReadPcx(ByteSpan data, int64_t maxPixels) {
 
   auto dib = PackedDib::Create(width, height, layout->dibBits);
   if (!dib) return std::nullopt;
-  std::vector<uint8_t> line(lineLength, 0);
+  // Never empty: a bytes-per-line of 0 still gives a line to point at.
+  std::vector<uint8_t> line(std::max<size_t>(lineLength, 1), 0);
   const size_t stride = dib->stride();
   // Bytes of a line that a conversion may read: a short bytes-per-line leaves the rest 0.
   auto planeByte = [&](int plane, size_t x) -> uint8_t {
