@@ -100,7 +100,7 @@ CMainFrame::CMainFrame() : doc_(nullptr) {
 
   view_ = new CTorvexerView(doc_, viewSettings_, this);
   view_->setObjectName(QStringLiteral("view"));
-  view_->SetFirstPaintHook([this] { FirstPaint(); });
+  view_->SetFirstPaintHook([this] { RunFirstPaint(); });
   setCentralWidget(view_);
 
   CreateActions();
@@ -329,8 +329,9 @@ void CMainFrame::OnGridRowDragged(int fromItem, int toItem) {
   UpdateCommandUI();
 }
 
-void CMainFrame::FirstPaint() {
-  view_->EnsureStarted();  // marks the start-up as done when called directly
+void CMainFrame::FirstPaint() { view_->EnsureStarted(); }
+
+void CMainFrame::RunFirstPaint() {
   StartupResult result = FirstPaintStartup(doc_, viewSettings_);
   UpdateTitle();
   view_->update();
@@ -498,11 +499,8 @@ void CMainFrame::OnCreateAvi() {
 void CMainFrame::NotAvailableYet(const char* command) {
   GetHost().Message(std::string(command) + " is not available yet in this version.");
 }
-void CMainFrame::OnQuickAviCreate() { NotAvailableYet("Quick AVI Create"); }
-void CMainFrame::OnExtractImages() { NotAvailableYet("Extracting images from an AVI"); }
-void CMainFrame::OnExtractSounds() { NotAvailableYet("Extracting sounds from an AVI"); }
 void CMainFrame::OnMpgConverter() { NotAvailableYet("The AVI to MPG converter"); }
-void CMainFrame::OnMorphing() { NotAvailableYet("Morphing"); }
+// Quick AVI Create, extraction and morphing: tool_commands.cpp.
 
 void CMainFrame::OnMerge() {
   CMergeDlg dialog(this);

@@ -27,6 +27,8 @@ class CFramePanel;
 class CTorvexerView;
 class FrameListModel;
 
+class CConvertProgressDlg;
+
 class CMainFrame : public QMainWindow, public DocumentWindows {
   Q_OBJECT
 
@@ -44,7 +46,7 @@ class CMainFrame : public QMainWindow, public DocumentWindows {
   // nothing keeps them after the program ends.
   AVICOMPRESSOPTIONS& compressOptions() { return aviCompressOptions_; }
 
-  // The first paint's start-up (run by the view's first paint; callable directly).
+  // The first paint's start-up, once (the view's first paint runs it; callable directly).
   void FirstPaint();
   // Re-evaluates every command's enable and check state and the status panes, as the
   // framework does at idle time.
@@ -65,6 +67,9 @@ class CMainFrame : public QMainWindow, public DocumentWindows {
   void ShowAnimation(const std::string& path);
   CPreviewWindow* previewWindow() const { return preview_; }
   void ClosePreview();
+
+  // The converter's progress window (hidden until its first line).
+  CConvertProgressDlg* convertProgress();
 
   QStringList recentFiles() const;
   void AddRecentFile(const QString& path);
@@ -99,6 +104,7 @@ class CMainFrame : public QMainWindow, public DocumentWindows {
   void ConnectPanel();
   void RebuildRecentMenu();
   void UpdateTitle();
+  void RunFirstPaint();
   void RunUnattendedJob();
   std::string ChooseProjectSavePath();
   bool SaveProject(bool askPath);
@@ -156,6 +162,7 @@ class CMainFrame : public QMainWindow, public DocumentWindows {
   std::map<int, QAction*> actions_;
   std::map<int, std::function<void()>> handlers_;
   QPointer<CPreviewWindow> preview_;
+  CConvertProgressDlg* convertProgress_ = nullptr;
   bool syncingCurrent_ = false;
   bool settingsSaved_ = false;
   bool unattendedClose_ = false;

@@ -16,8 +16,7 @@ namespace zr {
 void HostExtractProgress::Open(int streamNumber, int frameCount) {
   GetHost().BeginProgress("Extracting video stream " + std::to_string(streamNumber), frameCount);
 }
-void HostExtractProgress::Update(int frameNumber, const std::string& fileName) {
-  GetHost().SetStatusText("Writing " + fileName);
+void HostExtractProgress::Update(int frameNumber, const std::string&) {
   GetHost().UpdateProgress(frameNumber);
 }
 void HostExtractProgress::Close() { GetHost().EndProgress(); }

@@ -1,0 +1,77 @@
+// The AVI tools' commands of the main window: ask, call the core, show.
+#include "gui/main_frame.h"
+#include "gui/tool_dialogs.h"
+#include "output/create_avi.h"
+#include "output/extract.h"
+#include "output/morph.h"
+#include "output/quick_avi.h"
+#include "platform/host.h"
+
+namespace zr {
+
+CConvertProgressDlg* CMainFrame::convertProgress() {
+  if (!convertProgress_) {
+    convertProgress_ = new CConvertProgressDlg(this);
+    convertProgress_->showAnimation = [this](const std::string& path) { ShowAnimation(path); };
+  }
+  return convertProgress_;
+}
+
+void CMainFrame::OnQuickAviCreate() {
+  CQuickAviDlg dialog(this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  std::string output = ChooseAviFile(doc_, true, false);
+  if (output.empty()) return;
+  QuickAviRequest request;
+  request.folder = dialog.folder();
+  request.sound = dialog.soundFile();
+  request.output = output;
+  request.fps = doc_.ReadFpsFromPanel();
+  request.bpp = doc_.nBpp;
+  request.options = aviCompressOptions_;
+  request.applyLogo = [this](CBmp& image) { doc_.ApplyLogo(image); };
+  bool made;
+  {
+    WaitCursor wait;
+    made = QuickAviCreate(request);
+  }
+  if (made) ShowAnimation(output);
+}
+
+void CMainFrame::OnExtractImages() {
+  std::string path = ChooseAviFile(doc_, false, false);
+  if (path.empty()) return;
+  CExtractProgressDlg progress(this);
+  ExtractImages(path, SamplesFolder(), progress);
+}
+
+void CMainFrame::OnExtractSounds() {
+  std::string avi = ChooseAviFile(doc_, false, false);
+  if (avi.empty()) return;
+  std::string sound = ChooseAviFile(doc_, true, true);
+  if (sound.empty()) return;
+  if (ExtractSound(avi, sound)) GetHost().Message("Sound file extracted");
+}
+
+void CMainFrame::OnMorphing() {
+  CMorphDlg dialog(this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  MorphResult result;
+  {
+    WaitCursor wait;
+    result = MakeMorphImages(&doc_, dialog.fromPath(), dialog.toPath(), dialog.folder(),
+                             dialog.steps(), dialog.start());
+  }
+  if (!result.ok) return;
+  int outcome = dialog.outcome();
+  if (outcome == 0) {
+    // A new animation discards the current one: ask first, as File > New does.
+    if (!doc_.SaveModified([this] { return ChooseProjectSavePath(); })) return;
+    doc_.NewProject();
+    UpdateTitle();
+  }
+  if (outcome != 2) AddMorphImagesToProject(doc_, result.names, 1);
+  UpdateCommandUI();
+}
+
+}  // namespace zr

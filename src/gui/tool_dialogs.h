@@ -1,0 +1,121 @@
+// Dialogs and progress windows of the AVI tools: Quick AVI Create, Morphing, the
+// extraction progress window and the conversion progress window.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include <QDialog>
+
+#include "output/extract.h"
+
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+
+namespace zr {
+
+class CQuickAviDlg : public QDialog {
+  Q_OBJECT
+ public:
+  explicit CQuickAviDlg(QWidget* parent = nullptr);
+  std::string folder() const;
+  std::string soundFile() const;
+  QPushButton* folderButton() const { return folder_; }
+  QPushButton* soundButton() const { return sound_; }
+  QPushButton* createButton() const { return create_; }
+  // Replaceable choosers (tests).
+  std::function<QString()> chooseFolder;
+  std::function<std::string()> chooseSound;
+
+ private:
+  QPushButton* folder_;
+  QPushButton* sound_;
+  QPushButton* create_;
+};
+
+class CMorphDlg : public QDialog {
+  Q_OBJECT
+ public:
+  explicit CMorphDlg(QWidget* parent = nullptr);
+  // Results after OK.
+  std::string fromPath() const;
+  std::string toPath() const;
+  std::string folder() const { return folder_; }
+  int steps() const { return steps_; }
+  int start() const { return start_; }
+  int outcome() const;
+
+  QPushButton* fromButton() const { return from_; }
+  QPushButton* toButton() const { return to_; }
+  QPushButton* morphButton() const { return morph_; }
+  QLineEdit* stepsEdit() const { return stepsEdit_; }
+  QLineEdit* startEdit() const { return startEdit_; }
+  // Replaceable choosers (tests).
+  std::function<std::string()> chooseImage;
+  std::function<QString()> chooseFolder;
+  // Called for the two image buttons with the chosen path.
+  void ChooseFrom(const std::string& path);
+  void ChooseTo(const std::string& path);
+  void Morph();
+
+ private:
+  void SizeCheck();
+  void ButtonCheck();
+
+  QPushButton* from_;
+  QPushButton* to_;
+  QPushButton* folderButton_;
+  QPushButton* morph_;
+  QLineEdit* stepsEdit_;
+  QLineEdit* startEdit_;
+  QRadioButton* outcomes_[3];
+  std::string folder_;
+  int fromW_ = 0, fromH_ = 0, toW_ = 0, toH_ = 0;
+  int steps_ = 20, start_ = 1;
+};
+
+// "Progress" of the extraction: "Reading:" frame number and "Writing:" file name.
+class CExtractProgressDlg : public QDialog, public ExtractProgress {
+  Q_OBJECT
+ public:
+  explicit CExtractProgressDlg(QWidget* parent = nullptr);
+  void Open(int streamNumber, int frameCount) override;
+  void Update(int frameNumber, const std::string& fileName) override;
+  void Close() override;
+
+ private:
+  QLabel* reading_;
+  QLabel* writing_;
+  QProgressBar* bar_;
+};
+
+// The converter's modeless log window. Hidden until the first line arrives.
+class CConvertProgressDlg : public QDialog {
+  Q_OBJECT
+ public:
+  explicit CConvertProgressDlg(QWidget* parent = nullptr);
+  // clear: start of a batch (log emptied, Run disabled); else end of a batch (Run enabled).
+  void Begin(bool clear);
+  void AppendLine(const std::string& text);
+  void SetPercent(int percent);
+  void SetFrame(int frame);
+  void SetOutput(const std::string& path) { output_ = path; }
+  const std::string& output() const { return output_; }
+  QString logText() const;
+  QPushButton* runButton() const { return run_; }
+  // Opens the remembered output in the preview (set by the main window).
+  std::function<void(const std::string&)> showAnimation;
+
+ private:
+  QPlainTextEdit* log_;
+  QProgressBar* bar_;
+  QLabel* frame_;
+  QPushButton* run_;
+  std::string output_;
+};
+
+}  // namespace zr
