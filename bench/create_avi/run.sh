@@ -22,24 +22,27 @@ ffmpeg -v error -f lavfi -i "testsrc2=s=640x480:r=10" -frames:v "$frames" -q:v 3
   for i in $(seq 1 "$frames"); do printf '%d=%s/img%04d.jpg\n' $((i - 1)) "$work" "$i"; done
 } > "$work/job.ini"
 
-# Seconds and peak RSS (kB) of a command, best of two runs.
+# Elapsed seconds, CPU seconds (user + system) and peak RSS (kB) of a command, best of
+# two runs. The CPU figure stays meaningful on a machine that others share.
 measure() {
-  local best="" rss=0
+  local best="" cpu="" rss=0
   for _ in 1 2; do
-    /usr/bin/time -f "%e %M" -o "$work/t" "$@" > /dev/null 2>&1
-    read -r t m < "$work/t"
+    /usr/bin/time -f "%e %U %S %M" -o "$work/t" "$@" > /dev/null 2>&1
+    read -r t u s m < "$work/t"
+    c=$(awk -v u="$u" -v s="$s" 'BEGIN{print u + s}')
     if [ -z "$best" ] || awk "BEGIN{exit !($t < $best)}"; then best=$t; fi
+    if [ -z "$cpu" ] || awk "BEGIN{exit !($c < $cpu)}"; then cpu=$c; fi
     [ "$m" -gt "$rss" ] && rss=$m
   done
-  echo "$best $rss"
+  echo "$best $cpu $rss"
 }
 
 report() {
   local name=$1 ours=$2 theirs=$3
-  read -r ot orss <<< "$ours"
-  read -r ft _ <<< "$theirs"
-  awk -v n="$name" -v o="$ot" -v f="$ft" -v r="$orss" \
-    'BEGIN{printf "%-14s ours %6.2f s  ffmpeg %6.2f s  ratio %.2f  our peak RSS %.1f MB\n", n, o, f, (f > 0 ? o / f : 0), r / 1024}'
+  read -r ot oc orss <<< "$ours"
+  read -r ft fc _ <<< "$theirs"
+  awk -v n="$name" -v o="$ot" -v f="$ft" -v oc="$oc" -v fc="$fc" -v r="$orss" \
+    'BEGIN{printf "%-13s ours %6.2f s  ffmpeg %6.2f s  time ratio %.2f  CPU ratio %.2f  our peak RSS %.1f MB\n", n, o, f, (f > 0 ? o / f : 0), (fc > 0 ? oc / fc : 0), r / 1024}'
 }
 
 ours=$(measure "$cli" job "$work/job.ini" --compressor msvc)
