@@ -1,5 +1,5 @@
-// The JPEG adapter (errors go to the silent default host) over arbitrary bytes. The pixel cap keeps the fuzzer on the parsing logic
-// rather than on allocating huge images.
+// The JPEG adapter (errors go to the silent default host) over arbitrary bytes. The pixel cap keeps
+// the fuzzer on the parsing logic rather than on allocating huge images.
 #include <cstddef>
 #include <cstdint>
 #include <string>

@@ -139,8 +139,8 @@ void DecodeLzw(ByteReader& in, uint8_t* out, size_t count) {
   }
 }
 
-std::optional<PackedDib> ReadImage(ByteReader& in, std::array<uint8_t, 768>& triples,
-                                   int bitCount, int64_t maxPixels) {
+std::optional<PackedDib> ReadImage(ByteReader& in, std::array<uint8_t, 768>& triples, int bitCount,
+                                   int64_t maxPixels) {
   in.skip(4);  // left, top: one still frame, placed at the origin
   int width = in.word();
   int height = in.word();
@@ -171,7 +171,8 @@ std::optional<PackedDib> ReadImage(ByteReader& in, std::array<uint8_t, 768>& tri
     static constexpr int kStart[4] = {0, 4, 2, 1};
     static constexpr int kStep[4] = {8, 8, 4, 2};
     for (int pass = 0; pass < 4; ++pass)
-      for (int row = kStart[pass]; row < height; row += kStep[pass]) lineOfRow[size_t(row)] = line++;
+      for (int row = kStart[pass]; row < height; row += kStep[pass])
+        lineOfRow[size_t(row)] = line++;
   } else {
     for (int row = 0; row < height; ++row) lineOfRow[size_t(row)] = row;
   }

@@ -7,6 +7,7 @@
 #include <new>
 #include <vector>
 
+// After <cstdio>: the library's header uses size_t and FILE without including them.
 #include <jpeglib.h>
 
 #include "image/formats.h"
@@ -168,9 +169,15 @@ void RowPixelRgb(const PackedDib& dib, const uint8_t* row, int x, uint8_t* rgb) 
     rgb[2] = q.blue;
   };
   switch (dib.bitCount()) {
-    case 1: fromTable((row[x / 8] >> (7 - (x & 7))) & 1); break;
-    case 4: fromTable((x & 1) ? row[x / 2] & 15 : row[x / 2] >> 4); break;
-    case 8: fromTable(row[x]); break;
+    case 1:
+      fromTable((row[x / 8] >> (7 - (x & 7))) & 1);
+      break;
+    case 4:
+      fromTable((x & 1) ? row[x / 2] & 15 : row[x / 2] >> 4);
+      break;
+    case 8:
+      fromTable(row[x]);
+      break;
     case 16: {
       uint16_t v = uint16_t(row[2 * x] | (row[2 * x + 1] << 8));
       rgb[0] = uint8_t(((v >> 10) & 31) << 3);

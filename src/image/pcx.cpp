@@ -16,9 +16,9 @@ constexpr uint8_t kPaletteMarker = 12;
 constexpr size_t kPaletteWindow = 8192 - 768;
 
 constexpr uint8_t kDefault16[16][3] = {
-    {0, 0, 0},     {0, 0, 128},   {0, 128, 0},   {0, 128, 128}, {128, 0, 0},   {128, 0, 128},
-    {128, 128, 0}, {128, 128, 128}, {192, 192, 192}, {0, 0, 255}, {0, 255, 0}, {0, 255, 255},
-    {255, 0, 0},   {255, 0, 255}, {255, 255, 0}, {255, 255, 255}};
+    {0, 0, 0},     {0, 0, 128},     {0, 128, 0},     {0, 128, 128},  {128, 0, 0}, {128, 0, 128},
+    {128, 128, 0}, {128, 128, 128}, {192, 192, 192}, {0, 0, 255},    {0, 255, 0}, {0, 255, 255},
+    {255, 0, 0},   {255, 0, 255},   {255, 255, 0},   {255, 255, 255}};
 
 uint16_t Word(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
 void PutWord(uint8_t* p, uint32_t v) {
@@ -27,7 +27,7 @@ void PutWord(uint8_t* p, uint32_t v) {
 }
 
 struct Layout {
-  int bits;    // per pixel per plane
+  int bits;  // per pixel per plane
   int planes;
   int dibBits;
 };
@@ -262,7 +262,8 @@ std::vector<uint8_t> EncodePcx(const PackedDib& dib) {
       for (int x = 0; x < width; ++x) {
         uint8_t v = (x & 1) ? row[x / 2] & 15 : row[x / 2] >> 4;
         for (int p = 0; p < 4; ++p)
-          if (v & (1 << p)) line[size_t(p) * bytesPerLine + size_t(x / 8)] |= uint8_t(0x80 >> (x & 7));
+          if (v & (1 << p))
+            line[size_t(p) * bytesPerLine + size_t(x / 8)] |= uint8_t(0x80 >> (x & 7));
       }
     } else {
       for (int x = 0; x < width; ++x) {

@@ -46,9 +46,15 @@ bool Prepare(DecodeJob& job, png_structp png, png_infop info) {
   }
   int bitCount;
   switch (colorType) {
-    case PNG_COLOR_TYPE_RGB: bitCount = 24; break;
-    case PNG_COLOR_TYPE_RGB_ALPHA: bitCount = 32; break;
-    default: bitCount = bitDepth; break;  // grey or palette
+    case PNG_COLOR_TYPE_RGB:
+      bitCount = 24;
+      break;
+    case PNG_COLOR_TYPE_RGB_ALPHA:
+      bitCount = 32;
+      break;
+    default:
+      bitCount = bitDepth;
+      break;  // grey or palette
   }
   job.twoBit = bitCount == 2;
   if (job.twoBit) bitCount = 4;
@@ -151,7 +157,8 @@ void OnRow(png_structp png, png_bytep row, png_uint_32 y, int) {
 void OnEnd(png_structp, png_infop) {}
 
 bool Decode(DecodeJob& job) {
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, ErrorExit, IgnoreWarning);
+  png_structp png =
+      png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, ErrorExit, IgnoreWarning);
   if (!png) return false;
   png_infop info = png_create_info_struct(png);
   if (!info) {
@@ -209,7 +216,8 @@ const uint8_t* RowForWriting(EncodeJob& job, int y) {
 }
 
 bool Encode(EncodeJob& job) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, ErrorExit, IgnoreWarning);
+  png_structp png =
+      png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, ErrorExit, IgnoreWarning);
   if (!png) return false;
   png_infop info = png_create_info_struct(png);
   if (!info) {
@@ -290,9 +298,14 @@ bool WritePngFile(const std::string& path, const PackedDib& dib) {
       job.colorType = PNG_COLOR_TYPE_RGB;
       job.row.resize(size_t(dib.width()) * 3);
       break;
-    case 24: job.colorType = PNG_COLOR_TYPE_RGB; break;
-    case 32: job.colorType = PNG_COLOR_TYPE_RGB_ALPHA; break;
-    default: return false;
+    case 24:
+      job.colorType = PNG_COLOR_TYPE_RGB;
+      break;
+    case 32:
+      job.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
+      break;
+    default:
+      return false;
   }
   if (!Encode(job)) return false;
   return WriteFileAtomic(path, job.out);

@@ -19,10 +19,16 @@ void Widen555(const uint8_t* src, uint8_t* bgr) {
 // Stores one file pixel of `depth` bits at `dst` in the PackedDib's form.
 void StorePixel(const uint8_t* src, int depth, uint8_t* dst) {
   switch (depth) {
-    case 8: dst[0] = src[0]; break;
+    case 8:
+      dst[0] = src[0];
+      break;
     case 15:
-    case 16: Widen555(src, dst); break;
-    default: std::memcpy(dst, src, 3); break;  // 24 and 32: blue, green, red; alpha dropped
+    case 16:
+      Widen555(src, dst);
+      break;
+    default:
+      std::memcpy(dst, src, 3);
+      break;  // 24 and 32: blue, green, red; alpha dropped
   }
 }
 
@@ -92,7 +98,8 @@ std::optional<PackedDib> ReadTga(ByteSpan data, int64_t maxPixels) {
       if (pos > data.size() || data.size() - pos < rowBytes) return std::nullopt;
       const uint8_t* src = data.data() + pos;
       uint8_t* dst = rowAt(y);
-      for (int x = 0; x < width; ++x) StorePixel(src + size_t(x) * pixelBytes, depth, dst + size_t(x) * outBytes);
+      for (int x = 0; x < width; ++x)
+        StorePixel(src + size_t(x) * pixelBytes, depth, dst + size_t(x) * outBytes);
       pos += rowBytes;
     }
     return dib;

@@ -68,7 +68,8 @@ void MemUnmap(thandle_t, void*, toff_t) {}
 
 struct Fields {
   uint32_t width = 0, height = 0;
-  uint16_t bits = 1, samples = 1, compression = COMPRESSION_NONE, photometric = PHOTOMETRIC_MINISBLACK;
+  uint16_t bits = 1, samples = 1, compression = COMPRESSION_NONE,
+           photometric = PHOTOMETRIC_MINISBLACK;
   uint16_t planar = PLANARCONFIG_CONTIG, orientation = ORIENTATION_TOPLEFT, inkSet = INKSET_CMYK;
 };
 
@@ -83,14 +84,16 @@ struct Plan {
 Plan ChoosePlan(const Fields& f) {
   const bool contig = f.planar == PLANARCONFIG_CONTIG || f.samples == 1;
   const bool depth8or16 = f.bits == 8 || f.bits == 16;
-  const bool grey = f.photometric == PHOTOMETRIC_MINISBLACK || f.photometric == PHOTOMETRIC_MINISWHITE;
+  const bool grey =
+      f.photometric == PHOTOMETRIC_MINISBLACK || f.photometric == PHOTOMETRIC_MINISWHITE;
   if (f.samples == 1 && (grey || f.photometric == PHOTOMETRIC_PALETTE)) {
     if (f.bits == 1 || f.bits == 2 || f.bits == 4 || f.bits == 8)
       return {Route::Raw, f.bits == 2 ? 4 : f.bits, 1 << f.bits};
     if (f.bits == 16 && grey) return {Route::Raw, 8, 256};
   }
   if (f.samples == 2 && contig && grey && depth8or16) return {Route::Raw, 8, 256};
-  if (f.photometric == PHOTOMETRIC_RGB && contig && depth8or16 && (f.samples == 3 || f.samples == 4))
+  if (f.photometric == PHOTOMETRIC_RGB && contig && depth8or16 &&
+      (f.samples == 3 || f.samples == 4))
     return {Route::Raw, f.samples == 3 ? 24 : 32, 0};
   if (f.photometric == PHOTOMETRIC_SEPARATED && f.samples == 4 && f.inkSet == INKSET_CMYK) {
     if (f.bits < 8) return {Route::Blank, 24, 0};
@@ -148,11 +151,13 @@ void FillTable(TIFF* tif, const Fields& f, const Plan& plan, RgbQuad* table) {
   const int n = plan.tableEntries;
   if (f.photometric == PHOTOMETRIC_PALETTE) {
     uint16_t *red = nullptr, *green = nullptr, *blue = nullptr;
-    if (!TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue) || !red || !green || !blue) return;
+    if (!TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue) || !red || !green || !blue)
+      return;
     bool wide = false;
     for (int i = 0; i < n; ++i) wide |= red[i] > 255 || green[i] > 255 || blue[i] > 255;
     auto scale = [&](uint16_t v) { return uint8_t(wide ? v * 255 / 65535 : v & 255); };
-    for (int i = 0; i < n; ++i) table[i] = RgbQuad{scale(blue[i]), scale(green[i]), scale(red[i]), 0};
+    for (int i = 0; i < n; ++i)
+      table[i] = RgbQuad{scale(blue[i]), scale(green[i]), scale(red[i]), 0};
     return;
   }
   const int step = 255 / (n - 1);
@@ -241,7 +246,8 @@ std::optional<PackedDib> Decode(TIFF* tif, int64_t maxPixels) {
   TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &f.orientation);
   TIFFGetFieldDefaulted(tif, TIFFTAG_INKSET, &f.inkSet);
   // Refused although the library could decode them, as files of these kinds always were.
-  if (f.bits == 0 || f.compression == kCompressionDeflateOld || f.compression == kCompressionOldJpeg)
+  if (f.bits == 0 || f.compression == kCompressionDeflateOld ||
+      f.compression == kCompressionOldJpeg)
     return std::nullopt;
   if (!DibSizeAllowed(f.width, f.height) || int64_t(f.width) * f.height > maxPixels)
     return std::nullopt;
@@ -316,8 +322,8 @@ bool WriteTiffFile(const std::string& path, const PackedDib& dib) {
       map[2][i] = uint16_t(table[i].blue * 257);
     }
     // Black-and-white images are written as such; other two-colour ones keep their colours.
-    if (bitCount == 1 && map[0][0] == 0 && map[1][0] == 0 && map[2][0] == 0 &&
-        map[0][1] == 65535 && map[1][1] == 65535 && map[2][1] == 65535)
+    if (bitCount == 1 && map[0][0] == 0 && map[1][0] == 0 && map[2][0] == 0 && map[0][1] == 65535 &&
+        map[1][1] == 65535 && map[2][1] == 65535)
       photometric = PHOTOMETRIC_MINISBLACK;
   }
 

@@ -62,11 +62,9 @@ TEST(FormatDispatch, SavedFilesLoadBackWithTheirColours) {
 TEST(FormatDispatch, GifTransparencyAndBuiltInPcx) {
   TempDir dir;
   // 2 x 1, colours (10, 20, 30) and (200, 100, 50), index 1 transparent; pixels 0, 1.
-  const uint8_t gif[] = {'G', 'I', 'F', '8', '9', 'a', 2, 0, 1, 0, 0x80, 0, 0,
-                         10, 20, 30, 200, 100, 50,
-                         0x21, 0xF9, 4, 1, 0, 0, 1, 0,
-                         0x2C, 0, 0, 0, 0, 2, 0, 1, 0, 0,
-                         2, 2, 0x44, 0x0A, 0, 0x3B};
+  const uint8_t gif[] = {'G', 'I', 'F', '8', '9',  'a',  2, 0, 1, 0,    0x80, 0, 0,    10, 20,
+                         30,  200, 100, 50,  0x21, 0xF9, 4, 1, 0, 0,    1,    0, 0x2C, 0,  0,
+                         0,   0,   2,   0,   1,    0,    0, 2, 2, 0x44, 0x0A, 0, 0x3B};
   std::string file = dir.file("t.gif");
   ASSERT_TRUE(WriteBytes(file, std::string(reinterpret_cast<const char*>(gif), sizeof gif)));
   CBmp image;

@@ -31,9 +31,15 @@ inline RgbImage DibToRgb(const PackedDib& dib) {
     for (int x = 0; x < out.width; ++x) {
       RgbQuad q;
       switch (dib.bitCount()) {
-        case 1: q = entry((row[x / 8] >> (7 - x % 8)) & 1); break;
-        case 4: q = entry(x % 2 ? row[x / 2] & 15 : row[x / 2] >> 4); break;
-        case 8: q = entry(row[x]); break;
+        case 1:
+          q = entry((row[x / 8] >> (7 - x % 8)) & 1);
+          break;
+        case 4:
+          q = entry(x % 2 ? row[x / 2] & 15 : row[x / 2] >> 4);
+          break;
+        case 8:
+          q = entry(row[x]);
+          break;
         default: {
           const uint8_t* p = row + size_t(x) * size_t(dib.bitCount() / 8);
           q = RgbQuad{p[0], p[1], p[2], 0};
@@ -75,7 +81,8 @@ inline RgbImage TestPicture(int width, int height) {
 inline std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
 inline bool WritePpm(const RgbImage& img, const std::string& path) {
-  std::string bytes = "P6\n" + std::to_string(img.width) + " " + std::to_string(img.height) + "\n255\n";
+  std::string bytes =
+      "P6\n" + std::to_string(img.width) + " " + std::to_string(img.height) + "\n255\n";
   bytes.append(img.rgb.begin(), img.rgb.end());
   return WriteBytes(path, bytes);
 }
@@ -95,9 +102,9 @@ inline bool MagickEncode(const RgbImage& img, const std::string& options, const 
 // ImageMagick's decode of `file` (add "[1]" for a second page) as 8-bit RGB.
 inline std::optional<RgbImage> MagickDecode(const std::string& file, const std::string& out) {
   std::string log;
-  if (RunCommand("convert " + Quote(file) + " -depth 8 -type TrueColor " + Quote("ppm:" + out) +
-                     " 2>&1",
-                 &log) != 0) {
+  if (RunCommand(
+          "convert " + Quote(file) + " -depth 8 -type TrueColor " + Quote("ppm:" + out) + " 2>&1",
+          &log) != 0) {
     ADD_FAILURE() << "convert failed: " << log;
     return std::nullopt;
   }
@@ -107,7 +114,8 @@ inline std::optional<RgbImage> MagickDecode(const std::string& file, const std::
   RgbImage img{w, h, {}};
   size_t start = size_t(used) + 1;
   if (bytes.size() < start + size_t(w) * size_t(h) * 3) return std::nullopt;
-  img.rgb.assign(bytes.begin() + long(start), bytes.begin() + long(start + size_t(w) * size_t(h) * 3));
+  img.rgb.assign(bytes.begin() + long(start),
+                 bytes.begin() + long(start + size_t(w) * size_t(h) * 3));
   return img;
 }
 
@@ -141,7 +149,8 @@ inline double Psnr(const RgbImage& a, const RgbImage& b) {
 inline int MaxDifference(const RgbImage& a, const RgbImage& b) {
   if (a.rgb.size() != b.rgb.size()) return 256;
   int worst = 0;
-  for (size_t i = 0; i < a.rgb.size(); ++i) worst = std::max(worst, std::abs(int(a.rgb[i]) - int(b.rgb[i])));
+  for (size_t i = 0; i < a.rgb.size(); ++i)
+    worst = std::max(worst, std::abs(int(a.rgb[i]) - int(b.rgb[i])));
   return worst;
 }
 
@@ -154,10 +163,10 @@ inline size_t DifferingPixels(const RgbImage& a, const RgbImage& b) {
   return n;
 }
 
-#define EXPECT_SAME_PICTURE(a, b)                                          \
-  do {                                                                     \
-    EXPECT_EQ((a).width, (b).width);                                       \
-    EXPECT_EQ((a).height, (b).height);                                     \
+#define EXPECT_SAME_PICTURE(a, b)                                            \
+  do {                                                                       \
+    EXPECT_EQ((a).width, (b).width);                                         \
+    EXPECT_EQ((a).height, (b).height);                                       \
     EXPECT_EQ(::zr::test::DifferingPixels((a), (b)), 0u) << "pixels differ"; \
   } while (0)
 

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+
 #include <array>
 
 #include "format_test_util.h"
@@ -57,7 +58,10 @@ std::vector<uint8_t> Lzw(const std::vector<uint8_t>& pixels, int minimum, bool r
   CodeWriter w(minimum);
   const int clear = 1 << minimum;
   std::vector<std::array<int, 256>> dict;
-  auto resetDict = [&] { dict.assign(4096, {}); for (auto& d : dict) d.fill(-1); };
+  auto resetDict = [&] {
+    dict.assign(4096, {});
+    for (auto& d : dict) d.fill(-1);
+  };
   resetDict();
   int next = clear + 2;
   w.Clear();
@@ -105,7 +109,7 @@ struct GifSpec {
   bool interlaced = false;
   int transparentIndex = -1;
   int minimum = 2;
-  std::vector<uint8_t> codeBytes;  // LZW data without sub-block framing
+  std::vector<uint8_t> codeBytes;   // LZW data without sub-block framing
   std::vector<uint8_t> extraImage;  // a further image descriptor + data, for animations
 };
 
@@ -116,7 +120,8 @@ void PutWord(std::vector<uint8_t>& v, int w) {
 
 std::vector<uint8_t> Table(int size) {
   std::vector<uint8_t> t;
-  for (int i = 0; i < (2 << size); ++i) t.insert(t.end(), {uint8_t(i * 40), uint8_t(255 - i), uint8_t(i * 3)});
+  for (int i = 0; i < (2 << size); ++i)
+    t.insert(t.end(), {uint8_t(i * 40), uint8_t(255 - i), uint8_t(i * 3)});
   return t;
 }
 
@@ -131,7 +136,8 @@ std::string BuildGif(const GifSpec& s) {
     auto t = Table(s.globalSize);
     g.insert(g.end(), t.begin(), t.end());
   }
-  if (s.transparentIndex >= 0) g.insert(g.end(), {0x21, 0xF9, 4, 1, 0, 0, uint8_t(s.transparentIndex), 0});
+  if (s.transparentIndex >= 0)
+    g.insert(g.end(), {0x21, 0xF9, 4, 1, 0, 0, uint8_t(s.transparentIndex), 0});
   g.insert(g.end(), {0x21, 0xFE, 3, 'h', 'i', '!', 0});  // a comment to skip
   g.push_back(0x2C);
   PutWord(g, 0);
@@ -158,9 +164,14 @@ std::vector<uint8_t> Indices(const PackedDib& dib) {
     const uint8_t* row = dib.rowFromTop(y);
     for (int x = 0; x < dib.width(); ++x) {
       switch (dib.bitCount()) {
-        case 1: out.push_back((row[x / 8] >> (7 - x % 8)) & 1); break;
-        case 4: out.push_back(x % 2 ? row[x / 2] & 15 : row[x / 2] >> 4); break;
-        default: out.push_back(row[x]);
+        case 1:
+          out.push_back((row[x / 8] >> (7 - x % 8)) & 1);
+          break;
+        case 4:
+          out.push_back(x % 2 ? row[x / 2] & 15 : row[x / 2] >> 4);
+          break;
+        default:
+          out.push_back(row[x]);
       }
     }
   }
@@ -189,7 +200,10 @@ TEST(Gif, MatchesReferenceDecodeOfPaletteFiles) {
   struct Case {
     const char* options;
     int bitCount;
-  } cases[] = {{"-colors 2", 1},     {"-colors 8", 4},   {"-colors 16", 4}, {"-colors 200", 8},
+  } cases[] = {{"-colors 2", 1},
+               {"-colors 8", 4},
+               {"-colors 16", 4},
+               {"-colors 200", 8},
                {"-colors 256 -interlace GIF", 8}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.options);
@@ -234,8 +248,8 @@ TEST(Gif, LzwEdgeCasesDecodeToTheInput) {
 TEST(Gif, DepthAndTableRules) {
   struct Case {
     int globalSize, localSize, bitCount;
-  } cases[] = {{0, -1, 1}, {1, -1, 4}, {2, -1, 4}, {3, -1, 4}, {4, -1, 8}, {7, -1, 8},
-               {-1, -1, 1}, {0, 2, 4}, {0, 4, 8}, {7, 0, 1}};
+  } cases[] = {{0, -1, 1}, {1, -1, 4},  {2, -1, 4}, {3, -1, 4}, {4, -1, 8},
+               {7, -1, 8}, {-1, -1, 1}, {0, 2, 4},  {0, 4, 8},  {7, 0, 1}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.globalSize << "/" << c.localSize);
     GifSpec s;
@@ -286,7 +300,8 @@ TEST(Gif, InterlacedAndVersionTwinsDecodeAlike) {
   for (int pass = 0; pass < 4; ++pass) {
     static const int start[4] = {0, 4, 2, 1}, step[4] = {8, 8, 4, 2};
     for (int y = start[pass]; y < 19; y += step[pass])
-      interlacedOrder.insert(interlacedOrder.end(), pixels.begin() + y * 9, pixels.begin() + y * 9 + 9);
+      interlacedOrder.insert(interlacedOrder.end(), pixels.begin() + y * 9,
+                             pixels.begin() + y * 9 + 9);
   }
   GifSpec laced = plain;
   laced.interlaced = true;

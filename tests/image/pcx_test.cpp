@@ -43,9 +43,15 @@ PackedDib MakeDib(int width, int height, int bitCount) {
     for (int x = 0; x < width; ++x) {
       uint32_t v = uint32_t(x * 5 + y * 3 + (x * y) % 7);
       switch (bitCount) {
-        case 1: row[x / 8] |= uint8_t((v & 1) << (7 - x % 8)); break;
-        case 4: row[x / 2] |= uint8_t((v & 15) << (x % 2 ? 0 : 4)); break;
-        case 8: row[x] = uint8_t(v); break;
+        case 1:
+          row[x / 8] |= uint8_t((v & 1) << (7 - x % 8));
+          break;
+        case 4:
+          row[x / 2] |= uint8_t((v & 15) << (x % 2 ? 0 : 4));
+          break;
+        case 8:
+          row[x] = uint8_t(v);
+          break;
         default:
           row[3 * x] = uint8_t(v * 3);
           row[3 * x + 1] = uint8_t(x * 255 / width);
@@ -174,7 +180,8 @@ TEST(Pcx, PaletteSources) {
   ASSERT_TRUE(sixteen);
   EXPECT_EQ(sixteen->colors()[9], (RgbQuad{255, 0, 0, 0}));
   EXPECT_EQ(sixteen->colors()[7], (RgbQuad{128, 128, 128, 0}));
-  auto v3mono = Read(Header(1, 1, 8, 1, 2, 3).replace(16, 6, "abcdef") + std::string("\x0F\x00", 2));
+  auto v3mono =
+      Read(Header(1, 1, 8, 1, 2, 3).replace(16, 6, "abcdef") + std::string("\x0F\x00", 2));
   ASSERT_TRUE(v3mono);
   EXPECT_EQ(v3mono->colors()[1], (RgbQuad{255, 255, 255, 0}));
 }
@@ -197,6 +204,11 @@ TEST(Pcx, RefusesBadHeadersAndBoundsShortLines) {
     ASSERT_TRUE(dib);
     EXPECT_EQ(dib->width(), 300);
   }
+
+  // Bytes per line of 0: nothing to decode, every row zero.
+  auto noLine = Read(Header(8, 1, 4, 2, 0) + Palette256(1));
+  ASSERT_TRUE(noLine);
+  EXPECT_EQ(noLine->rowFromTop(1)[3], 0);
 
   // Truncated data: the rows decoded so far, the rest zero.
   PackedDib full = MakeDib(20, 10, 24);

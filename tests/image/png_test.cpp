@@ -63,13 +63,15 @@ TEST(Png, GreyRampsOfSmallDepths) {
   // A 16-level grey ramp stored as 4-bit and 2-bit grey: 4-bit value 15 shows 240, 2-bit
   // value 3 shows 192.
   RgbImage ramp{16, 1, {}};
-  for (int i = 0; i < 16; ++i) ramp.rgb.insert(ramp.rgb.end(), {uint8_t(i * 17), uint8_t(i * 17), uint8_t(i * 17)});
+  for (int i = 0; i < 16; ++i)
+    ramp.rgb.insert(ramp.rgb.end(), {uint8_t(i * 17), uint8_t(i * 17), uint8_t(i * 17)});
   for (int depth : {4, 2}) {
     SCOPED_TRACE(depth);
     std::string file = dir.file("g.png");
-    ASSERT_TRUE(MagickEncode(ramp, "-colorspace Gray -define png:color-type=0 -define png:bit-depth=" +
-                                       std::to_string(depth),
-                             file));
+    ASSERT_TRUE(MagickEncode(
+        ramp,
+        "-colorspace Gray -define png:color-type=0 -define png:bit-depth=" + std::to_string(depth),
+        file));
     auto dib = ReadPngFile(file);
     ASSERT_TRUE(dib);
     EXPECT_EQ(dib->bitCount(), 4);
@@ -83,8 +85,8 @@ TEST(Png, InterlacedRowLimit) {
   TempDir dir;
   for (int rows : {10000, 10001}) {
     std::string file = dir.file("tall.png");
-    ASSERT_EQ(RunCommand("convert -size 1x" + std::to_string(rows) + " xc:red -interlace PNG PNG24:" +
-                         Quote(file)),
+    ASSERT_EQ(RunCommand("convert -size 1x" + std::to_string(rows) +
+                         " xc:red -interlace PNG PNG24:" + Quote(file)),
               0);
     std::string error;
     auto dib = ReadPng(AsSpan(ReadBytes(file)), &error);
@@ -141,7 +143,8 @@ TEST(Png, WriterRoundTripsThroughReference) {
           const uint8_t* p = dib->rowFromTop(y) + 2 * x;
           uint16_t v = uint16_t(p[0] | (p[1] << 8));
           uint8_t* e = expected.rgb.data() + (size_t(y) * 19 + size_t(x)) * 3;
-          e[0] = uint8_t(((v >> 10) & 31) << 3), e[1] = uint8_t(((v >> 5) & 31) << 3), e[2] = uint8_t((v & 31) << 3);
+          e[0] = uint8_t(((v >> 10) & 31) << 3), e[1] = uint8_t(((v >> 5) & 31) << 3),
+          e[2] = uint8_t((v & 31) << 3);
         }
     }
     EXPECT_SAME_PICTURE(*seen, expected);

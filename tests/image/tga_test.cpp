@@ -42,10 +42,10 @@ std::string Bgr(const RgbImage& img, int y, int x) {
 TEST(Tga, MatchesReferenceDecode) {
   TempDir dir;
   RgbImage picture = TestPicture(31, 9);
-  for (const char* options : {"", "-compress RLE", "-alpha set -channel A -fx 0.5",
-                              "-colorspace Gray", "-colorspace Gray -compress RLE",
-                              "-colors 30 -type Palette", "-colors 30 -type Palette -compress RLE",
-                              "-flip"}) {
+  for (const char* options :
+       {"", "-compress RLE", "-alpha set -channel A -fx 0.5", "-colorspace Gray",
+        "-colorspace Gray -compress RLE", "-colors 30 -type Palette",
+        "-colors 30 -type Palette -compress RLE", "-flip"}) {
     SCOPED_TRACE(options);
     std::string file = dir.file("m.tga");
     ASSERT_TRUE(MagickEncode(picture, options, file));
@@ -100,7 +100,8 @@ TEST(Tga, OriginsRunsAndDepths) {
   auto wide = Read(Header(w) + std::string("\xFF\x7F\x00\x80\x1F\x00", 6));
   ASSERT_TRUE(wide);
   const uint8_t* px = wide->rowFromTop(0);
-  EXPECT_EQ(std::vector<uint8_t>(px, px + 9), (std::vector<uint8_t>{248, 248, 248, 0, 0, 0, 248, 0, 0}));
+  EXPECT_EQ(std::vector<uint8_t>(px, px + 9),
+            (std::vector<uint8_t>{248, 248, 248, 0, 0, 0, 248, 0, 0}));
 }
 
 TEST(Tga, ColourMapsAndGrey) {

@@ -47,7 +47,8 @@ bool WriteTiff(const std::string& path, const TiffSpec& s, int pages = 1) {
 
 // Replaces the value of the compression entry of the first directory (little-endian).
 void PatchCompression(std::string& bytes, uint16_t value) {
-  uint32_t ifd = uint8_t(bytes[4]) | uint8_t(bytes[5]) << 8 | uint8_t(bytes[6]) << 16 | uint32_t(uint8_t(bytes[7])) << 24;
+  uint32_t ifd = uint8_t(bytes[4]) | uint8_t(bytes[5]) << 8 | uint8_t(bytes[6]) << 16 |
+                 uint32_t(uint8_t(bytes[7])) << 24;
   int count = uint8_t(bytes[ifd]) | uint8_t(bytes[ifd + 1]) << 8;
   for (int i = 0; i < count; ++i) {
     size_t e = ifd + 2 + size_t(i) * 12;
@@ -200,8 +201,8 @@ TEST(Tiff, OrientationAndInks) {
   ASSERT_TRUE(inks);
   EXPECT_EQ(inks->bitCount(), 32);
   const uint8_t* p = inks->rowFromTop(0);
-  EXPECT_EQ(std::vector<uint8_t>(p, p + 8), (std::vector<uint8_t>{255 - 0x70, 255 - 0x60, 255 - 0x50, 0,
-                                                                  255, 255, 0, 0}));
+  EXPECT_EQ(std::vector<uint8_t>(p, p + 8),
+            (std::vector<uint8_t>{255 - 0x70, 255 - 0x60, 255 - 0x50, 0, 255, 255, 0, 0}));
 }
 
 TEST(Tiff, RefusedCompressions) {
@@ -275,7 +276,8 @@ TEST(Tiff, WriterTagsAndColours) {
 TEST(Tiff, DamagedFilesAreBounded) {
   TempDir dir;
   std::string file = dir.file("d.tif");
-  for (const char* options : {"-compress LZW", "-compress None", "-define tiff:tile-geometry=16x16"}) {
+  for (const char* options :
+       {"-compress LZW", "-compress None", "-define tiff:tile-geometry=16x16"}) {
     ASSERT_TRUE(MagickEncode(TestPicture(40, 30), options, file));
     std::string bytes = ReadBytes(file);
     for (size_t n = 0; n < bytes.size(); n += 53) ReadTiff(AsSpan(bytes.substr(0, n)));
