@@ -99,7 +99,7 @@ TEST(Transforms, ForwardDctFollowsItsDefinition) {
   FdctRef(block);
   EXPECT_NEAR(block[3], 566, 2);  // 0.5 * 100 * 4 per row, sqrt(1/8) * 8 rows
   for (int i = 0; i < 64; ++i)
-    if (i != 3) EXPECT_LE(std::abs(block[i]), 1) << i;
+    if (i != 3) EXPECT_LE(std::abs(block[i]), 2) << i;  // from rounding the input
 }
 
 TEST(Transforms, InverseDctIsAccurateAndClips) {

@@ -59,7 +59,11 @@ void CheckTable(const std::map<int, std::string>& table, double unused, const ch
   for (int expected : sent) {
     int found = -1;
     for (const auto& [sym, code] : table)
-      if (stream.compare(pos, code.size(), code) == 0) found = sym, pos += code.size();
+      if (stream.compare(pos, code.size(), code) == 0) {
+        found = sym;
+        pos += code.size();
+        break;
+      }
     ASSERT_EQ(found, expected) << name;
   }
 }
@@ -177,11 +181,14 @@ TEST_F(LayerBits, MotionVectorsWrapAndCarryResiduals) {
   int pred = 0;
   coder_.PutMotionComponent(5, pred, 2);  // f = 2: t = 5 + 1 = 6, code 3, residual 0
   EXPECT_EQ(pred, 5);
-  coder_.PutMotionComponent(-26, pred, 2);  // delta -31 is within -32..31
-  coder_.PutMotionComponent(31, pred, 2);   // delta 57 wraps to -7
-  EXPECT_EQ(Written(), "0001" "0" "0" "00000011" "0" "0" "0000011" "1" "0" "0001" "1" "1" + std::string());
+  coder_.PutMotionComponent(-26, pred, 2);  // delta -31: t = 32, code -16, residual 0
+  coder_.PutMotionComponent(31, pred, 2);   // delta 57 wraps to -7: code -4, residual 0
+  coder_.PutMotionComponent(32, pred, 2);   // delta 1: t = 2, code 1, residual 0
+  coder_.PutMotionComponent(34, pred, 2);   // delta 2: t = 3, code 1, residual 1
+  EXPECT_EQ(Written(), "0001" "0" "0" "0000001100" "1" "0" "000011" "1" "0" "01" "0" "0" "01" "0" "1");
   EXPECT_TRUE(log_.lines.empty());
-  coder_.PutMotionComponent(40, pred = 0, 1);  // beyond the f_code 1 range even after wrapping
+  pred = 0;
+  coder_.PutMotionComponent(60, pred, 1);  // beyond the f_code 1 range even after wrapping
   ASSERT_EQ(log_.lines.size(), 1u);
   EXPECT_EQ(log_.lines[0], "Motion vector out of range");
 }
@@ -378,15 +385,17 @@ TEST(RateControl, MinimumTargetAndQuantiserHysteresis) {
   int first = rc.StartMacroblocks();
   EXPECT_EQ(first, 2 * int(std::floor(38476 * 31.0 / 85197 + 0.5)));  // 28
   // Spending bits pushes the buffer up; within 4 of 28 the quantiser holds.
-  EXPECT_EQ(rc.MacroblockQuant(0, 8000), 28);        // 30 computed
-  EXPECT_GT(rc.MacroblockQuant(1, 200000), 40);      // far above: moves
+  EXPECT_EQ(rc.MacroblockQuant(0, 2000), 28);    // 30 computed
+  EXPECT_GT(rc.MacroblockQuant(1, 200000), 40);  // far above: moves
   RateControl low;
   low.InitSequence(1064960, 25, 4, 512);
   low.InitGop(0, 0);
   low.InitPicture(kPictureB, act, 0);
   low.StartMacroblocks();
   EXPECT_EQ(low.MacroblockQuant(0, 0), 28);
-  EXPECT_EQ(low.MacroblockQuant(1, -30000), 16);  // beyond 4 away: follows
+  // Below 8 the hysteresis stops: 8 is followed by 6.
+  EXPECT_EQ(low.MacroblockQuant(1, -26427), 8);
+  EXPECT_EQ(low.MacroblockQuant(2, -27294), 6);
 }
 
 TEST(RateControl, ActivityIsOnePlusTheSmallestBlockVariance) {
