@@ -8,10 +8,12 @@ namespace zr::mpeg::audio {
 
 namespace {
 
-void Matrix(std::array<std::array<double, kSubbands>, 64>& m) {
-  for (int i = 0; i < 64; ++i)
+// cos((2k+1)(i-16)pi/64) is even about i = 16 and odd about i = 48, so the 64 folded
+// values pair up into 32 and the matrix is 32 x 32: [j][k] = cos((2k+1) j pi / 64).
+void Matrix(std::array<std::array<double, kSubbands>, kSubbands>& m) {
+  for (int j = 0; j < kSubbands; ++j)
     for (int k = 0; k < kSubbands; ++k)
-      m[i][k] = std::cos((2 * k + 1) * (i - 16) * std::numbers::pi / 64.0);
+      m[j][k] = std::cos((2 * k + 1) * j * std::numbers::pi / 64.0);
 }
 
 }  // namespace
@@ -27,24 +29,26 @@ void AnalysisFilterBank::Reset() { buffer_.fill(0.0); }
 void AnalysisFilterBank::Frame(const int16_t* samples, SubbandFrame& out) {
   double* buf = buffer_.data();
   for (int n = 0; n < kFrameSamples; ++n) buf[kHistory + n] = samples[n] * (1.0 / 32768.0);
+  const double* w = reversedWindow_.data();
   for (int t = 0; t < 36; ++t) {
     // Block t ends with sample 32t + 31; its 512-sample span starts 480 samples earlier.
+    // In time order Y[i] = yr[63 - i], with yr the sum of the eight windowed 64-runs.
     const double* x = buf + 32 * t;
-    alignas(32) double z[512];
-    for (int j = 0; j < 512; ++j) z[j] = x[j] * reversedWindow_[j];
-    // X[i] = x[511 - i]: fold Y[i] = sum_j Z[i + 64 j] in reversed time order.
-    alignas(32) double y[64] = {};
-    for (int j = 0; j < 8; ++j) {
-      const double* zj = z + 512 - 64 * (j + 1);
-      for (int i = 0; i < 64; ++i) y[i] += zj[63 - i];
+    alignas(16) double yr[64];
+    for (int r = 0; r < 64; ++r) yr[r] = x[r] * w[r];
+    for (int m = 1; m < 8; ++m)
+      for (int r = 0; r < 64; ++r) yr[r] += x[64 * m + r] * w[64 * m + r];
+    alignas(16) double a[kSubbands];
+    a[0] = yr[47];                                                   // Y[16]
+    for (int j = 1; j <= 16; ++j) a[j] = yr[47 - j] + yr[47 + j];    // Y[16+j] + Y[16-j]
+    for (int j = 17; j < 32; ++j) a[j] = yr[47 - j] - yr[j - 17];    // Y[16+j] - Y[80-j]
+    alignas(16) double acc[kSubbands] = {};
+    for (int j = 0; j < kSubbands; ++j) {
+      const double aj = a[j];
+      const double* row = matrix_[j].data();
+      for (int k = 0; k < kSubbands; ++k) acc[k] += row[k] * aj;
     }
-    double* s = out[t].data();
-    for (int k = 0; k < kSubbands; ++k) s[k] = 0.0;
-    for (int i = 0; i < 64; ++i) {
-      const double yi = y[i];
-      const double* row = matrix_[i].data();
-      for (int k = 0; k < kSubbands; ++k) s[k] += row[k] * yi;
-    }
+    std::copy(acc, acc + kSubbands, out[t].begin());
   }
   std::copy(buf + kFrameSamples, buf + kFrameSamples + kHistory, buf);
 }

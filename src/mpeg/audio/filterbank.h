@@ -1,6 +1,6 @@
 // Polyphase analysis filter bank: 32 new samples in, 32 subband samples out, 36 times a
 // frame. The history is kept in time order so the windowing is one contiguous product and
-// the matrixing a 64 x 32 multiply-accumulate over fixed sizes, both vectorisable.
+// the matrixing a 32 x 32 multiply-accumulate over fixed sizes, both vectorisable.
 #pragma once
 
 #include <array>
@@ -27,7 +27,7 @@ class AnalysisFilterBank {
  private:
   static constexpr int kHistory = 480;  // samples a block needs from before its 32 new ones
   std::array<double, 512> reversedWindow_{};
-  std::array<std::array<double, kSubbands>, 64> matrix_{};  // [i][k] = cos((2k+1)(i-16)pi/64)
+  std::array<std::array<double, kSubbands>, kSubbands> matrix_{};
   std::array<double, kHistory + kFrameSamples> buffer_{};
 };
 
