@@ -1,0 +1,194 @@
+#include "mpeg/engine.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+#include "mpeg/audio/audio_encoder.h"
+#include "mpeg/avi_input.h"
+#include "mpeg/sound_input.h"
+#include "mpeg/video/encoder.h"
+#include "mpeg/video/format.h"
+#include "platform/atomic_file.h"
+#include "platform/paths.h"
+
+namespace zr::mpeg {
+
+namespace {
+
+constexpr int kLayer2Rates[14] = {32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384};
+
+// Moves a finished temporary file to a name that must not exist yet: never replaces a
+// file the user has there.
+bool MoveToFreeName(const std::string& from, const std::string& to) {
+  if (::link(from.c_str(), to.c_str()) != 0) return false;
+  ::unlink(from.c_str());
+  return true;
+}
+
+
+}  // namespace
+
+// Forwards the log and tells the stage hook how far the current stage is.
+class MpgEngine::StageLog : public ConvertLog {
+ public:
+  StageLog(ConvertLog& out, const std::function<void(ConvertStage, int)>& hook)
+      : out_(out), hook_(hook) {}
+  void Line(const std::string& text) override { out_.Line(text); }
+  void Frame(int n) override { out_.Frame(n); }
+  void Percent(int p) override {
+    out_.Percent(p);
+    if (hook_) hook_(stage_, p);
+  }
+  void Enter(ConvertStage stage) {
+    stage_ = stage;
+    if (hook_) hook_(stage, 0);
+  }
+
+ private:
+  ConvertLog& out_;
+  const std::function<void(ConvertStage, int)>& hook_;
+  ConvertStage stage_ = ConvertStage::Opening;
+};
+
+MpgEngine::MpgEngine(ConvertLog& log, int threads) : log_(log), threads_(std::max(1, threads)) {}
+
+bool MpgEngine::Convert(const std::string& input, const std::string& output) {
+  StageLog log(log_, stageHook_);
+  log.Enter(ConvertStage::Opening);
+  bool ok = ConvertFile(input, output, log);
+  log.Enter(ConvertStage::Done);
+  return ok;
+}
+
+bool MpgEngine::ConvertFile(const std::string& input, const std::string& output,
+                            ConvertLog& baseLog) {
+  auto& log = static_cast<StageLog&>(baseLog);
+  log.Line(Format("Converting %s to %s...", input.c_str(), output.c_str()));
+  settings_ = VideoSettings{};
+  settings_.threads = threads_;
+  mux_ = MuxReport{};
+  videoOnly_ = false;
+  if (std::find(std::begin(kLayer2Rates), std::end(kLayer2Rates), settings_.audioBitRate) ==
+      std::end(kLayer2Rates)) {
+    log.Line(Format("Error: %i audio bit-rate is unsupported", settings_.audioBitRate));
+    return false;
+  }
+
+  std::string inputPath = input;
+  if (PathExtension(inputPath).empty()) inputPath += ".avi";
+  // No output name: the input's title beside it; no extension: ".mpg".
+  std::string finalOutput = output.empty() ? PathFolder(inputPath) + PathTitle(inputPath) + ".mpg" : output;
+  if (PathExtension(finalOutput).empty()) finalOutput += ".mpg";
+  const std::string folder = PathFolder(finalOutput);
+  const std::string title = PathTitle(finalOutput);
+
+  AviInput avi;
+  if (!avi.Open(inputPath, log)) return false;
+  // Unusable sound was reported by the opening; the whole rate then goes to the video.
+  if (!avi.hasAudio()) settings_.noAudio = true;
+
+  // Everything is written under temporary names beside the output, so no user file is
+  // ever overwritten and same-titled conversions running at once never collide.
+  AtomicFile out(finalOutput);
+  const std::string keptVideo = folder + title + ".m1v";
+  AtomicFile m1v(keptVideo);
+  bool noAudio = settings_.noAudio;
+  const std::string& videoPath = noAudio ? out.tempPath() : m1v.tempPath();
+
+  log.Line("Compressing video...");
+  log.Enter(ConvertStage::Video);
+  VideoEncoder video;
+  if (!video.Encode(avi, videoPath, log, settings_)) return false;
+  if (video.result().overflowCount > 0) log.Line("Warning: buffer overflow");
+  if (avi.substitutedFrames() > 0)
+    log.Line(Format("Warning: %u frames were substituted", unsigned(avi.substitutedFrames())));
+  log.Line("Video completed");
+
+  AtomicFile mp2(folder + title + ".mp2");
+  if (!noAudio) {
+    log.Line(Format("Audio bit-rate: %u", unsigned(settings_.audioBitRate * 1024)));
+    log.Enter(ConvertStage::Audio);
+    const SoundFormat& format = avi.soundFormat();
+    AviPcmStream pcm(avi.audioStream(), format.channels * (format.bitsPerSample / 8));
+    SoundSource source;
+    source.Open(pcm, format);
+    audio::AudioEncoder encoder;
+    bool audioOk = encoder.Encode(source, mp2.tempPath(), log, settings_.audioBitRate);
+    if (audioOk && encoder.frames() == 0) {
+      // A stream that passed the checks but holds nothing: keep the good video alone.
+      log.Line("Warning: the sound holds no samples; the output is video only");
+      audioOk = false;
+    } else if (!audioOk) {
+      log.Line("Warning: the sound could not be encoded; the output is video only");
+    }
+    if (audioOk) {
+      log.Line("Audio completed");
+      if (source.missingSamples() > 0)
+        log.Line(Format("Warning: %d audio samples set to 0 length", int(source.missingSamples())));
+    }
+    noAudio = !audioOk;
+  }
+  avi.Close();
+  videoOnly_ = noAudio;
+
+  if (noAudio) {
+    // The output is the bare video stream.
+    if (videoPath != out.tempPath() && std::rename(videoPath.c_str(), out.tempPath().c_str()) != 0) {
+      log.Line("Error: cannot write " + finalOutput);
+      return false;
+    }
+    if (!out.Commit()) {
+      log.Line("Error: cannot write " + finalOutput);
+      return false;
+    }
+    return true;
+  }
+
+  log.Line("Multiplexing...");
+  log.Enter(ConvertStage::Multiplex);
+  if (!Multiplex(m1v.tempPath(), mp2.tempPath(), out.tempPath(), log, mux_) || !out.Commit()) {
+    // The video took the time: keep it where the user finds it, if that name is free.
+    if (MoveToFreeName(m1v.tempPath(), keptVideo))
+      log.Line("The video stream is kept in " + keptVideo);
+    return false;
+  }
+  log.Line("MPG completed!");
+  if (mux_.videoTimedOut) log.Line("Error: video timed-out");
+  if (mux_.audioTimedOut) log.Line("Error: audio timed-out");
+  return true;  // the elementary streams go with m1v and mp2
+}
+
+std::string BatchOutputPath(const std::string& input, const std::string& outputFolder,
+                            const std::string& ext) {
+  std::string folder = outputFolder;
+  if (folder.empty()) folder = PathFolder(input);
+  else if (folder.back() != '/') folder += '/';
+  return folder + PathTitle(input) + ext;
+}
+
+int ConvertBatch(const std::vector<std::string>& inputs, const std::string& outputFolder,
+                 const std::string& ext, ConvertProgress& progress, int threads) {
+  progress.Begin(true);
+  progress.Line("Starting MPG engine...");
+  int converted = 0;
+  for (const std::string& input : inputs) {
+    std::string output = BatchOutputPath(input, outputFolder, ext);
+    progress.SetOutput(output);
+    MpgEngine engine(progress, threads);
+    if (engine.Convert(input, output)) ++converted;
+  }
+  progress.Line("MPG engine closed");
+  progress.Begin(false);
+  return converted;
+}
+
+void AddChosenFiles(std::vector<std::string>& list, const std::vector<std::string>& chosen) {
+  if (chosen.empty()) return;
+  list.insert(list.end(), chosen.begin(), chosen.end());
+  if (list.size() > 1) std::swap(list.front(), list.back());
+}
+
+}  // namespace zr::mpeg
