@@ -252,18 +252,18 @@ HRESULT OpenReadFile(const std::string& path, PAVIFILE* out) {
 // ---- sound samples ----
 
 HRESULT ReadStreamObject::SeekAudio(int64_t byte) {
+  if (owner->kind == avi::Container::Midi) {  // rendered PCM in memory: go straight there
+    cursorByte = std::clamp<int64_t>(byte, 0, int64_t(owner->pcm.size()));
+    return AVIERR_OK;
+  }
   if (!cursor || byte < cursorByte) {
-    if (owner->kind == avi::Container::Midi) {
-      cursorByte = 0;
-    } else {
-      cursor.reset();
-      HRESULT hr = avi::OpenDemuxer(owner->path, owner->kind, cursor);
-      if (hr != AVIERR_OK) return AVIERR_FILEREAD;
-      for (unsigned i = 0; i < cursor->nb_streams; ++i) {
-        cursor->streams[i]->discard = int(i) == ffIndex ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
-      }
-      cursorByte = 0;
+    cursor.reset();
+    HRESULT hr = avi::OpenDemuxer(owner->path, owner->kind, cursor);
+    if (hr != AVIERR_OK) return AVIERR_FILEREAD;
+    for (unsigned i = 0; i < cursor->nb_streams; ++i) {
+      cursor->streams[i]->discard = int(i) == ffIndex ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
     }
+    cursorByte = 0;
     pending.clear();
     pendingOffset = 0;
   }
