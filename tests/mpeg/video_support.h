@@ -85,11 +85,29 @@ struct Decoded {
   std::vector<std::vector<uint8_t>> frames;
 };
 
+// What `ffmpeg -v error -i m1v -f null -` reports, less the null muxer's complaint about
+// the timestamps it guesses for a short raw stream ending in a B picture (it says the same
+// of its own encoder's streams).
+inline std::string DecodeErrors(const std::string& m1v) {
+  std::string out, kept;
+  zr::test::RunCommand("ffmpeg -nostdin -v error -i '" + m1v + "' -f null - 2>&1", &out);
+  size_t pos = 0;
+  while (pos < out.size()) {
+    size_t end = out.find('\n', pos);
+    if (end == std::string::npos) end = out.size();
+    std::string line = out.substr(pos, end - pos);
+    if (line.find("non monotonically increasing dts to muxer") == std::string::npos && !line.empty())
+      kept += line + "\n";
+    pos = end + 1;
+  }
+  return kept;
+}
+
 inline Decoded DecodeWithFfmpeg(const std::string& m1v, int width, int height,
                                 const zr::test::TempDir& dir) {
   Decoded d;
   // Decoding errors only: muxing a raw stream's guessed timestamps may warn on its own.
-  zr::test::RunCommand("ffmpeg -nostdin -v error -i '" + m1v + "' -f null - 2>&1", &d.errors);
+  d.errors = DecodeErrors(m1v);
   std::string muxLog;
   std::string yuv = dir.file("decoded.yuv");
   std::string cmd = "ffmpeg -nostdin -y -v error -i '" + m1v +
