@@ -29,3 +29,11 @@ if command -v ffprobe >/dev/null; then
     -of compact=p=0 out/demo.avi
 fi
 echo "unattended job -> out/demo.avi"
+
+# The converter: the demo AVI (10 fps, 16-bit 22.05 kHz sound) into an MPEG-1 system stream.
+"$cli" convert out/demo.avi
+if command -v ffprobe >/dev/null; then
+  ffprobe -v error -count_frames -show_entries \
+    stream=codec_name,nb_read_frames:format=format_name,duration -of compact=p=0 out/demo.mpg
+fi
+echo "MPEG-1 conversion -> out/demo.mpg"
