@@ -1,0 +1,113 @@
+#include "gui/convert_dialog.h"
+
+#include <QButtonGroup>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "platform/host.h"
+#include "ui/folder_dialog.h"
+
+namespace zr {
+
+namespace {
+
+std::vector<std::string> ChooseAviFiles(QWidget* parent) {
+  QStringList names = QFileDialog::getOpenFileNames(parent, QObject::tr("Open"), QString(),
+                                                    QStringLiteral("Video Files (*.avi)"));
+  std::vector<std::string> out;
+  for (const QString& n : names) out.push_back(n.toStdString());
+  return out;
+}
+
+std::string ChooseOutputFolder(QWidget* parent, const std::string& start) {
+  return CFolderDialog::GetFolder(parent, QStringLiteral("Select MPG output folder"),
+                                  QString::fromStdString(start))
+      .toStdString();
+}
+
+}  // namespace
+
+ConvertAviDialog::ConvertAviDialog(QWidget* parent)
+    : QDialog(parent), chooseFiles(ChooseAviFiles), chooseFolder(ChooseOutputFolder) {
+  setWindowTitle(QStringLiteral("Convert AVI to MPG"));
+  auto* layout = new QVBoxLayout(this);
+
+  layout->addWidget(new QLabel(QStringLiteral("Step 1: Select one or more input files (AVI)")));
+  filesButton_ = new QPushButton;
+  filesButton_->setObjectName(QStringLiteral("button1031"));
+  filesButton_->setMinimumHeight(28);
+  layout->addWidget(filesButton_);
+
+  layout->addWidget(new QLabel(QStringLiteral(
+      "Step 2: Specify the output directory, or leave blank to save in the input directory")));
+  folderButton_ = new QPushButton;
+  folderButton_->setObjectName(QStringLiteral("button1032"));
+  folderButton_->setMinimumHeight(28);
+  layout->addWidget(folderButton_);
+
+  auto* extRow = new QHBoxLayout;
+  extRow->addWidget(new QLabel(QStringLiteral("Extension to append:")));
+  mpg_ = new QRadioButton(QStringLiteral("MPG"));
+  mpeg_ = new QRadioButton(QStringLiteral("MPEG"));
+  mpg_->setChecked(true);
+  auto* group = new QButtonGroup(this);
+  group->addButton(mpg_, 0);
+  group->addButton(mpeg_, 1);
+  extRow->addWidget(mpg_);
+  extRow->addWidget(mpeg_);
+  extRow->addStretch();
+  layout->addLayout(extRow);
+
+  auto* note = new QLabel(QStringLiteral(
+      "Note: MPG supports 10, 12, 15, 23.976, 24, 25, 29.97, or 30 FPS. AVI-s with different "
+      "frame rates will be converted to 23.976 FPS and some quality loss can be expected."));
+  note->setWordWrap(true);
+  layout->addWidget(note);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  doIt_ = new QPushButton(QStringLiteral("&Do it!"));
+  doIt_->setDefault(true);
+  doIt_->setEnabled(false);
+  auto* cancel = new QPushButton(QStringLiteral("&Cancel"));
+  buttons->addWidget(doIt_);
+  buttons->addWidget(cancel);
+  layout->addLayout(buttons);
+  setMinimumWidth(480);
+
+  connect(filesButton_, &QPushButton::clicked, this, [this] { OnFiles(); });
+  connect(folderButton_, &QPushButton::clicked, this, [this] { OnFolder(); });
+  connect(doIt_, &QPushButton::clicked, this, &QDialog::accept);
+  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+std::string ConvertAviDialog::extension() const { return mpeg_->isChecked() ? ".mpeg" : ".mpg"; }
+
+void ConvertAviDialog::OnFiles() {
+  std::vector<std::string> chosen = chooseFiles(this);
+  if (chosen.empty()) return;  // cancelled: nothing changes
+  mpeg::AddChosenFiles(files_, chosen);
+  filesButton_->setText(QStringLiteral("Number of files selected: %1").arg(files_.size()));
+  doIt_->setEnabled(!filesButton_->text().isEmpty());
+}
+
+void ConvertAviDialog::OnFolder() {
+  std::string folder = chooseFolder(this, folder_);
+  if (folder.empty()) return;
+  folder_ = folder;
+  folderButton_->setText(QString::fromStdString(folder_));
+}
+
+int RunMpgConverter(QWidget* parent, mpeg::ConvertProgress& progress, int threads) {
+  ConvertAviDialog dialog(parent);
+  if (dialog.exec() != QDialog::Accepted || dialog.files().empty()) return 0;
+  WaitCursor wait;
+  return mpeg::ConvertBatch(dialog.files(), dialog.outputFolder(), dialog.extension(), progress,
+                            threads);
+}
+
+}  // namespace zr

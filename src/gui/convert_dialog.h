@@ -1,0 +1,82 @@
+// "AVI -> MP&G Converter...": the dialog that collects the AVI files, the output folder
+// and the extension, and the command that then runs the batch into the conversion
+// progress window.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "mpeg/engine.h"
+
+class QPushButton;
+class QRadioButton;
+
+namespace zr {
+
+class ConvertAviDialog : public QDialog {
+  Q_OBJECT
+ public:
+  explicit ConvertAviDialog(QWidget* parent = nullptr);
+
+  const std::vector<std::string>& files() const { return files_; }
+  // Empty: each output beside its input.
+  const std::string& outputFolder() const { return folder_; }
+  // ".mpg" or ".mpeg".
+  std::string extension() const;
+
+  // The choosers, replaceable for tests: the multi-select AVI chooser (empty = cancelled)
+  // and the folder chooser (empty = cancelled).
+  std::function<std::vector<std::string>(QWidget*)> chooseFiles;
+  std::function<std::string(QWidget*, const std::string& start)> chooseFolder;
+
+  QPushButton* filesButton() const { return filesButton_; }
+  QPushButton* folderButton() const { return folderButton_; }
+  QPushButton* doItButton() const { return doIt_; }
+  QRadioButton* mpegButton() const { return mpeg_; }
+
+ private:
+  void OnFiles();
+  void OnFolder();
+
+  std::vector<std::string> files_;
+  std::string folder_;
+  QPushButton *filesButton_, *folderButton_, *doIt_;
+  QRadioButton *mpg_, *mpeg_;
+};
+
+// Runs the command: the dialog, then, on "&Do it!", the batch with the wait cursor, its
+// lines, frame numbers and percentages going to `progress`. Returns the files converted
+// (0 when cancelled).
+int RunMpgConverter(QWidget* parent, mpeg::ConvertProgress& progress, int threads = 2);
+
+// Adapts a progress window with the operations Begin(bool), AppendLine(text),
+// SetFrame(int), SetPercent(int) and SetOutput(path) (texts as QString or std::string)
+// to the batch's reporting.
+template <class Window>
+class ProgressWindowSink : public mpeg::ConvertProgress {
+ public:
+  explicit ProgressWindowSink(Window& window) : w_(window) {}
+  void Line(const std::string& text) override {
+    if constexpr (requires(Window& w) { w.AppendLine(QString()); })
+      w_.AppendLine(QString::fromStdString(text));
+    else
+      w_.AppendLine(text);
+  }
+  void Frame(int n) override { w_.SetFrame(n); }
+  void Percent(int p) override { w_.SetPercent(p); }
+  void Begin(bool clear) override { w_.Begin(clear); }
+  void SetOutput(const std::string& path) override {
+    if constexpr (requires(Window& w) { w.SetOutput(QString()); })
+      w_.SetOutput(QString::fromStdString(path));
+    else
+      w_.SetOutput(path);
+  }
+
+ private:
+  Window& w_;
+};
+
+}  // namespace zr
