@@ -28,13 +28,17 @@ AtomicFile::~AtomicFile() {
 
 bool AtomicFile::Commit() {
   if (done_) return false;
-  int fd = ::open(temp_.c_str(), O_RDONLY);
-  if (fd < 0) return false;
-  ::fsync(fd);
-  ::close(fd);
-  // Keep the permissions of a file we replace.
+  if (::access(temp_.c_str(), F_OK) != 0) return false;
   struct stat st;
-  if (::stat(final_.c_str(), &st) == 0) ::chmod(temp_.c_str(), st.st_mode & 07777);
+  if (::stat(final_.c_str(), &st) == 0) {
+    // Replacing a file: its new content must be on disk before the old one goes. A new
+    // name risks nothing, so large new outputs skip the costly flush.
+    int fd = ::open(temp_.c_str(), O_RDONLY);
+    if (fd < 0) return false;
+    ::fsync(fd);
+    ::close(fd);
+    ::chmod(temp_.c_str(), st.st_mode & 07777);
+  }
   if (std::rename(temp_.c_str(), final_.c_str()) != 0) {
     Discard();
     return false;
