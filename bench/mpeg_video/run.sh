@@ -9,8 +9,14 @@ CLI="$BIN/zerarive-cli"
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 
-now() { date +%s.%N; }
-fps() { awk -v n="$1" -v a="$2" -v b="$3" 'BEGIN { printf "%.1f", n / (b - a) }'; }
+# Runs a command and leaves "wall cpu" seconds in $TIMED. The machine is shared, so the
+# single-thread figures use CPU time (user + system); the two-thread ones need wall time.
+timed() {
+  local out
+  out=$( { TIMEFORMAT='%R %U %S'; time "$@" 2>/dev/null >/dev/null; } 2>&1 | tail -1)
+  TIMED=$(awk '{ printf "%s %s", $1, $2 + $3 }' <<<"$out")
+}
+per_s() { awk -v n="$1" -v t="$2" 'BEGIN { printf "%.1f", n / t }'; }
 rate() { awk -v bytes="$(stat -c %s "$1")" -v n="$2" 'BEGIN { printf "%.0f", bytes * 8 / (n / 25) }'; }
 # PSNR-Y of a stream against the raw planes, picture by picture in display order.
 psnr_y() {
@@ -27,19 +33,21 @@ run_case() {
     -c:v rawvideo -pix_fmt bgr24 "$avi"
   "$CLI" encode-video --threads 1 --dump-planes "$planes" "$avi" "$WORK/dump.m1v" 2>/dev/null
 
-  local t0 t1 t2 t3 t4 t5 t6 t7
-  t0=$(now); "$CLI" encode-video --threads 1 "$avi" "$WORK/ours1.m1v" 2>/dev/null; t1=$(now)
-  t2=$(now); "$CLI" encode-video --threads 2 "$avi" "$WORK/ours2.m1v" 2>/dev/null; t3=$(now)
   local ff=(ffmpeg -nostdin -v error -y -f rawvideo -pix_fmt yuv420p -s "$size" -r 25 -i "$planes"
             -c:v mpeg1video -b:v 1228800 -g 12 -bf 2)
-  t4=$(now); "${ff[@]}" -threads 1 "$WORK/ff1.m1v"; t5=$(now)
-  t6=$(now); "${ff[@]}" -threads 2 "$WORK/ff2.m1v"; t7=$(now)
+  local o1 o1w o2 f1 f1w f2
+  timed "$CLI" encode-video --threads 1 "$avi" "$WORK/ours1.m1v"
+  o1=$(per_s "$frames" "${TIMED#* }"); o1w=$(per_s "$frames" "${TIMED%% *}")
+  timed "$CLI" encode-video --threads 2 "$avi" "$WORK/ours2.m1v"
+  o2=$(per_s "$frames" "${TIMED%% *}")
+  timed "${ff[@]}" -threads 1 "$WORK/ff1.m1v"
+  f1=$(per_s "$frames" "${TIMED#* }"); f1w=$(per_s "$frames" "${TIMED%% *}")
+  timed "${ff[@]}" -threads 2 "$WORK/ff2.m1v"
+  f2=$(per_s "$frames" "${TIMED%% *}")
   cmp -s "$WORK/ours1.m1v" "$WORK/ours2.m1v" || echo "  WARNING: --threads 1 and 2 differ"
 
-  local o1 o2 f1 f2
-  o1=$(fps "$frames" "$t0" "$t1"); o2=$(fps "$frames" "$t2" "$t3")
-  f1=$(fps "$frames" "$t4" "$t5"); f2=$(fps "$frames" "$t6" "$t7")
-  echo "$name: ours $o1 fps (1 thread), $o2 fps (2 threads); ffmpeg $f1 fps, $f2 fps"
+  echo "$name: 1 thread (CPU time): ours $o1 fps, ffmpeg $f1 fps (wall: $o1w, $f1w);" \
+       "2 threads (wall): ours $o2 fps, ffmpeg $f2 fps"
   awk -v a="$o1" -v b="$f1" -v c="$o2" -v d="$f2" \
     'BEGIN { printf "  fps ratio ours/ffmpeg: %.2f (1 thread), %.2f (2 threads)\n", a / b, c / d }'
   echo "  bit rate: ours $(rate "$WORK/ours1.m1v" "$frames") bit/s, ffmpeg $(rate "$WORK/ff1.m1v" "$frames") bit/s (target 1228800)"
