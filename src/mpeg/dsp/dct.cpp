@@ -138,8 +138,13 @@ void FdctRef(int16_t block[64]) {
 
 // Same products, same order of additions per output, four outputs per instruction; no
 // fused multiply-add, so every lane rounds exactly as the reference does.
+// clang ignores GCC target pragmas; its own form also reaches the lambdas inside.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#endif
 void FdctAvx2(int16_t block[64]) {
   const FdctTable& t = Table();
   alignas(32) double tmp[64];
@@ -166,7 +171,11 @@ void FdctAvx2(int16_t block[64]) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(&block[8 * i]), _mm_packs_epi32(l, h));
   }
 }
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 
 void IdctRef(int16_t block[64]) {
   for (int i = 0; i < 8; ++i) IdctRow(block + 8 * i);
@@ -176,8 +185,12 @@ void IdctRef(int16_t block[64]) {
 // Rows as in the reference (most are empty or DC only after quantisation); the eight
 // columns at once. The column shortcuts give exactly the full formula's values, so the
 // vector form needs none.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("sse4.1"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("sse4.1")
+#endif
 void IdctSse41(int16_t block[64]) {
   for (int i = 0; i < 8; ++i) IdctRow(block + 8 * i);
   for (int half = 0; half < 2; ++half) {
@@ -227,6 +240,10 @@ void IdctSse41(int16_t block[64]) {
     store(7, _mm_sub_epi32(x7, x1));
   }
 }
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 
 }  // namespace zr::mpeg::dsp
