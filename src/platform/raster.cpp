@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 
 namespace zr {
 
@@ -43,18 +44,22 @@ void CombineRow(uint32_t rop, Pixel* d, const Pixel* s, int n) {
   }
 }
 
-// Clips a w x h transfer from (sx, sy) in a source of sw x sh to (dx, dy) in a target
-// of dw x dh. False when nothing is left.
+// Clips a w x h transfer from (sx, sy) in a source of srcW x srcH to (dx, dy) in a
+// target of dstW x dstH. False when nothing is left. Worked in 64 bits: positions come
+// from users and may be anything.
 bool ClipTransfer(int& dx, int& dy, int& w, int& h, int& sx, int& sy, int srcW, int srcH,
                   int dstW, int dstH) {
   if (w <= 0 || h <= 0) return false;
-  if (sx < 0) { dx -= sx; w += sx; sx = 0; }
-  if (sy < 0) { dy -= sy; h += sy; sy = 0; }
-  if (dx < 0) { sx -= dx; w += dx; dx = 0; }
-  if (dy < 0) { sy -= dy; h += dy; dy = 0; }
-  w = std::min({w, srcW - sx, dstW - dx});
-  h = std::min({h, srcH - sy, dstH - dy});
-  return w > 0 && h > 0;
+  int64_t x = dx, y = dy, ww = w, hh = h, u = sx, v = sy;
+  if (u < 0) { x -= u; ww += u; u = 0; }
+  if (v < 0) { y -= v; hh += v; v = 0; }
+  if (x < 0) { u -= x; ww += x; x = 0; }
+  if (y < 0) { v -= y; hh += y; y = 0; }
+  ww = std::min({ww, int64_t(srcW) - u, int64_t(dstW) - x});
+  hh = std::min({hh, int64_t(srcH) - v, int64_t(dstH) - y});
+  if (ww <= 0 || hh <= 0) return false;
+  dx = int(x), dy = int(y), w = int(ww), h = int(hh), sx = int(u), sy = int(v);
+  return true;
 }
 
 }  // namespace
@@ -136,13 +141,13 @@ struct Axis {
   int d0, dn, s0, sn;
   bool mirror;
   int SourceAt(int t) const {  // t counted from the rectangle's first target pixel
-    int64_t i = (int64_t(2 * t + 1) * sn) / (2 * int64_t(dn));
+    int64_t i = ((2 * int64_t(t) + 1) * sn) / (2 * int64_t(dn));
     if (mirror) i = sn - 1 - i;
     return s0 + int(i);
   }
   // The source span [first, last) covered by target pixel t.
   void Span(int t, int& first, int& last) const {
-    int64_t a = int64_t(t) * sn / dn, b = int64_t(t + 1) * sn / dn;
+    int64_t a = int64_t(t) * sn / dn, b = (int64_t(t) + 1) * sn / dn;
     if (b <= a) b = a + 1;
     if (mirror) { int64_t na = sn - b, nb = sn - a; a = na; b = nb; }
     first = s0 + int(a);
@@ -152,8 +157,17 @@ struct Axis {
 
 Axis MakeAxis(int d, int dn, int s, int sn) {
   Axis a{d, dn, s, sn, false};
-  if (a.dn < 0) { a.d0 = d + dn + 1; a.dn = -dn; a.mirror = true; }
-  if (a.sn < 0) { a.s0 = s + sn + 1; a.sn = -sn; a.mirror = !a.mirror; }
+  auto flip = [](int start, int n, int& outStart, int& outN) {
+    int64_t first = int64_t(start) + n + 1;
+    if (n == std::numeric_limits<int>::min() || first < std::numeric_limits<int>::min()) {
+      outN = 0;  // an extent that cannot be represented draws nothing
+      return;
+    }
+    outStart = int(first);
+    outN = -n;
+  };
+  if (a.dn < 0) { flip(d, dn, a.d0, a.dn); a.mirror = true; }
+  if (a.sn < 0) { flip(s, sn, a.s0, a.sn); a.mirror = !a.mirror; }
   return a;
 }
 
@@ -161,8 +175,8 @@ template <class SourceRow>
 bool StretchCore(Bitmap& dst, Axis ax, Axis ay, uint32_t rop, int srcW, int srcH,
                  SourceRow sourcePixel) {
   if (ax.dn == 0 || ay.dn == 0 || ax.sn == 0 || ay.sn == 0) return true;
-  int x0 = std::max(ax.d0, 0), x1 = std::min(ax.d0 + ax.dn, dst.width);
-  int y0 = std::max(ay.d0, 0), y1 = std::min(ay.d0 + ay.dn, dst.height);
+  int x0 = std::max(ax.d0, 0), x1 = int(std::min(int64_t(ax.d0) + ax.dn, int64_t(dst.width)));
+  int y0 = std::max(ay.d0, 0), y1 = int(std::min(int64_t(ay.d0) + ay.dn, int64_t(dst.height)));
   if (x0 >= x1 || y0 >= y1) return true;
   std::vector<int> srcX(size_t(x1 - x0));
   for (int x = x0; x < x1; ++x) srcX[size_t(x - x0)] = ax.SourceAt(x - ax.d0);
@@ -193,8 +207,8 @@ bool StretchBlt(Bitmap& dst, int dx, int dy, int dw, int dh, const Bitmap& src, 
   Axis ax = MakeAxis(dx, dw, sx, sw), ay = MakeAxis(dy, dh, sy, sh);
   if (mode == StretchMode::Halftone && (ax.sn > ax.dn || ay.sn > ay.dn)) {
     // Shrinking: each target pixel takes the average of the source pixels it covers.
-    int x0 = std::max(ax.d0, 0), x1 = std::min(ax.d0 + ax.dn, dst.width);
-    int y0 = std::max(ay.d0, 0), y1 = std::min(ay.d0 + ay.dn, dst.height);
+    int x0 = std::max(ax.d0, 0), x1 = int(std::min(int64_t(ax.d0) + ax.dn, int64_t(dst.width)));
+    int y0 = std::max(ay.d0, 0), y1 = int(std::min(int64_t(ay.d0) + ay.dn, int64_t(dst.height)));
     for (int y = y0; y < y1; ++y) {
       int fy, ly;
       ay.Span(y - ay.d0, fy, ly);
@@ -270,13 +284,18 @@ void Stamp(Bitmap& bmp, int x, int y, const Pen& pen) {
 }  // namespace
 
 void DrawLine(Bitmap& bmp, int x0, int y0, int x1, int y1, const Pen& pen) {
-  int dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
+  // A line wholly beside the bitmap draws nothing; skip its steps.
+  const int64_t margin = std::max(pen.width, 1);
+  if ((int64_t(std::max(x0, x1)) + margin < 0) || (int64_t(std::min(x0, x1)) - margin >= bmp.width) ||
+      (int64_t(std::max(y0, y1)) + margin < 0) || (int64_t(std::min(y0, y1)) - margin >= bmp.height))
+    return;
+  int64_t dx = std::llabs(int64_t(x1) - x0), dy = -std::llabs(int64_t(y1) - y0);
   int stepX = x0 < x1 ? 1 : -1, stepY = y0 < y1 ? 1 : -1;
-  int err = dx + dy;
+  int64_t err = dx + dy;
   int x = x0, y = y0;
   while (x != x1 || y != y1) {
     Stamp(bmp, x, y, pen);
-    int e2 = 2 * err;
+    int64_t e2 = 2 * err;
     if (e2 >= dy) { err += dy; x += stepX; }
     if (e2 <= dx) { err += dx; y += stepY; }
   }

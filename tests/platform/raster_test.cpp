@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "platform/raster.h"
 
 namespace zr {
@@ -64,6 +66,16 @@ TEST(RasterBlit, ClipsToBothBitmapsAndTouchesNothingElse) {
   EXPECT_TRUE(BitBlt(dst, 0, 0, 1 << 30, 1 << 30, src, 0, 0, SRCCOPY));
   EXPECT_TRUE(BitBlt(dst, 0, 0, -5, 3, src, 0, 0, SRCCOPY));
   EXPECT_TRUE(BitBlt(dst, -(1 << 30), 0, 4, 4, src, 0, 0, SRCCOPY));
+  // Positions typed by users may be anything; the clipping must not overflow.
+  constexpr int kMin = std::numeric_limits<int>::min(), kMax = std::numeric_limits<int>::max();
+  EXPECT_TRUE(BitBlt(dst, kMin, kMin, kMax, kMax, src, 0, 0, SRCCOPY));
+  EXPECT_TRUE(BitBlt(dst, kMax, 0, kMax, 4, src, kMin, 0, SRCCOPY));
+  EXPECT_TRUE(BitBlt(dst, 0, 0, kMax, kMax, src, kMax, kMax, SRCCOPY));
+  EXPECT_TRUE(StretchBlt(dst, kMin / 2, 0, kMax / 2, 3, src, 0, 0, 4, 4, SRCCOPY));
+  EXPECT_TRUE(StretchBlt(dst, kMax, kMax, kMax, kMax, src, 0, 0, 4, 4, SRCCOPY));
+  EXPECT_TRUE(StretchBlt(dst, 0, 0, kMin, 3, src, 0, 0, kMin, 4, SRCCOPY, StretchMode::Halftone));
+  EXPECT_TRUE(StretchBlt(dst, 0, 0, 2, 2, src, 0, 0, kMax, kMax, SRCCOPY, StretchMode::Halftone));
+  DrawLine(dst, kMin, kMin, kMin + 5, kMax, Pen{0, 3});
   EXPECT_EQ(GetPixel(dst, 2, 2), Rgb(2, 2, 1));
 
   Bitmap empty;
