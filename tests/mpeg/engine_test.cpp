@@ -30,6 +30,11 @@ class EngineTest : public ::testing::Test {
     MakeAvi("mono22.avi", 25, "-f lavfi -i sine=f=300:r=22050 -ac 1", "-c:a pcm_s16le");
     MakeAvi("rate20.avi", 20, "-f lavfi -i sine=f=440:r=44100 -ac 2", "-c:a pcm_s16le");
     MakeAvi("silent.avi", 25, "", "");
+    // A sound stream that passes every check but holds no samples.
+    ASSERT_EQ(0, RunCommand("ffmpeg -v error -y -f lavfi -i testsrc2=size=160x120:rate=25:duration=1 "
+                            "-f lavfi -i anullsrc=r=44100:cl=stereo -map 0:v -map 1:a -c:v rawvideo "
+                            "-pix_fmt bgr24 -c:a pcm_s16le -af atrim=end_sample=0 '" +
+                            dir_->file("nosamples.avi") + "'"));
   }
   static void TearDownTestSuite() { delete dir_; }
   static void MakeAvi(const std::string& name, int fps, const std::string& soundIn,
@@ -144,6 +149,15 @@ TEST_F(EngineTest, AviWithoutSoundGivesBareVideoStreamUnderTheOutputName) {
   EXPECT_FALSE(HasLine("Multiplexing..."));
   for (auto& l : log_.lines) EXPECT_NE(0u, l.rfind("Audio bit-rate", 0)) << l;
   EXPECT_EQ(std::vector<std::string>{"quiet.mpeg"}, Files(out_.path()));
+}
+
+TEST_F(EngineTest, SoundWithoutSamplesKeepsTheVideoAlone) {
+  std::string output = out_.file("empty.mpg");
+  ASSERT_TRUE(Convert(Avi("nosamples.avi"), output));
+  EXPECT_TRUE(videoOnly_);
+  EXPECT_EQ("mpeg1video,25\nmpegvideo\n", Probe(output, "stream=codec_name,nb_read_frames:format=format_name"));
+  EXPECT_TRUE(HasLine("Warning: the sound holds no samples; the output is video only"));
+  EXPECT_EQ(std::vector<std::string>{"empty.mpg"}, Files(out_.path()));
 }
 
 TEST_F(EngineTest, UserFilesNamedLikeTheStreamsAreNeverTouched) {
