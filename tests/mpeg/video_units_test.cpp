@@ -35,9 +35,11 @@ void CheckTable(const std::map<int, std::string>& table, double unused, const ch
   for (const auto& [sym, code] : table) {
     ASSERT_FALSE(code.empty()) << name << " " << sym;
     kraft += std::ldexp(1.0, -int(code.size()));
-    for (const auto& [other, code2] : table)
-      if (other != sym)
+    for (const auto& [other, code2] : table) {
+      if (other != sym) {
         ASSERT_NE(code2.compare(0, code.size(), code), 0) << name << ": " << sym << " prefixes " << other;
+      }
+    }
   }
   EXPECT_DOUBLE_EQ(1.0 - kraft, unused) << name;
 
