@@ -149,7 +149,12 @@ bool MpgEngine::ConvertFile(const std::string& input, const std::string& output,
 
   log.Line("Multiplexing...");
   log.Enter(ConvertStage::Multiplex);
-  if (!Multiplex(m1v.tempPath(), mp2.tempPath(), out.tempPath(), log, mux_) || !out.Commit()) {
+  bool muxed = Multiplex(m1v.tempPath(), mp2.tempPath(), out.tempPath(), log, mux_);
+  if (muxed && !out.Commit()) {
+    log.Line("Error: cannot write " + finalOutput);
+    muxed = false;
+  }
+  if (!muxed) {
     // The video took the time: keep it where the user finds it, if that name is free.
     if (MoveToFreeName(m1v.tempPath(), keptVideo))
       log.Line("The video stream is kept in " + keptVideo);
