@@ -661,9 +661,14 @@ void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void CMainFrame::dropEvent(QDropEvent* event) {
+  event->acceptProposedAction();
+  OpenDroppedFiles(event->mimeData()->urls());
+}
+
+void CMainFrame::OpenDroppedFiles(const QList<QUrl>& urls) {
   QStringList images;
   QString document;
-  for (const QUrl& url : event->mimeData()->urls()) {
+  for (const QUrl& url : urls) {
     if (!url.isLocalFile()) continue;
     const QString path = url.toLocalFile();
     if (IsDocumentFile(path) && document.isEmpty())
@@ -671,7 +676,6 @@ void CMainFrame::dropEvent(QDropEvent* event) {
     else if (IsImportableImage(path))
       images << path;
   }
-  event->acceptProposedAction();
   if (!document.isEmpty()) OpenDocumentFile(document);
   if (!images.isEmpty()) AddImageFiles(images);
 }

@@ -20,6 +20,7 @@
 class QLabel;
 class QMenu;
 class QToolBar;
+class QUrl;
 
 namespace zr {
 
@@ -60,6 +61,9 @@ class CMainFrame : public QMainWindow, public DocumentWindows {
   void SetStatusText(const std::string& text);
   // Adds image files as frames after `afterRow` (list row; -1 appends), sorted by name.
   void AddImageFiles(const QStringList& paths, int afterRow = -1);
+  // What a drop on the window does: the first project or settings file is opened, image
+  // files are added as frames.
+  void OpenDroppedFiles(const QList<QUrl>& urls);
   // Opens a dropped or recent project / settings file, asking to save changes first.
   bool OpenDocumentFile(const QString& path);
 

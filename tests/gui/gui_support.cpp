@@ -1,0 +1,73 @@
+#include "gui_support.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QStandardPaths>
+
+#include "app/settings_file.h"
+#include "image/cbmp.h"
+#include "platform/paths.h"
+
+namespace zr::test {
+
+namespace {
+
+class QtEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    static int argc = 1;
+    static char name[] = "test_gui";
+    static char* argv[] = {name, nullptr};
+    QStandardPaths::setTestModeEnabled(true);  // the recent-file list goes to a test place
+    app_ = std::make_unique<QApplication>(argc, argv);
+  }
+  void TearDown() override { app_.reset(); }
+
+ private:
+  std::unique_ptr<QApplication> app_;
+};
+
+[[maybe_unused]] ::testing::Environment* const qtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+}  // namespace
+
+std::string WriteImage(const TempDir& dir, const std::string& name, int w, int h, ColorRef colour) {
+  CBmp image;
+  image.SetBitmap(Bitmap(w, h, PixelFromColorRef(colour)));
+  const std::string path = dir.file(name);
+  EXPECT_TRUE(image.Save(path)) << path;
+  return path;
+}
+
+void GuiTest::SetUp() {
+  GetSettings().Reset();
+  SetProgramFolder(dir.path());
+  frame = std::make_unique<CMainFrame>();
+  frame->doc().sIniFile = dir.file("Zerarive.ini");
+  frame->FirstPaint();
+}
+
+void GuiTest::TearDown() {
+  frame.reset();
+  GetSettings().Reset();
+}
+
+void GuiTest::AddFrames(std::initializer_list<std::string> names, int current) {
+  QStringList paths;
+  for (const std::string& n : names) paths << QString::fromStdString(WriteImage(dir, n, 40, 30));
+  frame->AddImageFiles(paths);
+  frame->doc().frames.SetCurrentCell(current, 0);
+  frame->UpdateCommandUI();
+}
+
+std::vector<std::string> GuiTest::FrameNames() const {
+  std::vector<std::string> names;
+  const FrameList& list = frame->doc().frames;
+  for (int r = 1; r <= list.FrameCount(); ++r) names.push_back(list.Name(r));
+  return names;
+}
+
+bool GuiTest::Enabled(int id) const { return frame->action(id)->isEnabled(); }
+
+}  // namespace zr::test
