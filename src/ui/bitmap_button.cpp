@@ -32,13 +32,18 @@ void CBmpBtn::setMaxImageSize(QSize size) {
   Refresh();
 }
 
+void CBmpBtn::setEmptyText(const QString& text) {
+  emptyText_ = text;
+  Refresh();
+}
+
 void CBmpBtn::Refresh() {
   QString name = imageName();
   QImage image;
   if (!name.isEmpty()) image = loader_ ? loader_(name) : QImage(name);
   if (image.isNull()) {
     setIcon(QIcon());
-    setText(name.isEmpty() ? caption_ : name);
+    setText(name.isEmpty() ? (caption_.contains(QLatin1String("U:")) ? emptyText_ : caption_) : name);
     return;
   }
   if (image.width() > maxImage_.width() || image.height() > maxImage_.height())

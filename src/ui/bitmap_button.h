@@ -28,12 +28,15 @@ class CBmpBtn : public QPushButton {
   void setImageLoader(ImageLoader loader);
   // Pictures larger than this are scaled down to fit (keeping their shape).
   void setMaxImageSize(QSize size);
+  // What the button says when its caption names no picture at all.
+  void setEmptyText(const QString& text);
 
  private:
   void Refresh();
   QString caption_;
   ImageLoader loader_;
   QSize maxImage_{200, 120};
+  QString emptyText_;
 };
 
 }  // namespace zr
