@@ -499,8 +499,7 @@ void CMainFrame::OnCreateAvi() {
 void CMainFrame::NotAvailableYet(const char* command) {
   GetHost().Message(std::string(command) + " is not available yet in this version.");
 }
-void CMainFrame::OnMpgConverter() { NotAvailableYet("The AVI to MPG converter"); }
-// Quick AVI Create, extraction and morphing: tool_commands.cpp.
+// Quick AVI Create, extraction, morphing and the converter: tool_commands.cpp.
 
 void CMainFrame::OnMerge() {
   CMergeDlg dialog(this);

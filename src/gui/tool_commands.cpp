@@ -1,4 +1,5 @@
 // The AVI tools' commands of the main window: ask, call the core, show.
+#include "gui/convert_dialog.h"
 #include "gui/main_frame.h"
 #include "gui/tool_dialogs.h"
 #include "output/create_avi.h"
@@ -15,6 +16,11 @@ CConvertProgressDlg* CMainFrame::convertProgress() {
     convertProgress_->showAnimation = [this](const std::string& path) { ShowAnimation(path); };
   }
   return convertProgress_;
+}
+
+void CMainFrame::OnMpgConverter() {
+  ProgressWindowSink<CConvertProgressDlg> sink(*convertProgress());
+  RunMpgConverter(this, sink);
 }
 
 void CMainFrame::OnQuickAviCreate() {
