@@ -151,4 +151,21 @@ bool ApplyCompressorOptions(const Options& opts, AVICOMPRESSOPTIONS& options, st
   return true;
 }
 
+bool ApplyAviOutputOptions(const Options& opts, AviCliHost& host, AVICOMPRESSOPTIONS& options,
+                           std::string& error) {
+  if (opts.has("fit") && !host.SetFit(opts.value("fit"))) {
+    error = "bad --fit value (see --help)";
+    return false;
+  }
+  if (opts.has("background")) {
+    ColorRef c;
+    if (!ParseColor(opts.value("background"), c)) {
+      error = "--background takes R,G,B";
+      return false;
+    }
+    host.SetBackground(c);
+  }
+  return ApplyCompressorOptions(opts, options, error);
+}
+
 }  // namespace zr::cli

@@ -43,6 +43,11 @@ bool ParseColor(const std::string& text, ColorRef& out);
 // `error` set on a bad value or a compressor this machine cannot encode.
 bool ApplyCompressorOptions(const Options& opts, AVICOMPRESSOPTIONS& options, std::string& error);
 
+// --fit and --background into `host`, the compressor options into `options`; false with
+// `error` set on a bad value.
+bool ApplyAviOutputOptions(const Options& opts, AviCliHost& host, AVICOMPRESSOPTIONS& options,
+                           std::string& error);
+
 // The options text shared by the help of create and job.
 extern const char* const kCompressorHelp;
 

@@ -31,19 +31,13 @@ int RunQuick(const std::vector<std::string>& args) {
   if (opts.positional().size() != 2) return Fail("quick needs FOLDER and OUT.avi (see --help)");
   AviCliHost host;
   ScopedHost scoped(&host);
-  if (opts.has("fit") && !host.SetFit(opts.value("fit"))) return Fail("bad --fit value (see --help)");
-  if (opts.has("background")) {
-    ColorRef c;
-    if (!ParseColor(opts.value("background"), c)) return Fail("--background takes R,G,B");
-    host.SetBackground(c);
-  }
   QuickAviRequest request;
   request.folder = opts.positional()[0];
   request.output = opts.positional()[1];
   request.sound = opts.value("sound");
   request.options = DefaultCompressOptions();
   std::string error;
-  if (!ApplyCompressorOptions(opts, request.options, error)) return Fail(error);
+  if (!ApplyAviOutputOptions(opts, host, request.options, error)) return Fail(error);
   long long v;
   if (opts.has("fps")) {
     if (!ParseInt(opts.value("fps"), v) || v < 1 || v > 32767) return Fail("--fps takes 1..32767");

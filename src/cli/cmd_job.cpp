@@ -32,15 +32,9 @@ int RunJob(const std::vector<std::string>& args) {
 
   AviCliHost host;
   ScopedHost scoped(&host);
-  if (opts.has("fit") && !host.SetFit(opts.value("fit"))) return Fail("bad --fit value (see --help)");
-  if (opts.has("background")) {
-    ColorRef c;
-    if (!ParseColor(opts.value("background"), c)) return Fail("--background takes R,G,B");
-    host.SetBackground(c);
-  }
   AVICOMPRESSOPTIONS options = DefaultCompressOptions();
   std::string error;
-  if (!ApplyCompressorOptions(opts, options, error)) return Fail(error);
+  if (!ApplyAviOutputOptions(opts, host, options, error)) return Fail(error);
 
   switch (RunUnattendedJob(ini, options)) {
     case JobResult::Made: return 0;

@@ -171,21 +171,21 @@ void CMainFrame::CreateActions() {
       {ID_NEXT_PANE, [this] { OnNextPane(true); }},
       {ID_PREV_PANE, [this] { OnNextPane(false); }},
   };
-  for (const CommandSpec& spec : Commands()) {
-    auto* a = new QAction(QString::fromUtf8(spec.caption), this);
-    a->setObjectName(QStringLiteral("cmd%1").arg(spec.id));
-    a->setData(spec.id);
+  for (const CommandSpec& command : Commands()) {
+    auto* a = new QAction(QString::fromUtf8(command.caption), this);
+    a->setObjectName(QStringLiteral("cmd%1").arg(command.id));
+    a->setData(command.id);
     QList<QKeySequence> keys;
-    for (const QString& k : QString::fromLatin1(spec.shortcuts).split(';', Qt::SkipEmptyParts))
+    for (const QString& k : QString::fromLatin1(command.shortcuts).split(';', Qt::SkipEmptyParts))
       keys << QKeySequence(k);
     a->setShortcuts(keys);
-    const QString help = QString::fromUtf8(spec.statusText);
+    const QString help = QString::fromUtf8(command.statusText);
     a->setStatusTip(help.section('\n', 0, 0));
     if (help.contains('\n')) a->setToolTip(help.section('\n', 1));
-    a->setIcon(CommandIconImage(spec.icon));
-    a->setCheckable(spec.checkable);
+    a->setIcon(CommandIconImage(command.icon));
+    a->setCheckable(command.checkable);
     a->setShortcutContext(Qt::WindowShortcut);
-    const int id = spec.id;
+    const int id = command.id;
     connect(a, &QAction::triggered, this, [this, id] { Execute(id); });
     actions_[id] = a;
     // Commands reached only by keys still need to live on the window.

@@ -32,7 +32,11 @@ bool CreateAvi(CTorvexerDoc& doc, const std::string& path, const AVICOMPRESSOPTI
   writer.applyLogo = [&doc](CBmp& image) { doc.ApplyLogo(image); };
   host.SetStatusText("Creating AVI " + path + "...");
 
-  const std::string sound = doc.sSoundFile;
+  return WriteAviWithSound(writer, doc.sSoundFile, path);
+}
+
+bool WriteAviWithSound(CAviWriter& writer, const std::string& sound, const std::string& path) {
+  Host& host = GetHost();
   if (!sound.empty()) {
     // Find out before the long write that the sound can't be had, and say which file.
     PAVIFILE probe = nullptr;

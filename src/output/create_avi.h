@@ -9,6 +9,7 @@
 
 namespace zr {
 
+class CAviWriter;
 class CTorvexerDoc;
 
 // Fills a writer from doc.frames (status "Adding %s..." per row), the panel's fps text and
@@ -16,6 +17,11 @@ class CTorvexerDoc;
 // attached, merged afterwards). Messages and status texts go to the Host. True when the
 // AVI was made.
 bool CreateAvi(CTorvexerDoc& doc, const std::string& path, const AVICOMPRESSOPTIONS& options);
+
+// The common end of every AVI command: writes `writer` into `path`, or through
+// "hltemp.avi" merged with `sound` when there is one (checked before the long write).
+// Messages and status texts go to the Host. True when `path` was made.
+bool WriteAviWithSound(CAviWriter& writer, const std::string& sound, const std::string& path);
 
 // The AVI file chooser: Host::ChooseAviPath starting in doc.sSavePath; on OK the chosen
 // folder becomes doc.sSavePath and the "SavePath" setting. "" on Cancel.

@@ -5,10 +5,8 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "output/avi_messages.h"
 #include "output/avi_writer.h"
 #include "output/create_avi.h"
-#include "output/merge.h"
 #include "platform/host.h"
 #include "platform/paths.h"
 
@@ -81,37 +79,7 @@ bool QuickAviCreate(const QuickAviRequest& request) {
   }
   host.SetStatusText("Creating AVI " + request.output + "...");
 
-  const std::string& sound = request.sound;
-  if (!sound.empty()) {
-    PAVIFILE probe = nullptr;
-    if (AVIFileOpen(&probe, sound, OF_READ) != AVIERR_OK) {
-      host.Message(CannotOpenMessage(sound));
-      host.SetStatusText(kStatusNotSaved);
-      return false;
-    }
-    AVIFileRelease(probe);
-  }
-  const std::string target = sound.empty() ? request.output : IntermediateAviPath();
-  if (!writer.Write(target)) {
-    host.Message(CodecErrorMessage(writer.nError));
-    host.SetStatusText(kStatusNotSaved);
-    return false;
-  }
-  host.SetStatusText(kStatusCompleted);
-  if (!sound.empty()) {
-    host.SetStatusText(kStatusMerging);
-    MergeFailure failure;
-    std::string unopened;
-    bool merged = MergeStreams(target, sound, request.output, &failure, &unopened);
-    std::remove(target.c_str());
-    if (failure == MergeFailure::CannotOpen) host.Message(CannotOpenMessage(unopened));
-    if (!merged) {
-      host.SetStatusText(kStatusNotSaved);
-      return false;
-    }
-  }
-  host.SetStatusText(kStatusDone);
-  return true;
+  return WriteAviWithSound(writer, request.sound, request.output);
 }
 
 }  // namespace zr
