@@ -68,7 +68,8 @@ bool AviCliHost::SetFit(const std::string& text) {
   return true;
 }
 
-std::optional<ImageSizeAnswer> AviCliHost::AskImageSize(const std::string& path) {
+std::optional<ImageSizeAnswer> AviCliHost::AskImageSize(const ImageSizeQuestion& question) {
+  const std::string& path = question.imagePath;
   if (fixed_) {
     ImageSizeAnswer a = *fixed_;
     a.background = background_;

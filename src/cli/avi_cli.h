@@ -17,7 +17,7 @@ namespace zr::cli {
 class AviCliHost : public TerminalHost {
  public:
   AviCliHost() : TerminalHost(true) {}
-  std::optional<ImageSizeAnswer> AskImageSize(const std::string& imagePath) override;
+  std::optional<ImageSizeAnswer> AskImageSize(const ImageSizeQuestion& question) override;
   // "ask", "skip", "stretch", "centre" (or "center"), "place:X,Y". False on junk.
   bool SetFit(const std::string& text);
   void SetBackground(ColorRef color) { background_ = color; }

@@ -338,7 +338,7 @@ void CMainFrame::RunFirstPaint() {
   UpdateCommandUI();
   if (result.startJob) QTimer::singleShot(100, this, &CMainFrame::RunUnattendedJob);
   QScreen* screen = this->screen();
-  if (screen && screen->depth() < 24) GetHost().Message(kDisplayDepthWarning);
+  if (screen && screen->depth() < 24) GetHost().Message(kDisplayDepthWarning, {}, MessageKind::Warning);
 }
 
 void CMainFrame::RunUnattendedJob() {

@@ -52,11 +52,22 @@ QString QtHost::Caption(const std::string& caption) const {
   return caption.empty() ? QStringLiteral("Wombrel Zerarive") : QString::fromStdString(caption);
 }
 
-void QtHost::Message(const std::string& text, const std::string& caption) {
+void QtHost::Message(const std::string& text, const std::string& caption, MessageKind kind) {
   // A box must show the normal cursor even in the middle of a long operation.
   int depth = waitDepth_;
   for (int i = 0; i < depth; ++i) QApplication::restoreOverrideCursor();
-  QMessageBox::information(window_, Caption(caption), QString::fromStdString(text));
+  QString body = QString::fromStdString(text);
+  switch (kind) {
+    case MessageKind::Information:
+      QMessageBox::information(window_, Caption(caption), body);
+      break;
+    case MessageKind::Warning:
+      QMessageBox::warning(window_, Caption(caption), body);
+      break;
+    case MessageKind::Error:
+      QMessageBox::critical(window_, Caption(caption), body);
+      break;
+  }
   for (int i = 0; i < depth; ++i) QApplication::setOverrideCursor(Qt::WaitCursor);
 }
 
@@ -145,7 +156,8 @@ std::optional<ClipboardImage> QtHost::GetClipboardImage() {
   return result;
 }
 
-std::optional<ImageSizeAnswer> QtHost::AskImageSize(const std::string& imagePath) {
+std::optional<ImageSizeAnswer> QtHost::AskImageSize(const ImageSizeQuestion& question) {
+  const std::string& imagePath = question.imagePath;
   // The one moment a user acts while an AVI is written: show the normal cursor.
   int depth = waitDepth_;
   for (int i = 0; i < depth; ++i) QApplication::restoreOverrideCursor();

@@ -21,7 +21,8 @@ class QtHost : public Host {
   // The window that owns the boxes and whose status bar shows texts and progress.
   void Attach(QWidget* window, QStatusBar* statusBar);
 
-  void Message(const std::string& text, const std::string& caption = {}) override;
+  void Message(const std::string& text, const std::string& caption = {},
+               MessageKind kind = MessageKind::Error) override;
   Answer AskYesNoCancel(const std::string& text, const std::string& caption = {}) override;
   bool AskYesNo(const std::string& text, const std::string& caption = {}) override;
   void SetStatusText(const std::string& text) override;
@@ -32,7 +33,7 @@ class QtHost : public Host {
   void EndWaitCursor() override;
   bool SetClipboardImage(const ClipboardImage& image) override;
   std::optional<ClipboardImage> GetClipboardImage() override;
-  std::optional<ImageSizeAnswer> AskImageSize(const std::string& imagePath) override;
+  std::optional<ImageSizeAnswer> AskImageSize(const ImageSizeQuestion& question) override;
   bool EditCompressOptions(AVICOMPRESSOPTIONS& options) override;
   std::string ChooseAviPath(bool save, bool wave, const std::string& startFolder) override;
 

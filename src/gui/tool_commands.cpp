@@ -56,7 +56,7 @@ void CMainFrame::OnExtractSounds() {
   if (avi.empty()) return;
   std::string sound = ChooseAviFile(doc_, true, true);
   if (sound.empty()) return;
-  if (ExtractSound(avi, sound)) GetHost().Message("Sound file extracted");
+  if (ExtractSound(avi, sound)) GetHost().Message("Sound file extracted", {}, MessageKind::Information);
 }
 
 void CMainFrame::OnMorphing() {

@@ -192,7 +192,8 @@ void CMorphDlg::ChooseTo(const std::string& path) {
 
 void CMorphDlg::SizeCheck() {
   if (toW_ != 0 && (toW_ != fromW_ || toH_ != fromH_)) {
-    GetHost().Message("Removing the second image: both images must be the same size.");
+    GetHost().Message("Removing the second image: both images must be the same size.", {},
+                      MessageKind::Warning);
     to_->setText(QString());
   }
 }

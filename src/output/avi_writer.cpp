@@ -122,11 +122,12 @@ class DeferringHost : public Host {
  public:
   explicit DeferringHost(Host& inner) : inner_(inner), owner_(std::this_thread::get_id()) {}
   bool OnOwner() const { return std::this_thread::get_id() == owner_; }
-  void Message(const std::string& text, const std::string& caption) override {
-    if (OnOwner()) return inner_.Message(text, caption);
+  void Message(const std::string& text, const std::string& caption, MessageKind kind) override {
+    if (OnOwner()) return inner_.Message(text, caption, kind);
     std::lock_guard<std::mutex> lock(mutex_);
-    held_.push_back({text, caption});
+    held_.push_back({text, caption, kind});
   }
+  bool CancelRequested() override { return OnOwner() && inner_.CancelRequested(); }
   Answer AskYesNoCancel(const std::string& text, const std::string& caption) override {
     return OnOwner() ? inner_.AskYesNoCancel(text, caption) : Answer::Cancel;
   }
@@ -151,14 +152,18 @@ class DeferringHost : public Host {
   void EndWaitCursor() override {
     if (OnOwner()) inner_.EndWaitCursor();
   }
-  std::optional<ImageSizeAnswer> AskImageSize(const std::string& path) override {
-    return inner_.AskImageSize(path);
+  std::optional<ImageSizeAnswer> AskImageSize(const ImageSizeQuestion& question) override {
+    return inner_.AskImageSize(question);
   }
   bool EditCompressOptions(AVICOMPRESSOPTIONS& o) override { return inner_.EditCompressOptions(o); }
   std::string ChooseAviPath(bool save, bool wave, const std::string& folder) override {
     return inner_.ChooseAviPath(save, wave, folder);
   }
-  using Held = std::vector<std::pair<std::string, std::string>>;
+  struct HeldMessage {
+    std::string text, caption;
+    MessageKind kind;
+  };
+  using Held = std::vector<HeldMessage>;
   Held TakeHeld() {
     std::lock_guard<std::mutex> lock(mutex_);
     Held out;
@@ -166,7 +171,7 @@ class DeferringHost : public Host {
     return out;
   }
   void Show(const Held& held) {
-    for (auto& [text, caption] : held) inner_.Message(text, caption);
+    for (auto& m : held) inner_.Message(m.text, m.caption, m.kind);
   }
 
  private:

@@ -25,7 +25,8 @@ int LeadingNumber(const std::string& text) {
 FitResult FitToFrame(CBmp& working, const std::string& path, int frameWidth, int frameHeight,
                      SizePolicy& policy) {
   if (policy.choice == -1) {
-    std::optional<ImageSizeAnswer> answer = GetHost().AskImageSize(path);
+    std::optional<ImageSizeAnswer> answer = GetHost().AskImageSize(
+        {path, working.bitmap().width, working.bitmap().height, frameWidth, frameHeight});
     if (!answer) return FitResult::Stop;
     policy.choice = answer->choice;
     policy.keep = answer->keep;

@@ -148,7 +148,8 @@ ExtractImagesResult ExtractImages(const std::string& aviPath, const std::string&
                  " image file(s) in " + dir + ", for example " + unwritable.front());
   host.Message(
       "The extracted samples were saved to your 'Samples' folder. Please note that subsequent "
-      "exporting will overwrite the existing sample files.");
+      "exporting will overwrite the existing sample files.",
+      {}, MessageKind::Information);
   return result;
 }
 

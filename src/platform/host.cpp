@@ -13,7 +13,7 @@ namespace {
 
 class SilentHost : public Host {
  public:
-  void Message(const std::string&, const std::string&) override {}
+  void Message(const std::string&, const std::string&, MessageKind) override {}
   Answer AskYesNoCancel(const std::string&, const std::string&) override { return Answer::Cancel; }
   bool AskYesNo(const std::string&, const std::string&) override { return false; }
   void SetStatusText(const std::string&) override {}
@@ -33,7 +33,7 @@ void SetHost(Host* host) { currentHost = host ? host : &silentHost; }
 TerminalHost::TerminalHost(bool interactive)
     : interactive_(interactive && isatty(0)), tty_(isatty(2)) {}
 
-void TerminalHost::Message(const std::string& text, const std::string& caption) {
+void TerminalHost::Message(const std::string& text, const std::string& caption, MessageKind) {
   if (tty_ && total_ > 0) std::fputc('\n', stderr);
   if (!caption.empty()) std::fprintf(stderr, "%s: ", caption.c_str());
   std::fprintf(stderr, "%s\n", text.c_str());

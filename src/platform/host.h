@@ -16,6 +16,9 @@ namespace zr {
 
 enum class Answer { Ok, Yes, No, Cancel };
 
+// What a message box says: the GUI shows the matching icon.
+enum class MessageKind { Information, Warning, Error };
+
 // ---- AVI output: answers of the size dialog and the compression options ----
 struct AVICOMPRESSOPTIONS;
 // One answer of the "Invalid image size" dialog (OK pressed).
@@ -24,6 +27,12 @@ struct ImageSizeAnswer {
   bool keep = false;  // "Do the same for all the images that follow"
   int x = 0, y = 0;
   ColorRef background = 0xFFFFFF;
+};
+// What the "Invalid image size" dialog is asked about: the image and both sizes.
+struct ImageSizeQuestion {
+  std::string imagePath;
+  int imageWidth = 0, imageHeight = 0;
+  int frameWidth = 0, frameHeight = 0;
 };
 // ---- end of AVI output block ----
 
@@ -34,7 +43,9 @@ class Host {
   virtual ~Host() = default;
 
   // Modal box with an OK button. The caption is the program's title unless given.
-  virtual void Message(const std::string& text, const std::string& caption = {}) = 0;
+  // Most messages report failures, hence the default kind.
+  virtual void Message(const std::string& text, const std::string& caption = {},
+                       MessageKind kind = MessageKind::Error) = 0;
   // Yes / No / Cancel question.
   virtual Answer AskYesNoCancel(const std::string& text, const std::string& caption = {}) = 0;
   // Yes / No question; returns true for Yes.
@@ -48,6 +59,10 @@ class Host {
   virtual void UpdateProgress(int64_t done) = 0;
   virtual void EndProgress() = 0;
 
+  // Long operations poll this at every notification (at least every 100 ms of work)
+  // and, when it is true, stop, remove what they had written and report "Cancelled".
+  virtual bool CancelRequested() { return false; }
+
   virtual void BeginWaitCursor() {}
   virtual void EndWaitCursor() {}
 
@@ -56,9 +71,9 @@ class Host {
   virtual std::optional<ClipboardImage> GetClipboardImage();
 
   // ---- AVI output questions (src/output, src/platform/avifile) ----
-  // The "Invalid image size" dialog for the image at `imagePath`, starting from its own
-  // defaults every time; nullopt is Cancel. Hosts without it skip the image.
-  virtual std::optional<ImageSizeAnswer> AskImageSize(const std::string& /*imagePath*/) {
+  // The "Invalid image size" dialog for one image, starting from its own defaults every
+  // time; nullopt is Cancel. Hosts without it skip the image.
+  virtual std::optional<ImageSizeAnswer> AskImageSize(const ImageSizeQuestion& /*question*/) {
     return ImageSizeAnswer{};
   }
   // The compression-options dialog: edits `options` in place (fccHandler, dwQuality,
@@ -95,7 +110,8 @@ class WaitCursor {
 class TerminalHost : public Host {
  public:
   explicit TerminalHost(bool interactive);
-  void Message(const std::string& text, const std::string& caption = {}) override;
+  void Message(const std::string& text, const std::string& caption = {},
+               MessageKind kind = MessageKind::Error) override;
   Answer AskYesNoCancel(const std::string& text, const std::string& caption = {}) override;
   bool AskYesNo(const std::string& text, const std::string& caption = {}) override;
   void SetStatusText(const std::string& text) override;

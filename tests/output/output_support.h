@@ -15,8 +15,8 @@ namespace zr::test {
 
 class SizeHost : public FakeHost {
  public:
-  std::optional<ImageSizeAnswer> AskImageSize(const std::string& path) override {
-    asked.push_back(path);
+  std::optional<ImageSizeAnswer> AskImageSize(const ImageSizeQuestion& question) override {
+    asked.push_back(question.imagePath);
     if (sizeAnswers.empty()) return std::nullopt;
     auto a = sizeAnswers.front();
     sizeAnswers.pop_front();

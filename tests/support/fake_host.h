@@ -14,8 +14,10 @@ class FakeHost : public Host {
   FakeHost() { SetHost(this); }
   ~FakeHost() override { SetHost(nullptr); }
 
-  void Message(const std::string& text, const std::string& = {}) override {
+  void Message(const std::string& text, const std::string& = {},
+               MessageKind kind = MessageKind::Error) override {
     messages.push_back(text);
+    kinds.push_back(kind);
   }
   Answer AskYesNoCancel(const std::string& text, const std::string& = {}) override {
     questions.push_back(text);
@@ -41,6 +43,7 @@ class FakeHost : public Host {
   std::optional<ClipboardImage> GetClipboardImage() override { return clipboard; }
 
   std::vector<std::string> messages, questions, statuses, progressTitles;
+  std::vector<MessageKind> kinds;
   std::vector<int64_t> progressDone;
   std::deque<Answer> answers;
   int64_t progressTotal = 0;
