@@ -159,7 +159,7 @@ std::optional<Bitmap> DecodeDib(const DibPixels& d, DibError* error) {
     return out;
   }
 
-  uint32_t stride = DibRowStride(w, bc);
+  const size_t stride = DibStride(w, bc);
   if (uint64_t(stride) * uint64_t(h) > d.bits.size()) {
     Fail(DibError::ShortPixels, error);
     return std::nullopt;
@@ -256,7 +256,7 @@ bool EncodeDibRows(const Bitmap& bmp, int bitCount, const Palette& palette,
   int bc = bitCount;
   if (bc != 1 && bc != 4 && bc != 8 && bc != 16 && bc != 24 && bc != 32) return false;
   if (bc <= 8 && palette.empty()) return false;
-  uint32_t stride = DibRowStride(bmp.width, bc);
+  const size_t stride = DibStride(bmp.width, bc);
   if (uint64_t(stride) * uint64_t(bmp.height) > out.size()) return false;
   Palette limited;
   const Palette* pal = &palette;
