@@ -5,7 +5,6 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/audio_fifo.h>
 #include <libavutil/channel_layout.h>
-#include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 }
 
@@ -44,6 +43,8 @@ class Resampled : public ExportSound {
                                  inputFormat_, sourceRate(), 0, nullptr);
     if (rc < 0 || swr_init(swr_) < 0) return false;
     fifo_ = av_audio_fifo_alloc(AVSampleFormat(sampleFormat), channels, 4096);
+    outFormat_ = AVSampleFormat(sampleFormat);
+    outChannels_ = channels;
     return fifo_ != nullptr;
   }
 
@@ -90,17 +91,11 @@ class Resampled : public ExportSound {
   bool ended_ = false;
 
  private:
-  int fifoChannels() const {
-    int64_t n = 0;
-    av_opt_get_int(swr_, "out_ch_count", 0, &n);
-    return int(n);
-  }
-  AVSampleFormat fifoFormat() const {
-    AVSampleFormat f = AV_SAMPLE_FMT_NONE;
-    av_opt_get_sample_fmt(swr_, "out_sample_fmt", 0, &f);
-    return f;
-  }
+  int fifoChannels() const { return outChannels_; }
+  AVSampleFormat fifoFormat() const { return outFormat_; }
   SwrContext* swr_ = nullptr;
+  AVSampleFormat outFormat_ = AV_SAMPLE_FMT_NONE;
+  int outChannels_ = 0;
   AVAudioFifo* fifo_ = nullptr;
   bool drained_ = false;
 };

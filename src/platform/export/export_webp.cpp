@@ -8,6 +8,10 @@
 
 #include "platform/export/export_internal.h"
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
 namespace zr {
 
 namespace {
@@ -95,6 +99,8 @@ std::unique_ptr<ExportEncoder> OpenWebpExport(const ExportSettings& settings,
 
 std::unique_ptr<ExportEncoder> ExportEncoder::Open(const ExportSettings& settings,
                                                    const std::string& path, std::string& error) {
+  // Library chatter would break the terminal's progress line; failures come back as codes.
+  av_log_set_level(AV_LOG_QUIET);
   if (settings.width <= 0 || settings.height <= 0 || settings.fps < 1) {
     error = "Nothing to export";
     return nullptr;
