@@ -7,6 +7,7 @@
 #include "app/document.h"
 #include "image/cbmp.h"
 #include "output/avi_messages.h"
+#include "output/export_host.h"
 #include "output/frame_loop.h"
 #include "output/merge.h"
 #include "platform/atomic_file.h"
@@ -53,36 +54,6 @@ std::vector<std::vector<int64_t>> PlanDelays(const std::vector<uint32_t>& counts
 namespace {
 
 constexpr const char* kStatusNotExported = "Not exported";
-
-// Hands every call on to another host; the export's passes change a few.
-class ForwardingHost : public Host {
- public:
-  explicit ForwardingHost(Host& inner) : inner_(inner) {}
-  void Message(const std::string& text, const std::string& caption, MessageKind kind) override {
-    inner_.Message(text, caption, kind);
-  }
-  Answer AskYesNoCancel(const std::string& text, const std::string& caption) override {
-    return inner_.AskYesNoCancel(text, caption);
-  }
-  bool AskYesNo(const std::string& text, const std::string& caption) override {
-    return inner_.AskYesNo(text, caption);
-  }
-  void SetStatusText(const std::string& text) override { inner_.SetStatusText(text); }
-  void BeginProgress(const std::string& title, int64_t total) override {
-    inner_.BeginProgress(title, total);
-  }
-  void UpdateProgress(int64_t done) override { inner_.UpdateProgress(done); }
-  void EndProgress() override { inner_.EndProgress(); }
-  bool CancelRequested() override { return inner_.CancelRequested(); }
-  void BeginWaitCursor() override { inner_.BeginWaitCursor(); }
-  void EndWaitCursor() override { inner_.EndWaitCursor(); }
-  std::optional<ImageSizeAnswer> AskImageSize(const ImageSizeQuestion& question) override {
-    return inner_.AskImageSize(question);
-  }
-
- protected:
-  Host& inner_;
-};
 
 // The first of two passes keeps the size answers it was given...
 class RecordingHost : public ForwardingHost {
