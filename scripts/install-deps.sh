@@ -7,6 +7,7 @@ packages=(
   build-essential cmake pkg-config git
   qt6-base-dev qt6-multimedia-dev libgl-dev
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev ffmpeg
+  libavfilter-dev libwebp-dev webp
   libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev
   libfluidsynth-dev timgm6mb-soundfont
   libgtest-dev libgmock-dev

@@ -4,7 +4,11 @@
 #include <iostream>
 #include <strings.h>
 
+#include "app/document.h"
+#include "app/settings_file.h"
+#include "app/startup.h"
 #include "output/compose.h"
+#include "platform/paths.h"
 
 namespace zr::cli {
 
@@ -152,8 +156,7 @@ bool ApplyCompressorOptions(const Options& opts, AVICOMPRESSOPTIONS& options, st
   return true;
 }
 
-bool ApplyAviOutputOptions(const Options& opts, AviCliHost& host, AVICOMPRESSOPTIONS& options,
-                           std::string& error) {
+bool ApplyFitOptions(const Options& opts, AviCliHost& host, std::string& error) {
   if (opts.has("fit") && !host.SetFit(opts.value("fit"))) {
     error = "bad --fit value (see --help)";
     return false;
@@ -166,7 +169,53 @@ bool ApplyAviOutputOptions(const Options& opts, AviCliHost& host, AVICOMPRESSOPT
     }
     host.SetBackground(c);
   }
-  return ApplyCompressorOptions(opts, options, error);
+  return true;
+}
+
+bool ApplyAviOutputOptions(const Options& opts, AviCliHost& host, AVICOMPRESSOPTIONS& options,
+                           std::string& error) {
+  return ApplyFitOptions(opts, host, error) && ApplyCompressorOptions(opts, options, error);
+}
+
+namespace {
+// The logo fields of a settings file, as the first paint reads them.
+void ApplyLogoSettings(CTorvexerDoc& doc, const UnattendedJob& job) {
+  if (job.useLogo) doc.bUseLogo = *job.useLogo;
+  if (job.useTransparent) doc.bUseTransparent = *job.useTransparent;
+  if (job.xPos) doc.nXPos = *job.xPos;
+  if (job.yPos) doc.nYPos = *job.yPos;
+  if (job.colorFromLogo) doc.bColorFromLogo = *job.colorFromLogo;
+  if (job.transColor) doc.crTrans = *job.transColor;
+  doc.sLogoFile = job.logoFile;
+}
+}  // namespace
+
+bool OpenProjectForOutput(const Options& opts, const std::string& project, CTorvexerDoc& doc,
+                          std::string& error) {
+  doc.SetUnattended(true);
+  if (!doc.OnOpenDocument(project) || doc.LastReadResult() != ProjectRead::Ok) {
+    error = project + " is not a readable project";
+    return false;
+  }
+  std::string ini = opts.value("settings", ProgramFolder() + "Zerarive.ini");
+  if (opts.has("settings") && !FileExists(ini)) {
+    error = "no settings file " + ini;
+    return false;
+  }
+  GetSettings().Load(ini, true);
+  ApplyLogoSettings(doc, ReadJob(GetSettings()));
+  doc.PrepareLogo();
+  doc.UpdatePanel();
+  long long v;
+  if (opts.has("fps")) {
+    if (!ParseInt(opts.value("fps"), v) || v < 1 || v > 32767) {
+      error = "--fps takes 1..32767";
+      return false;
+    }
+    doc.windows().SetFpsText(opts.value("fps"));
+  }
+  if (opts.has("sound")) doc.sSoundFile = opts.value("sound");
+  return true;
 }
 
 }  // namespace zr::cli

@@ -9,6 +9,10 @@
 #include "platform/avifile/avifile.h"
 #include "platform/host.h"
 
+namespace zr {
+class CTorvexerDoc;
+}
+
 namespace zr::cli {
 
 // A TerminalHost that answers the size dialog from --fit. "ask" prompts on a terminal
@@ -47,6 +51,14 @@ bool ApplyCompressorOptions(const Options& opts, AVICOMPRESSOPTIONS& options, st
 // `error` set on a bad value.
 bool ApplyAviOutputOptions(const Options& opts, AviCliHost& host, AVICOMPRESSOPTIONS& options,
                            std::string& error);
+
+// --fit and --background into `host`; false with `error` set on a bad value.
+bool ApplyFitOptions(const Options& opts, AviCliHost& host, std::string& error);
+
+// Opens `project` for an output command and applies --settings (the logo), --fps and
+// --sound to it; false with `error` set.
+bool OpenProjectForOutput(const Options& opts, const std::string& project, CTorvexerDoc& doc,
+                          std::string& error);
 
 // The options text shared by the help of create and job.
 extern const char* const kCompressorHelp;

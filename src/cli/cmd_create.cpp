@@ -28,17 +28,6 @@ const std::string kUsage = std::string(
     "  --sound FILE         sound to merge in (WAV, MIDI or AVI)\n") + kCompressorHelp +
     "OUT.avi appears only when it is complete; exit code 0 when it was made.\n";
 
-// The logo fields of a settings file, as the first paint reads them.
-void ApplyLogoSettings(CTorvexerDoc& doc, const UnattendedJob& job) {
-  if (job.useLogo) doc.bUseLogo = *job.useLogo;
-  if (job.useTransparent) doc.bUseTransparent = *job.useTransparent;
-  if (job.xPos) doc.nXPos = *job.xPos;
-  if (job.yPos) doc.nYPos = *job.yPos;
-  if (job.colorFromLogo) doc.bColorFromLogo = *job.colorFromLogo;
-  if (job.transColor) doc.crTrans = *job.transColor;
-  doc.sLogoFile = job.logoFile;
-}
-
 int RunCreate(const std::vector<std::string>& args) {
   Options opts(args,
                {"settings", "compressor", "quality", "keyframe", "fps", "depth", "sound", "fit",
@@ -55,28 +44,14 @@ int RunCreate(const std::vector<std::string>& args) {
   if (!ApplyAviOutputOptions(opts, host, options, error)) return Fail(error);
 
   CTorvexerDoc doc;
-  doc.SetUnattended(true);
-  if (!doc.OnOpenDocument(project) || doc.LastReadResult() != ProjectRead::Ok) {
-    return Fail(project + " is not a readable project");
-  }
-  std::string ini = opts.value("settings", ProgramFolder() + "Zerarive.ini");
-  if (opts.has("settings") && !FileExists(ini)) return Fail("no settings file " + ini);
-  GetSettings().Load(ini, true);
-  ApplyLogoSettings(doc, ReadJob(GetSettings()));
-  doc.PrepareLogo();
-  doc.UpdatePanel();
+  if (!OpenProjectForOutput(opts, project, doc, error)) return Fail(error);
   long long v;
-  if (opts.has("fps")) {
-    if (!ParseInt(opts.value("fps"), v) || v < 1 || v > 32767) return Fail("--fps takes 1..32767");
-    doc.windows().SetFpsText(opts.value("fps"));
-  }
   if (opts.has("depth")) {
     if (!ParseInt(opts.value("depth"), v) || (v != 8 && v != 16 && v != 24)) {
       return Fail("--depth takes 8, 16 or 24");
     }
     doc.SetDepth(int(v));
   }
-  if (opts.has("sound")) doc.sSoundFile = opts.value("sound");
   return CreateAvi(doc, output, options) ? 0 : 1;
 }
 

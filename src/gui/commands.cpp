@@ -16,6 +16,7 @@ constexpr CommandSpec kCommands[] = {
     {ID_IMPORT_IMAGES, "Step 1: &Import Images...", "", "Import images\nImport Images", I::Import, false},
     {ID_ATTACH_SOUND, "Step 2: Attach S&ound File...", "", "Attach a WAV sound file to the animation\nAttach Sound", I::Sound, false},
     {ID_CREATE_AVI, "Step 3: Create &AVI File...", "", "Create an AVI file from the frame list\nCreate AVI", I::CreateAvi, false},
+    {ID_EXPORT, "Ex&port...", "", "Export the animation as MP4, WebM, GIF, WebP or APNG\nExport", I::None, false},
     {ID_QUICK_AVI, "&Quick AVI Create...", "", "Create AVI out of numbered images\nQuick AVI Create", I::None, false},
     {ID_EXTRACT_IMAGES, "&Extract Images from AVI...", "", "Save the frames of an AVI file as images\nExtract Images", I::Extract, false},
     {ID_EXTRACT_SOUNDS, "Extract So&unds from AVI...", "", "Save the sound of an AVI file as a WAV file\nExtract Sounds", I::None, false},
@@ -47,11 +48,11 @@ constexpr CommandSpec kCommands[] = {
     {ID_PREV_PANE, "Previous Pane", "Shift+F6", "Switch back to the previous window pane\nPrevious Pane", I::None, false},
 };
 
-constexpr int kFileMenu[] = {ID_FILE_NEW,      ID_FILE_OPEN,     ID_FILE_SAVE,    ID_FILE_SAVE_AS,
-                             0,                ID_IMPORT_IMAGES, ID_ATTACH_SOUND, ID_CREATE_AVI,
-                             0,                ID_QUICK_AVI,     ID_EXTRACT_IMAGES, ID_EXTRACT_SOUNDS,
-                             ID_MERGE,         0,                ID_MPG_CONVERTER, 0,
-                             ID_FILE_MRU_FIRST, 0,               ID_APP_EXIT};
+constexpr int kFileMenu[] = {ID_FILE_NEW,       ID_FILE_OPEN,      ID_FILE_SAVE,      ID_FILE_SAVE_AS,
+                             0,                 ID_IMPORT_IMAGES,  ID_ATTACH_SOUND,   ID_CREATE_AVI,
+                             ID_EXPORT,         0,                 ID_QUICK_AVI,      ID_EXTRACT_IMAGES,
+                             ID_EXTRACT_SOUNDS, ID_MERGE,          0,                 ID_MPG_CONVERTER,
+                             0,                 ID_FILE_MRU_FIRST, 0,                 ID_APP_EXIT};
 constexpr int kEditMenu[] = {ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE};
 constexpr int kOptionsMenu[] = {ID_AVI_SETTINGS, ID_LOGO, ID_SCREEN_COLOR, ID_FRAME_IMAGES};
 constexpr int kEffectsMenu[] = {ID_MORPHING};

@@ -23,6 +23,7 @@
 #include "app/settings_file.h"
 #include "gui/about_dialog.h"
 #include "gui/commands.h"
+#include "gui/export_dialog.h"
 #include "gui/file_dialogs.h"
 #include "gui/frame_list_model.h"
 #include "gui/frame_panel.h"
@@ -141,6 +142,7 @@ void CMainFrame::CreateActions() {
       {ID_IMPORT_IMAGES, [this] { OnImportImages(); }},
       {ID_ATTACH_SOUND, [this] { OnAttachSound(); }},
       {ID_CREATE_AVI, [this] { OnCreateAvi(); }},
+      {ID_EXPORT, [this] { ExportCommand(*this); }},
       {ID_QUICK_AVI, [this] { OnQuickAviCreate(); }},
       {ID_EXTRACT_IMAGES, [this] { OnExtractImages(); }},
       {ID_EXTRACT_SOUNDS, [this] { OnExtractSounds(); }},
@@ -342,7 +344,8 @@ void CMainFrame::RunFirstPaint() {
 }
 
 void CMainFrame::RunUnattendedJob() {
-  const bool made = CreateAvi(*this, doc_.sOutput);
+  const std::string& out = doc_.sOutput;
+  const bool made = IsExportPath(out) ? ExportProject(doc_, out, {}) : CreateAvi(*this, out);
   emit unattendedJobFinished(made);
   if (!made) {
     // Someone will have to look at it now: from here on it is an ordinary session.
@@ -360,6 +363,7 @@ void CMainFrame::UpdateCommandUI() {
   action(ID_FILE_SAVE)->setEnabled(hasFrames);
   action(ID_FILE_SAVE_AS)->setEnabled(hasFrames);
   action(ID_CREATE_AVI)->setEnabled(hasFrames || !doc_.sSoundFile.empty());
+  action(ID_EXPORT)->setEnabled(hasFrames);
   action(ID_EDIT_CUT)->setEnabled(hasCurrent);
   action(ID_EDIT_COPY)->setEnabled(hasCurrent);
   action(ID_FRAME_IMAGES)->setChecked(viewSettings_.bFrameImages != 0);

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPalette>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
@@ -14,6 +15,7 @@
 
 #include "gui/about_dialog.h"
 #include "gui/compress_dialog.h"
+#include "gui/export_dialog.h"
 #include "gui/frame_panel.h"
 #include "gui/logo_dialog.h"
 #include "gui/main_frame.h"
@@ -78,6 +80,21 @@ int RunScreenshots(CMainFrame& frame, const QString& folder, const QString& samp
     CMergeDlg merge(&frame);
     merge.videoButton()->setText(sampleAvi);
     failures += Save(&merge, folder, QStringLiteral("merge-dialog"));
+  }
+  {
+    CExportDlg exporter(frame.doc(), &frame);
+    failures += Save(&exporter, folder, QStringLiteral("export-dialog"));
+    // The same dialog as a dark desktop theme shows it.
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(45, 45, 48));
+    dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    dark.setColor(QPalette::Base, QColor(30, 30, 32));
+    dark.setColor(QPalette::Text, QColor(230, 230, 230));
+    dark.setColor(QPalette::Button, QColor(60, 60, 64));
+    dark.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+    dark.setColor(QPalette::Highlight, QColor(70, 130, 200));
+    exporter.setPalette(dark);
+    failures += Save(&exporter, folder, QStringLiteral("export-dialog-dark"));
   }
   {
     CCompressOptionsDlg compress(frame.compressOptions(), &frame);

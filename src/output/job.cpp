@@ -4,6 +4,7 @@
 #include "app/settings_file.h"
 #include "app/startup.h"
 #include "output/create_avi.h"
+#include "output/export.h"
 #include "platform/host.h"
 #include "platform/paths.h"
 
@@ -20,7 +21,8 @@ JobResult RunUnattendedJob(const std::string& ini, const AVICOMPRESSOPTIONS& opt
   doc.SetUnattended(true);
   if (!start.settingsLoaded) return JobResult::CannotRead;
   if (start.job.output.empty()) return JobResult::NoOutput;
-  bool made = CreateAvi(doc, start.job.output, options);
+  const std::string& out = start.job.output;
+  bool made = IsExportPath(out) ? ExportProject(doc, out, {}) : CreateAvi(doc, out, options);
   // As at the program's exit: the store reaches the file only when something changed.
   if (!SaveSettingsAtExit()) GetHost().Message("Warning: could not write back " + ini);
   return made ? JobResult::Made : JobResult::Failed;
