@@ -28,12 +28,15 @@
 #include "gui/frame_panel.h"
 #include "gui/icons.h"
 #include "gui/logo_dialog.h"
+#include "gui/long_work.h"
 #include "gui/merge_dialog.h"
+#include "output/merge.h"
 #include "gui/output_commands.h"
 #include "gui/preview_window.h"
 #include "gui/view.h"
 #include "platform/host.h"
 #include "platform/paths.h"
+#include "ui/dialog_flags.h"
 #include "ui/grid_ctrl.h"
 #include "ui/updown_edit.h"
 
@@ -194,6 +197,7 @@ void CMainFrame::CreateActions() {
 }
 
 void CMainFrame::Execute(int id) {
+  if (work_) return;
   auto it = handlers_.find(id);
   if (it != handlers_.end()) it->second();
   UpdateCommandUI();
@@ -342,7 +346,11 @@ void CMainFrame::RunFirstPaint() {
 }
 
 void CMainFrame::RunUnattendedJob() {
-  const bool made = CreateAvi(*this, doc_.sOutput);
+  bool made;
+  {
+    LongWork work(*this, tr("Creating AVI"));
+    made = CreateAvi(*this, doc_.sOutput);
+  }
   emit unattendedJobFinished(made);
   if (!made) {
     // Someone will have to look at it now: from here on it is an ordinary session.
@@ -419,6 +427,7 @@ void CMainFrame::AddImageFiles(const QStringList& paths, int afterRow) {
 }
 
 bool CMainFrame::OpenDocumentFile(const QString& path) {
+  if (work_) return false;
   if (!doc_.SaveModified([this] { return ChooseProjectSavePath(); })) return false;
   const bool ok = doc_.OnOpenDocument(path.toStdString());
   if (ok && QFileInfo(path).suffix().toLower() == QLatin1String("tvf")) AddRecentFile(path);
@@ -432,12 +441,10 @@ std::string CMainFrame::ChooseProjectSavePath() {
   QString start = doc_.GetPathName().empty() || doc_.GetPathName() == CTorvexerDoc::kUntitled
                       ? QString()
                       : QS(doc_.GetPathName());
-  QFileDialog dialog(this, tr("Save As"), start, tr("Torvexer Files (*.tvf)"));
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setDefaultSuffix(QStringLiteral("tvf"));
+  QFileDialog dialog(this, tr("Save the project as"), start, tr("Zerarive projects (*.tvf)"));
+  SetDialogFlags(&dialog);
   dialog.setObjectName(QStringLiteral("saveProjectDialog"));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-  return dialog.selectedFiles().first().toStdString();
+  return ExecSaveDialog(dialog).toStdString();
 }
 
 bool CMainFrame::SaveProject(bool askPath) {
@@ -459,8 +466,8 @@ void CMainFrame::OnFileNew() {
 }
 
 void CMainFrame::OnFileOpen() {
-  QString path = QFileDialog::getOpenFileName(this, tr("Open"), QString(),
-                                              tr("Torvexer Files (*.tvf);;All Files (*)"));
+  QString path = QFileDialog::getOpenFileName(this, tr("Open a project"), QString(),
+                                              tr("Zerarive projects (*.tvf);;All Files (*)"));
   if (!path.isEmpty()) OpenDocumentFile(path);
 }
 
@@ -468,7 +475,8 @@ void CMainFrame::OnFileSave() { SaveProject(false); }
 void CMainFrame::OnFileSaveAs() { SaveProject(true); }
 
 void CMainFrame::OnImportImages() {
-  QFileDialog dialog(this, tr("Import Images"));
+  QFileDialog dialog(this, tr("Choose images to add"));
+  SetDialogFlags(&dialog);
   dialog.setFileMode(QFileDialog::ExistingFiles);
   dialog.setNameFilter(QStringLiteral(
       "Image Files (bmp, dib, gif, jpg, pcx, png, rle, tif, tga) "
@@ -492,7 +500,12 @@ void CMainFrame::OnAttachSound() {
 void CMainFrame::OnCreateAvi() {
   std::string path = ChooseAviFile(doc_, true, false);
   if (path.empty()) return;
-  if (CreateAvi(*this, path)) ShowAnimation(path);
+  bool made;
+  {
+    LongWork work(*this, tr("Creating AVI"));
+    made = CreateAvi(*this, path);
+  }
+  if (made) ShowAnimation(path);
 }
 
 // The AVI tools whose windows are not built yet say so plainly.
@@ -503,6 +516,12 @@ void CMainFrame::NotAvailableYet(const char* command) {
 
 void CMainFrame::OnMerge() {
   CMergeDlg dialog(this);
+  dialog.setMerge([this](const std::string& video, const std::string& sound, const std::string& output) {
+    LongWork work(*this, tr("Merging"));
+    const bool ok = MergeCommand(video, sound, output);
+    if (!work.cancelled()) SetStatusText(ok ? "Merged into " + output : "Merge failed");
+    return ok;
+  });
   dialog.exec();
   if (dialog.merged()) ShowAnimation(dialog.outputPath().toStdString());
 }
@@ -643,6 +662,13 @@ void CMainFrame::RedrawView(bool) { view_->update(); }
 // ---- window events
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+  if (work_) {
+    closeAfterWork_ = true;
+    work_->RequestCancel();
+    event->ignore();
+    return;
+  }
+  closeAfterWork_ = false;
   if (!unattendedClose_ && !doc_.SaveModified([this] { return ChooseProjectSavePath(); })) {
     event->ignore();
     return;
@@ -656,7 +682,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 }
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
-  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+  if (!work_ && event->mimeData()->hasUrls()) event->acceptProposedAction();
 }
 
 void CMainFrame::dropEvent(QDropEvent* event) {
@@ -665,6 +691,7 @@ void CMainFrame::dropEvent(QDropEvent* event) {
 }
 
 void CMainFrame::OpenDroppedFiles(const QList<QUrl>& urls) {
+  if (work_) return;
   QStringList images;
   QString document;
   for (const QUrl& url : urls) {

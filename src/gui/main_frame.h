@@ -29,6 +29,7 @@ class CTorvexerView;
 class FrameListModel;
 
 class CConvertProgressDlg;
+class LongWork;
 
 class CMainFrame : public QMainWindow, public DocumentWindows {
   Q_OBJECT
@@ -74,6 +75,12 @@ class CMainFrame : public QMainWindow, public DocumentWindows {
 
   // The converter's progress window (hidden until its first line).
   CConvertProgressDlg* convertProgress();
+
+  // The long operation running now (LongWork sets it); commands do not start meanwhile.
+  LongWork* work() const { return work_; }
+  void SetWork(LongWork* work) { work_ = work; }
+  // The window was closed during work: it closes when the work has ended.
+  bool closeAfterWork() const { return closeAfterWork_; }
 
   QStringList recentFiles() const;
   void AddRecentFile(const QString& path);
@@ -170,6 +177,8 @@ class CMainFrame : public QMainWindow, public DocumentWindows {
   bool syncingCurrent_ = false;
   bool settingsSaved_ = false;
   bool unattendedClose_ = false;
+  LongWork* work_ = nullptr;
+  bool closeAfterWork_ = false;
 };
 
 // Opens "AnimHelp/Index.htm" beside the program with `anchor` ("#troubleshooting") in the
