@@ -65,6 +65,9 @@ void CMainFrame::OnExtractImages() {
   std::string path = ChooseAviFile(doc_, false, false);
   if (path.empty()) return;
   const std::string folder = SamplesFolder();
+  const std::vector<std::string> existing = SampleFilesToReplace(folder);
+  if (!existing.empty() && !GetHost().AskYesNo(ReplaceQuestion(existing.size(), folder, true)))
+    return;
   CExtractProgressDlg progress(this);
   LongWork work(*this);
   work.AddWindow(&progress, progress.cancelButton());

@@ -218,6 +218,10 @@ void CMorphDlg::Morph() {
   }
   steps_ = MorphStepsFromText(stepsEdit_->text().toStdString());
   start_ = MorphStartFromText(startEdit_->text().toStdString());
+  // Earlier morphs' images may be frames of a saved project: replace them only when told.
+  const std::vector<std::string> existing = MorphFilesToReplace(folder_, steps_, start_);
+  if (!existing.empty() && !GetHost().AskYesNo(ReplaceQuestion(existing.size(), folder_, false)))
+    return;
   accept();
 }
 
