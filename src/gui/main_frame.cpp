@@ -47,11 +47,8 @@ namespace {
 constexpr int kMaxRecentFiles = 4;
 constexpr const char* kRecentKey = "Recent File List/Files";
 
-QSettings RecentStore() {
-  // The framework kept its recent-file list under this key; we keep the name.
-  return QSettings(QStringLiteral("Local AppWizard-Generated Applications"),
-                   QStringLiteral("Zerarive"));
-}
+constexpr const char* kGeometryKey = "Window/geometry";
+constexpr const char* kStateKey = "Window/state";
 
 QString QS(const std::string& s) { return QString::fromStdString(s); }
 
@@ -73,6 +70,38 @@ const char* WebTarget(int id) {
 }
 
 }  // namespace
+
+QSettings ProgramStore() {
+  QSettings store(QStringLiteral("Zerarive"), QStringLiteral("zerarive"));
+  if (!store.value(QStringLiteral("General/movedOldStore")).toBool()) {
+    // Earlier versions kept the recent files under the framework's old name.
+    QSettings old(QStringLiteral("Local AppWizard-Generated Applications"), QStringLiteral("Zerarive"));
+    const QVariant recent = old.value(QLatin1String(kRecentKey));
+    if (recent.isValid() && !store.contains(QLatin1String(kRecentKey)))
+      store.setValue(QLatin1String(kRecentKey), recent);
+    old.remove(QLatin1String(kRecentKey));
+    store.setValue(QStringLiteral("General/movedOldStore"), true);
+  }
+  return QSettings(QStringLiteral("Zerarive"), QStringLiteral("zerarive"));
+}
+
+QRect PlaceOnScreen(const QRect& wanted, const QList<QRect>& available) {
+  if (available.isEmpty()) return wanted;
+  QRect area = available.first();
+  qint64 best = 0;
+  for (const QRect& a : available) {
+    const QRect common = a.intersected(wanted);
+    const qint64 overlap = common.isEmpty() ? 0 : qint64(common.width()) * common.height();
+    if (overlap > best) {
+      best = overlap;
+      area = a;
+    }
+  }
+  QRect placed(wanted.topLeft(), wanted.size().boundedTo(area.size()));
+  placed.moveLeft(std::clamp(placed.left(), area.left(), area.right() - placed.width() + 1));
+  placed.moveTop(std::clamp(placed.top(), area.top(), area.bottom() - placed.height() + 1));
+  return placed;
+}
 
 bool IsImportableImage(const QString& path) {
   static const QStringList extensions = {"bmp", "dib", "gif", "jpg", "jpeg", "pcx",
@@ -98,7 +127,6 @@ CMainFrame::CMainFrame() : doc_(nullptr) {
   doc_.SetWindows(this);
   model_ = std::make_unique<FrameListModel>(doc_.frames);
   setWindowIcon(ProgramIcon());
-  setGeometry(0, 0, 600, 450);
   setAcceptDrops(true);
 
   view_ = new CTorvexerView(doc_, viewSettings_, this);
@@ -113,6 +141,7 @@ CMainFrame::CMainFrame() : doc_(nullptr) {
   CreatePanel();
   ConnectPanel();
   UpdateTitle();
+  RestoreWindowLayout();
 
   // The framework refreshes command states at idle time; a short timer does the same.
   auto* idle = new QTimer(this);
@@ -124,6 +153,7 @@ CMainFrame::CMainFrame() : doc_(nullptr) {
 CMainFrame::~CMainFrame() {
   ClosePreview();
   if (!settingsSaved_) {
+    SaveWindowLayout();
     settingsSaved_ = true;
     SaveSettingsAtExit();
   }
@@ -609,10 +639,32 @@ void CMainFrame::OnNextPane(bool) {
     panel_->grid()->setFocus();
 }
 
+// ---- window layout
+
+void CMainFrame::RestoreWindowLayout() {
+  QSettings store = ProgramStore();
+  QList<QRect> areas;
+  for (QScreen* screen : QGuiApplication::screens()) areas << screen->availableGeometry();
+  QRect wanted = store.value(QLatin1String(kGeometryKey)).toRect();
+  if (!wanted.isValid()) {
+    // A little way in from the corner, where every window manager shows the title bar.
+    const QPoint origin = areas.isEmpty() ? QPoint() : areas.first().topLeft();
+    wanted = QRect(origin + QPoint(40, 40), QSize(600, 450));
+  }
+  setGeometry(PlaceOnScreen(wanted, areas));
+  restoreState(store.value(QLatin1String(kStateKey)).toByteArray());
+}
+
+void CMainFrame::SaveWindowLayout() {
+  QSettings store = ProgramStore();
+  store.setValue(QLatin1String(kGeometryKey), geometry());
+  store.setValue(QLatin1String(kStateKey), saveState());
+}
+
 // ---- recent files
 
 QStringList CMainFrame::recentFiles() const {
-  return RecentStore().value(QLatin1String(kRecentKey)).toStringList();
+  return ProgramStore().value(QLatin1String(kRecentKey)).toStringList();
 }
 
 void CMainFrame::AddRecentFile(const QString& path) {
@@ -621,7 +673,7 @@ void CMainFrame::AddRecentFile(const QString& path) {
   files.removeAll(full);
   files.prepend(full);
   while (files.size() > kMaxRecentFiles) files.removeLast();
-  QSettings store = RecentStore();
+  QSettings store = ProgramStore();
   store.setValue(QLatin1String(kRecentKey), files);
   RebuildRecentMenu();
 }
@@ -675,6 +727,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
   }
   ClosePreview();
   if (!settingsSaved_) {
+    SaveWindowLayout();
     settingsSaved_ = true;
     SaveSettingsAtExit();
   }

@@ -10,6 +10,8 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QRect>
+#include <QSettings>
 #include <QStringList>
 
 #include "app/document.h"
@@ -114,6 +116,8 @@ class CMainFrame : public QMainWindow, public DocumentWindows {
   void CreatePanel();
   void ConnectPanel();
   void RebuildRecentMenu();
+  void RestoreWindowLayout();
+  void SaveWindowLayout();
   void UpdateTitle();
   void RunFirstPaint();
   void RunUnattendedJob();
@@ -186,6 +190,14 @@ class CMainFrame : public QMainWindow, public DocumentWindows {
 void OpenHelp(const std::string& anchor = {});
 // Where a help page is: beside the executable, or in the installed data folder.
 std::string HelpPagePath(const std::string& relative);
+
+// The program's own store of window layout and recent files (the settings file holds
+// everything else). The first use moves the recent files from the old store.
+QSettings ProgramStore();
+
+// Where a window of `wanted` geometry opens: on the available area it overlaps most (the
+// first when it overlaps none), shrunk to fit and moved wholly inside it.
+QRect PlaceOnScreen(const QRect& wanted, const QList<QRect>& available);
 
 // Image extensions the import and the drops take (lower case, no dot).
 bool IsImportableImage(const QString& path);
