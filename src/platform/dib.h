@@ -58,8 +58,7 @@ std::optional<Bitmap> DecodeDib(const DibPixels& dib, DibError* error = nullptr)
 // Encodes a Bitmap as uncompressed bottom-up rows at bitCount 1/4/8 (nearest colour of
 // palette, which must not be empty), 16 (5-5-5), 24 or 32. out must hold
 // height * DibRowStride(width, bitCount) bytes; returns false otherwise.
-bool EncodeDibRows(const Bitmap& bmp, int bitCount, const Palette& palette,
-                   std::span<uint8_t> out);
+bool EncodeDibRows(const Bitmap& bmp, int bitCount, const Palette& palette, std::span<uint8_t> out);
 
 // Parses 16- or 32-bit bit-field masks: shift and width of one channel.
 struct BitFieldChannel {
