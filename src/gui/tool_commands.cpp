@@ -13,14 +13,6 @@
 
 namespace zr {
 
-namespace {
-
-std::string ImagesWritten(size_t count, const std::string& folder) {
-  return std::to_string(count) + (count == 1 ? " image" : " images") + " written to " + folder;
-}
-
-}  // namespace
-
 CConvertProgressDlg* CMainFrame::convertProgress() {
   if (!convertProgress_) {
     convertProgress_ = new CConvertProgressDlg(this);
@@ -72,8 +64,7 @@ void CMainFrame::OnExtractImages() {
   LongWork work(*this);
   work.AddWindow(&progress, progress.cancelButton());
   ExtractImagesResult result = ExtractImages(path, folder, progress);
-  if (!work.cancelled() && result.opened)
-    SetStatusText(ImagesWritten(size_t(result.written), folder));
+  if (!result.summary.empty()) SetStatusText(result.summary);
 }
 
 void CMainFrame::OnExtractSounds() {
@@ -98,7 +89,7 @@ void CMainFrame::OnMorphing() {
     LongWork work(*this, tr("Morphing"));
     result = MakeMorphImages(&doc_, dialog.fromPath(), dialog.toPath(), dialog.folder(),
                              dialog.steps(), dialog.start());
-    if (!work.cancelled() && result.ok) SetStatusText(ImagesWritten(result.names.size(), dialog.folder()));
+    if (!result.summary.empty()) SetStatusText(result.summary);
   }
   if (!result.ok) return;
   int outcome = dialog.outcome();
