@@ -35,15 +35,19 @@ std::string CheckMorphPaths(const std::string& from, const std::string& to);
 
 struct MorphResult {
   bool ok = false;
+  bool cancelled = false;
   // Paths of the images written, start image first, end image last.
   std::vector<std::string> names;
-  // In-between images that could not be saved (not in `names`).
-  std::vector<std::string> failed;
+  // The outcome the status line shows: "22 images written to FOLDER", "Cancelled", or ""
+  // after a failure that was told.
+  std::string summary;
 };
 
-// Loads both pictures, stamps the logo of `doc` (may be null) onto each, saves the start
-// image as `start`, the end image as start + steps + 1 and the blends in between.
-// Messages go to the Host.
+// Loads both pictures, stamps the logo of `doc` (may be null) onto each, and writes the
+// start image as `start`, the end image as start + steps + 1 and the blends in between
+// into `folder` (made with its parents when missing). Every image is written under a
+// temporary name and all are renamed once all are written, so a failure or a Cancel
+// leaves the folder as it was. Messages, progress and the outcome go to the Host.
 MorphResult MakeMorphImages(const CTorvexerDoc* doc, const std::string& from, const std::string& to,
                             const std::string& folder, int steps, int start);
 

@@ -8,13 +8,20 @@ namespace zr {
 
 const char* DibErrorText(DibError error) {
   switch (error) {
-    case DibError::None: return "no error";
-    case DibError::BadSize: return "image size out of range";
-    case DibError::BadBitCount: return "unsupported bit count";
-    case DibError::BadCompression: return "unsupported compression";
-    case DibError::BadMasks: return "invalid bit-field masks";
-    case DibError::ShortPixels: return "pixel data too short";
-    case DibError::BadRle: return "corrupt run-length data";
+    case DibError::None:
+      return "no error";
+    case DibError::BadSize:
+      return "image size out of range";
+    case DibError::BadBitCount:
+      return "unsupported bit count";
+    case DibError::BadCompression:
+      return "unsupported compression";
+    case DibError::BadMasks:
+      return "invalid bit-field masks";
+    case DibError::ShortPixels:
+      return "pixel data too short";
+    case DibError::BadRle:
+      return "corrupt run-length data";
   }
   return "unknown error";
 }
@@ -121,7 +128,8 @@ std::optional<Bitmap> DecodeDib(const DibPixels& d, DibError* error) {
   bool topDown = d.height < 0;
   int w = d.width, h = int(rows);
   switch (d.compression) {
-    case kDibRgb: break;
+    case kDibRgb:
+      break;
     case kDibRle8:
     case kDibRle4:
       if (bc != (d.compression == kDibRle8 ? 8 : 4) || topDown) {
@@ -206,8 +214,7 @@ std::optional<Bitmap> DecodeDib(const DibPixels& d, DibError* error) {
         }
         break;
       case 24:
-        for (int x = 0; x < w; ++x)
-          dst[x] = MakePixel(src[3 * x + 2], src[3 * x + 1], src[3 * x]);
+        for (int x = 0; x < w; ++x) dst[x] = MakePixel(src[3 * x + 2], src[3 * x + 1], src[3 * x]);
         break;
       case 32:
         if (d.compression == kDibBitFields) {
@@ -276,7 +283,8 @@ bool EncodeDibRows(const Bitmap& bmp, int bitCount, const Palette& palette,
           if (map(src[x]) & 1) dst[x >> 3] |= uint8_t(0x80 >> (x & 7));
         break;
       case 4:
-        for (int x = 0; x < w; ++x) dst[x >> 1] |= uint8_t((map(src[x]) & 0x0F) << ((x & 1) ? 0 : 4));
+        for (int x = 0; x < w; ++x)
+          dst[x >> 1] |= uint8_t((map(src[x]) & 0x0F) << ((x & 1) ? 0 : 4));
         break;
       case 8:
         for (int x = 0; x < w; ++x) dst[x] = map(src[x]);
@@ -284,8 +292,8 @@ bool EncodeDibRows(const Bitmap& bmp, int bitCount, const Palette& palette,
       case 16:
         for (int x = 0; x < w; ++x) {
           Pixel p = src[x];
-          uint16_t v = uint16_t((((p >> 19) & 0x1F) << 10) | (((p >> 11) & 0x1F) << 5) |
-                                ((p >> 3) & 0x1F));
+          uint16_t v =
+              uint16_t((((p >> 19) & 0x1F) << 10) | (((p >> 11) & 0x1F) << 5) | ((p >> 3) & 0x1F));
           dst[2 * x] = uint8_t(v);
           dst[2 * x + 1] = uint8_t(v >> 8);
         }
