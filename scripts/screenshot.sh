@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Starts the desktop program under Xvfb with a sample project and saves PNGs of the main
-# window and of each dialog into out/screens/.
+# window, of each dialog and of the progress windows of long work (with their Cancel)
+# into out/screens/.
 #   scripts/screenshot.sh [BIN_DIR]      (default: build/bin)
 set -euo pipefail
 
@@ -61,4 +62,7 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=0}"
 DISPLAY="$display" QT_QPA_PLATFORM=xcb "$program" --screenshots "$out" "$sample/small.bmp" \
   "$sample/sample.avi" "$sample/sample.ini" || status=$?
 ls -1 "$out"
+for name in work-progress-dialog extract-progress-dialog convert-progress-running convert-progress-done; do
+  [ -s "$out/$name.png" ] || { echo "screenshot: $name.png is missing" >&2; status=1; }
+done
 exit $status

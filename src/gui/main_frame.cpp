@@ -544,7 +544,8 @@ void CMainFrame::OnCreateAvi() {
 
 // The AVI tools whose windows are not built yet say so plainly.
 void CMainFrame::NotAvailableYet(const char* command) {
-  GetHost().Message(std::string(command) + " is not available yet in this version.");
+  GetHost().Message(std::string(command) + " is not available yet in this version.", {},
+                    MessageKind::Information);
 }
 // Quick AVI Create, extraction, morphing and the converter: tool_commands.cpp.
 

@@ -18,6 +18,8 @@
 #include "gui/export_dialog.h"
 #include "gui/frame_panel.h"
 #include "gui/logo_dialog.h"
+#include "gui/long_work.h"
+#include "gui/tool_dialogs.h"
 #include "gui/main_frame.h"
 #include "gui/merge_dialog.h"
 #include "gui/preview_window.h"
@@ -101,17 +103,45 @@ int RunScreenshots(CMainFrame& frame, const QString& folder, const QString& samp
     failures += Save(&compress, folder, QStringLiteral("avi-settings-dialog"));
   }
   {
+    CWorkProgressDlg work(QStringLiteral("Creating AVI"), &frame);
+    work.SetText(QStringLiteral("12 of 40: img02.png"));
+    work.SetTotal(40);
+    work.SetDone(12);
+    failures += Save(&work, folder, QStringLiteral("work-progress-dialog"));
+  }
+  {
+    CExtractProgressDlg extract(&frame);
+    extract.Open(0, 20);
+    extract.Update(7, "00_00007.bmp");
+    failures += Save(&extract, folder, QStringLiteral("extract-progress-dialog"));
+    extract.Close();
+  }
+  {
+    CConvertProgressDlg& convert = *frame.convertProgress();
+    convert.Begin(true);
+    convert.AppendLine("Starting MPG engine...");
+    convert.AppendLine("Converting " + sampleAvi.toStdString());
+    convert.SetFrame(14);
+    convert.SetPercent(70);
+    failures += Save(&convert, folder, QStringLiteral("convert-progress-running"));
+    convert.SetFrame(20);
+    convert.AppendLine("MPG engine closed");
+    convert.Begin(false);
+    failures += Save(&convert, folder, QStringLiteral("convert-progress-done"));
+    convert.hide();
+  }
+  {
     CAboutDlg about(&frame);
     failures += Save(&about, folder, QStringLiteral("about-dialog"));
   }
   {
-    QMessageBox box(QMessageBox::Information, QStringLiteral("Wombrel Zerarive"),
-                    QStringLiteral("Morphing is not available yet in this version."),
-                    QMessageBox::Ok, &frame);
-    failures += Save(&box, folder, QStringLiteral("not-available-box"));
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Wombrel Zerarive"),
+                    QStringLiteral("Save changes to Untitled?"),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, &frame);
+    failures += Save(&box, folder, QStringLiteral("save-question-box"));
   }
   {
-    QFileDialog import(&frame, QStringLiteral("Import Images"), QFileInfo(sampleImage).absolutePath());
+    QFileDialog import(&frame, QStringLiteral("Choose images to add"), QFileInfo(sampleImage).absolutePath());
     import.setOption(QFileDialog::DontUseNativeDialog);
     import.setFileMode(QFileDialog::ExistingFiles);
     failures += Save(&import, folder, QStringLiteral("import-dialog"));
