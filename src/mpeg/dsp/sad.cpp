@@ -172,4 +172,33 @@ int SseBiSse2(const uint8_t* fwd, int fhx, int fhy, const uint8_t* bwd, int bhx,
   return Total32(acc);
 }
 
+void SadBoundsRef(const uint16_t* sums, int stride, const int quarter[4], int count,
+                  uint16_t* out) {
+  const int below = 8 * stride;
+  for (int i = 0; i < count; ++i) {
+    const uint16_t* s = sums + i;
+    out[i] = uint16_t(std::abs(s[0] - quarter[0]) + std::abs(s[8] - quarter[1]) +
+                      std::abs(s[below] - quarter[2]) + std::abs(s[below + 8] - quarter[3]));
+  }
+}
+
+void SadBoundsSse2(const uint16_t* sums, int stride, const int quarter[4], int count,
+                   uint16_t* out) {
+  const int below = 8 * stride;
+  const __m128i q0 = _mm_set1_epi16(int16_t(quarter[0])), q1 = _mm_set1_epi16(int16_t(quarter[1]));
+  const __m128i q2 = _mm_set1_epi16(int16_t(quarter[2])), q3 = _mm_set1_epi16(int16_t(quarter[3]));
+  auto absDiff = [](__m128i a, __m128i b) {
+    return _mm_or_si128(_mm_subs_epu16(a, b), _mm_subs_epu16(b, a));
+  };
+  auto load = [](const uint16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
+  for (int i = 0; i < count; i += 8) {
+    const uint16_t* s = sums + i;
+    __m128i b = _mm_add_epi16(absDiff(load(s), q0), absDiff(load(s + 8), q1));
+    b = _mm_add_epi16(b, _mm_add_epi16(absDiff(load(s + below), q2), absDiff(load(s + below + 8), q3)));
+    alignas(16) uint16_t lanes[8];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), b);
+    for (int k = 0; k < 8 && i + k < count; ++k) out[i + k] = lanes[k];
+  }
+}
+
 }  // namespace zr::mpeg::dsp
