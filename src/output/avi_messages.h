@@ -43,6 +43,8 @@ inline constexpr const char* kRestartProgram = "Codec error: please restart the 
 inline constexpr const char* kStatusCompleted = "AVI stream completed";
 inline constexpr const char* kStatusNotSaved = "AVI stream not saved";
 inline constexpr const char* kStatusMerging = "Merging...";
+// The outcome of any long operation stopped by the user's Cancel or a signal.
+inline constexpr const char* kStatusCancelled = "Cancelled";
 // The fixed line the status bar shows once an AVI is made.
 inline constexpr const char* kStatusDone = "Made with Wombrel Zerarive";
 

@@ -1,17 +1,13 @@
 #include "output/avi_writer.h"
 
 #include <algorithm>
+#include <any>
 #include <array>
 #include <cstring>
-#include <deque>
-#include <future>
-#include <mutex>
-#include <thread>
 
 #include "image/cbmp.h"
 #include "image/dib_convert.h"
-#include "output/avi_messages.h"
-#include "output/compose.h"
+#include "output/frame_loop.h"
 #include "platform/host.h"
 
 namespace zr {
@@ -111,94 +107,89 @@ std::optional<PackedDib> CAviWriter::FrameToDib(const CBmp& image) const {
   return dib;
 }
 
-// ---- the frame loop ----
+// ---- the AVI end of the frame loop ----
 
 namespace {
 
-// While images load on a second thread, their loaders may report to the Host. Those
-// reports are held back and shown from the writing thread, in order, when that image's
-// turn comes, so a Host never hears from two threads.
-class DeferringHost : public Host {
+// Writes composed pictures into a compressed video stream of an open AVI file.
+class AviStreamSink : public FrameSink {
  public:
-  explicit DeferringHost(Host& inner) : inner_(inner), owner_(std::this_thread::get_id()) {}
-  bool OnOwner() const { return std::this_thread::get_id() == owner_; }
-  void Message(const std::string& text, const std::string& caption, MessageKind kind) override {
-    if (OnOwner()) return inner_.Message(text, caption, kind);
-    std::lock_guard<std::mutex> lock(mutex_);
-    held_.push_back({text, caption, kind});
+  AviStreamSink(const CAviWriter& writer, Host& host, PAVIFILE file, int32_t& error)
+      : writer_(writer), host_(host), file_(file), error_(error) {}
+  ~AviStreamSink() override {
+    AVIStreamRelease(raw_);
+    AVIStreamRelease(compressed_);
   }
-  bool CancelRequested() override { return OnOwner() && inner_.CancelRequested(); }
-  Answer AskYesNoCancel(const std::string& text, const std::string& caption) override {
-    return OnOwner() ? inner_.AskYesNoCancel(text, caption) : Answer::Cancel;
+
+  void Prepare(ComposedFrame& frame) const override {
+    if (auto dib = writer_.FrameToDib(frame.picture)) frame.prepared = std::move(*dib);
   }
-  bool AskYesNo(const std::string& text, const std::string& caption) override {
-    return OnOwner() ? inner_.AskYesNo(text, caption) : false;
+
+  bool Begin(const ComposedFrame& first) override {
+    const PackedDib* dib = std::any_cast<PackedDib>(&first.prepared);
+    if (!dib) {
+      error_ = AVIERR_MEMORY;
+      return false;
+    }
+    int width = 0, height = 0;
+    first.picture.GetSize(width, height);
+    AVISTREAMINFO info;
+    info.fccType = streamtypeVIDEO;
+    info.fccHandler = 0;
+    info.dwScale = 1;
+    info.dwRate = uint32_t(writer_.nRate);
+    info.dwSuggestedBufferSize = dib->header().biSizeImage;
+    info.rcFrame = {0, 0, width, height};
+    error_ = AVIFileCreateStream(file_, &raw_, &info);
+    if (error_ == 0) error_ = AVIMakeCompressedStream(&compressed_, raw_, &writer_.options);
+    if (error_ == 0) {
+      error_ = AVIStreamSetFormat(compressed_, 0, dib->block().data(), int32_t(dib->bitsOffset()));
+    }
+    return error_ == 0;
   }
-  void SetStatusText(const std::string& text) override {
-    if (OnOwner()) inner_.SetStatusText(text);
+
+  bool Put(ComposedFrame& frame) override {
+    const PackedDib* dib = std::any_cast<PackedDib>(&frame.prepared);
+    if (!dib) {
+      error_ = AVIERR_MEMORY;
+      return false;
+    }
+    // A repeated image is converted once and its rows written `repeat` times.
+    for (uint32_t r = 0; r < frame.repeat; ++r) {
+      if (r > 0 && host_.CancelRequested()) {
+        cancelled = true;
+        return false;
+      }
+      if (samples >= INT32_MAX) {
+        error_ = AVIERR_BADSIZE;
+        return false;
+      }
+      error_ = AVIStreamWrite(compressed_, int32_t(samples), 1, dib->bits(),
+                              int32_t(dib->header().biSizeImage), AVIIF_KEYFRAME);
+      if (error_ != 0) return false;
+      ++samples;
+    }
+    return true;
   }
-  void BeginProgress(const std::string& title, int64_t total) override {
-    if (OnOwner()) inner_.BeginProgress(title, total);
-  }
-  void UpdateProgress(int64_t done) override {
-    if (OnOwner()) inner_.UpdateProgress(done);
-  }
-  void EndProgress() override {
-    if (OnOwner()) inner_.EndProgress();
-  }
-  void BeginWaitCursor() override {
-    if (OnOwner()) inner_.BeginWaitCursor();
-  }
-  void EndWaitCursor() override {
-    if (OnOwner()) inner_.EndWaitCursor();
-  }
-  std::optional<ImageSizeAnswer> AskImageSize(const ImageSizeQuestion& question) override {
-    return inner_.AskImageSize(question);
-  }
-  bool EditCompressOptions(AVICOMPRESSOPTIONS& o) override { return inner_.EditCompressOptions(o); }
-  std::string ChooseAviPath(bool save, bool wave, const std::string& folder) override {
-    return inner_.ChooseAviPath(save, wave, folder);
-  }
-  struct HeldMessage {
-    std::string text, caption;
-    MessageKind kind;
-  };
-  using Held = std::vector<HeldMessage>;
-  Held TakeHeld() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    Held out;
-    out.swap(held_);
-    return out;
-  }
-  void Show(const Held& held) {
-    for (auto& m : held) inner_.Message(m.text, m.caption, m.kind);
-  }
+
+  int64_t samples = 0;
+  bool cancelled = false;
 
  private:
-  Host& inner_;
-  std::thread::id owner_;
-  std::mutex mutex_;
-  Held held_;
-};
-
-struct Prepared {
-  bool loaded = false;
-  CBmp image;
-  int width = 0, height = 0;
-  std::optional<PackedDib> dib;  // ready when the image had the frame size
-  DeferringHost::Held messages;
-};
-
-struct HostSwap {
-  Host* previous;
-  explicit HostSwap(Host* next) : previous(&GetHost()) { SetHost(next); }
-  ~HostSwap() { SetHost(previous); }
+  const CAviWriter& writer_;
+  Host& host_;
+  PAVIFILE file_;
+  int32_t& error_;
+  PAVISTREAM raw_ = nullptr;
+  PAVISTREAM compressed_ = nullptr;
 };
 
 }  // namespace
 
 bool CAviWriter::Write(const std::string& path) {
   framesWritten_ = 0;
+  told = false;
+  cancelled = false;
   if (aFileNames.empty()) {
     nError = 1;
     return false;
@@ -207,143 +198,30 @@ bool CAviWriter::Write(const std::string& path) {
     nError = 2;
     return false;
   }
+  Host& host = GetHost();
   PAVIFILE file = nullptr;
   nError = AVIFileOpen(&file, path, OF_CREATE | OF_WRITE);
   if (nError != 0) return false;
 
-  Host& host = GetHost();
-  CBmp working;
-  if (!working.Load(aFileNames[0])) {
-    host.Message(kCouldNotLoad + aFileNames[0]);
-    // Nothing could be made: no file, not even an empty one.
-    AVIFileAbandon(file);
-    AVIFileRelease(file);
-    return false;
+  FrameLoopInput input;
+  input.paths = aFileNames;
+  input.counts = aFrameCounts;
+  input.applyLogo = applyLogo;
+  input.pipelined = pipelined;
+  FrameLoopResult result;
+  {
+    AviStreamSink sink(*this, host, file, nError);
+    result = RunFrameLoop(host, input, sink);
+    framesWritten_ = sink.samples;
+    cancelled = sink.cancelled || result.end == FrameLoopEnd::Cancelled;
   }
-  working.SetTransparent(false);
-  int frameWidth = 0, frameHeight = 0;
-  working.GetSize(frameWidth, frameHeight);
-  std::optional<PackedDib> first = FrameToDib(working);
-  if (!first) {
-    nError = AVIERR_MEMORY;
-    AVIFileAbandon(file);
-    AVIFileRelease(file);
-    return false;
-  }
-
-  AVISTREAMINFO info;
-  info.fccType = streamtypeVIDEO;
-  info.fccHandler = 0;
-  info.dwScale = 1;
-  info.dwRate = uint32_t(nRate);
-  info.dwSuggestedBufferSize = first->header().biSizeImage;
-  info.rcFrame = {0, 0, frameWidth, frameHeight};
-  PAVISTREAM raw = nullptr, compressed = nullptr;
-  nError = AVIFileCreateStream(file, &raw, &info);
-  if (nError == 0) nError = AVIMakeCompressedStream(&compressed, raw, &options);
-  if (nError == 0) {
-    nError = AVIStreamSetFormat(compressed, 0, first->block().data(),
-                                int32_t(first->bitsOffset()));
-  }
-  first.reset();
-  if (nError != 0) {
-    AVIStreamRelease(compressed);
-    AVIStreamRelease(raw);
-    AVIFileAbandon(file);
-    AVIFileRelease(file);
-    return false;
-  }
-
-  DeferringHost deferring(host);
-  HostSwap swap(&deferring);
-  const size_t count = aFileNames.size();
-  // The logo keeps lazily made drawing state, so the two threads take turns with it.
-  std::mutex logoMutex;
-  auto stamp = [&](CBmp& image) {
-    if (!applyLogo) return;
-    std::lock_guard<std::mutex> lock(logoMutex);
-    applyLogo(image);
-  };
-  auto prepare = [&, frameWidth, frameHeight](size_t i) {
-    Prepared p;
-    p.loaded = p.image.Load(aFileNames[i]);
-    if (p.loaded) {
-      p.image.SetTransparent(false);
-      p.image.GetSize(p.width, p.height);
-      if (p.width == frameWidth && p.height == frameHeight) {
-        stamp(p.image);
-        p.dib = FrameToDib(p.image);
-      }
-    }
-    return p;
-  };
-  std::future<Prepared> next;
-  auto launch = [&](size_t i) {
-    if (pipelined && i < count) next = std::async(std::launch::async, [&, i] {
-      Prepared p = prepare(i);
-      p.messages = deferring.TakeHeld();
-      return p;
-    });
-  };
-
-  SizePolicy policy;
-  int64_t sample = 0;
-  host.BeginProgress("Creating AVI", int64_t(count));
-  launch(1);
-  for (size_t i = 0; i < count && nError == 0; ++i) {
-    std::optional<PackedDib> dib;
-    uint32_t repeat = aFrameCounts[i] ? aFrameCounts[i] : 1;
-    if (i == 0) {
-      stamp(working);
-      dib = FrameToDib(working);
-    } else {
-      Prepared p = pipelined ? next.get() : prepare(i);
-      deferring.Show(p.messages);
-      if (p.loaded) launch(i + 1);
-      const std::string& name = aFileNames[i];
-      if (!p.loaded) {
-        host.Message(kCouldNotLoad + name);
-        break;  // the AVI keeps what was written and counts as made
-      }
-      if (!p.dib) {
-        FitResult fit = FitToFrame(p.image, name, frameWidth, frameHeight, policy);
-        if (fit == FitResult::Skip) {
-          host.UpdateProgress(int64_t(i + 1));
-          continue;
-        }
-        if (fit == FitResult::Stop) break;
-        stamp(p.image);
-        p.dib = FrameToDib(p.image);
-      }
-      host.SetStatusText(std::to_string(i + 1) + " of " + std::to_string(count) + ": " + name);
-      dib = std::move(p.dib);
-    }
-    if (!dib) {
-      nError = AVIERR_MEMORY;
-      break;
-    }
-    // A repeated image is converted once and its rows written `repeat` times.
-    for (uint32_t r = 0; r < repeat; ++r) {
-      if (sample >= INT32_MAX) {
-        nError = AVIERR_BADSIZE;
-        break;
-      }
-      nError = AVIStreamWrite(compressed, int32_t(sample), 1, dib->bits(),
-                              int32_t(dib->header().biSizeImage), AVIIF_KEYFRAME);
-      if (nError != 0) break;
-      ++sample;
-    }
-    host.UpdateProgress(int64_t(i + 1));
-  }
-  if (next.valid()) next.wait();
-  host.EndProgress();
-  framesWritten_ = sample;
-  if (nError != 0) AVIFileAbandon(file);
-  AVIStreamRelease(raw);
-  AVIStreamRelease(compressed);
+  if (result.end == FrameLoopEnd::CouldNotLoad) told = true;
+  if (cancelled) nError = AVIERR_USERABORT;
+  bool failed = nError != 0 || told;
+  if (failed) AVIFileAbandon(file);
   HRESULT closed = AVIFileClose(file);
   if (nError == 0) nError = closed;
-  return nError == 0;
+  return nError == 0 && !told;
 }
 
 }  // namespace zr

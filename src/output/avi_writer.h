@@ -33,9 +33,9 @@ class CAviWriter {
   void SetRate(int fps) { nRate = fps; }
   // 8 when bpp <= 8, 16 when 9..23, 24 from 24 up.
   void SetBits(unsigned bpp);
-  // Writes the AVI; on false nError says why. The file appears under `path` only when
-  // it is complete (including a partial AVI that counts as written); a failure leaves
-  // an existing file of that name untouched and nothing new behind.
+  // Writes the AVI; on false nError (or `told`) says why. The file appears under `path`
+  // only when it is complete (the size dialog's Cancel keeps the frames so far); a
+  // failure or a Cancel leaves an existing file of that name untouched and nothing new.
   bool Write(const std::string& path);
   // The bitmap at the writer's depth: BI_RGB, 256-entry fixed colour table for 8 bits.
   std::optional<PackedDib> FrameToDib(const CBmp& bitmap) const;
@@ -49,6 +49,10 @@ class CAviWriter {
   bool pipelined = true;
   // Frames written by the last Write.
   int64_t framesWritten() const { return framesWritten_; }
+  // Why the last Write failed, beside nError: the user was told already (an image that
+  // could not be loaded), or the Host's Cancel stopped it (nError is AVIERR_USERABORT).
+  bool told = false;
+  bool cancelled = false;
 
  private:
   int64_t framesWritten_ = 0;

@@ -24,8 +24,13 @@ int LeadingNumber(const std::string& text) {
 
 FitResult FitToFrame(CBmp& working, const std::string& path, int frameWidth, int frameHeight,
                      SizePolicy& policy) {
+  return FitToFrame(GetHost(), working, path, frameWidth, frameHeight, policy);
+}
+
+FitResult FitToFrame(Host& host, CBmp& working, const std::string& path, int frameWidth,
+                     int frameHeight, SizePolicy& policy) {
   if (policy.choice == -1) {
-    std::optional<ImageSizeAnswer> answer = GetHost().AskImageSize(
+    std::optional<ImageSizeAnswer> answer = host.AskImageSize(
         {path, working.bitmap().width, working.bitmap().height, frameWidth, frameHeight});
     if (!answer) return FitResult::Stop;
     policy.choice = answer->choice;

@@ -9,6 +9,7 @@
 namespace zr {
 
 class CBmp;
+class Host;
 
 // The policy state of one AVI: created when writing starts, gone when it ends.
 struct SizePolicy {
@@ -22,6 +23,9 @@ enum class FitResult { Skip, Stop, Done };
 
 // `working` holds the mismatching image loaded from `path`; the frame is W x H. On Done
 // `working` holds a W x H picture (its transparent flag cleared).
+// The question goes to `host`; the overload without one asks the process's host.
+FitResult FitToFrame(Host& host, CBmp& working, const std::string& path, int frameWidth,
+                     int frameHeight, SizePolicy& policy);
 FitResult FitToFrame(CBmp& working, const std::string& path, int frameWidth, int frameHeight,
                      SizePolicy& policy);
 

@@ -49,7 +49,11 @@ bool WriteAviWithSound(CAviWriter& writer, const std::string& sound, const std::
   }
   const std::string target = sound.empty() ? path : IntermediateAviPath();
   if (!writer.Write(target)) {
-    host.Message(CodecErrorMessage(writer.nError));
+    if (writer.cancelled) {
+      host.SetStatusText(kStatusCancelled);
+      return false;
+    }
+    if (!writer.told) host.Message(CodecErrorMessage(writer.nError));
     host.SetStatusText(kStatusNotSaved);
     return false;
   }

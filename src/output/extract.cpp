@@ -1,5 +1,6 @@
 #include "output/extract.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -40,6 +41,17 @@ bool IsSampleFileName(const std::string& name) {
   ++at;
   if (digits(at) < 5) return false;
   return name.compare(at, std::string::npos, ".bmp") == 0;
+}
+
+std::vector<std::string> SampleFilesToReplace(const std::string& folder) {
+  std::vector<std::string> found;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    if (it->is_regular_file(ec) && IsSampleFileName(it->path().filename().string()))
+      found.push_back(it->path().string());
+  }
+  std::sort(found.begin(), found.end());
+  return found;
 }
 
 int ClearSampleFiles(const std::string& folder) {
@@ -144,8 +156,8 @@ ExtractImagesResult ExtractImages(const std::string& aviPath, const std::string&
     host.Message(text);
   }
   if (!unwritable.empty())
-    host.Message("Could not create " + std::to_string(unwritable.size()) +
-                 " image file(s) in " + dir + ", for example " + unwritable.front());
+    host.Message("Could not create " + std::to_string(unwritable.size()) + " image file(s) in " +
+                 dir + ", for example " + unwritable.front());
   host.Message(
       "The extracted samples were saved to your 'Samples' folder. Please note that subsequent "
       "exporting will overwrite the existing sample files.",

@@ -46,6 +46,21 @@ std::string MorphImagePath(const std::string& folder, int number) {
   return dir + buf;
 }
 
+std::vector<std::string> MorphFilesToReplace(const std::string& folder, int steps, int start) {
+  std::vector<std::string> existing;
+  for (int64_t n = start; n <= int64_t(start) + steps + 1; ++n) {
+    std::string path = MorphImagePath(folder, int(n));
+    if (FileExists(path)) existing.push_back(path);
+  }
+  return existing;
+}
+
+std::string ReplaceQuestion(size_t count, const std::string& folder, bool samples) {
+  std::string text = std::to_string(count) + (samples ? " sample" : "") +
+                     (count == 1 ? " file in " : " files in ") + folder + " will be replaced. ";
+  return text + (count == 1 ? "Replace it?" : "Replace them?");
+}
+
 int MorphStepsFromText(const std::string& text) {
   long v = LeadingNumber(text);
   if (v < 1) return 1;
@@ -82,9 +97,8 @@ std::string CheckMorphPaths(const std::string& from, const std::string& to) {
   return {};
 }
 
-MorphResult MakeMorphImages(const CTorvexerDoc* doc, const std::string& from,
-                            const std::string& to, const std::string& folder, int steps,
-                            int start) {
+MorphResult MakeMorphImages(const CTorvexerDoc* doc, const std::string& from, const std::string& to,
+                            const std::string& folder, int steps, int start) {
   MorphResult result;
   Host& host = GetHost();
   CBmp temp;

@@ -14,6 +14,14 @@ struct Bitmap;
 // "%s/Img%04d.bmp"
 std::string MorphImagePath(const std::string& folder, int number);
 
+// Full paths of the ImgNNNN.bmp files a morph of `steps` in-betweens from number `start`
+// would replace in `folder`, in number order.
+std::vector<std::string> MorphFilesToReplace(const std::string& folder, int steps, int start);
+
+// "N files in FOLDER will be replaced. Replace them?" ("1 file ... Replace it?"); with
+// `samples`, "N sample files ...".
+std::string ReplaceQuestion(size_t count, const std::string& folder, bool samples);
+
 // The dialog's validation of the steps and start texts: leading decimal number; steps
 // clamped to 1..254, start raised to 0 when negative.
 int MorphStepsFromText(const std::string& text);
@@ -36,12 +44,10 @@ struct MorphResult {
 // Loads both pictures, stamps the logo of `doc` (may be null) onto each, saves the start
 // image as `start`, the end image as start + steps + 1 and the blends in between.
 // Messages go to the Host.
-MorphResult MakeMorphImages(const CTorvexerDoc* doc, const std::string& from,
-                            const std::string& to, const std::string& folder, int steps,
-                            int start);
+MorphResult MakeMorphImages(const CTorvexerDoc* doc, const std::string& from, const std::string& to,
+                            const std::string& folder, int steps, int start);
 
 // The outcome after a successful morph: 0 starts a new animation, 1 appends, 2 nothing.
-void AddMorphImagesToProject(CTorvexerDoc& doc, const std::vector<std::string>& names,
-                             int outcome);
+void AddMorphImagesToProject(CTorvexerDoc& doc, const std::vector<std::string>& names, int outcome);
 
 }  // namespace zr

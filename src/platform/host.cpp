@@ -25,10 +25,15 @@ class SilentHost : public Host {
 SilentHost silentHost;
 Host* currentHost = &silentHost;
 
+thread_local Host* threadHost = nullptr;
+
 }  // namespace
 
-Host& GetHost() { return *currentHost; }
+Host& GetHost() { return threadHost ? *threadHost : *currentHost; }
 void SetHost(Host* host) { currentHost = host ? host : &silentHost; }
+
+ThreadHostScope::ThreadHostScope(Host* host) : previous_(threadHost) { threadHost = host; }
+ThreadHostScope::~ThreadHostScope() { threadHost = previous_; }
 
 TerminalHost::TerminalHost(bool interactive)
     : interactive_(interactive && isatty(0)), tty_(isatty(2)) {}

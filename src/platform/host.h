@@ -12,8 +12,6 @@
 
 namespace zr {
 
-
-
 enum class Answer { Ok, Yes, No, Cancel };
 
 // What a message box says: the GUI shows the matching icon.
@@ -23,7 +21,7 @@ enum class MessageKind { Information, Warning, Error };
 struct AVICOMPRESSOPTIONS;
 // One answer of the "Invalid image size" dialog (OK pressed).
 struct ImageSizeAnswer {
-  int choice = 0;  // 0 skip, 1 resize to fit, 2 centre, 3 place at x, y
+  int choice = 0;     // 0 skip, 1 resize to fit, 2 centre, 3 place at x, y
   bool keep = false;  // "Do the same for all the images that follow"
   int x = 0, y = 0;
   ColorRef background = 0xFFFFFF;
@@ -35,8 +33,6 @@ struct ImageSizeQuestion {
   int frameWidth = 0, frameHeight = 0;
 };
 // ---- end of AVI output block ----
-
-
 
 class Host {
  public:
@@ -94,6 +90,19 @@ class Host {
 // silent host that answers Cancel, so library code never dereferences nothing.
 Host& GetHost();
 void SetHost(Host* host);
+
+// Points GetHost() at `host` on the calling thread only, for its lifetime: a worker's
+// reports reach a collector of its own while every other thread keeps the process's host.
+class ThreadHostScope {
+ public:
+  explicit ThreadHostScope(Host* host);
+  ~ThreadHostScope();
+  ThreadHostScope(const ThreadHostScope&) = delete;
+  ThreadHostScope& operator=(const ThreadHostScope&) = delete;
+
+ private:
+  Host* previous_;
+};
 
 // Shows the wait cursor for its lifetime.
 class WaitCursor {

@@ -124,7 +124,7 @@ TEST_F(Writer, MismatchingImagesFollowThePolicyAndTheLogoComesLast) {
   EXPECT_EQ(At(d.pictures[2], 2, 2), 0u);
 }
 
-TEST_F(Writer, CancelAndALaterUnloadableImageEndWithTheFramesSoFar) {
+TEST_F(Writer, SizeDialogCancelKeepsTheFramesSoFar) {
   CAviWriter w;
   w.options = Stored();
   w.SetRate(10);
@@ -135,17 +135,29 @@ TEST_F(Writer, CancelAndALaterUnloadableImageEndWithTheFramesSoFar) {
   ASSERT_TRUE(w.Write(out));
   EXPECT_EQ(ReadAvi(out).frames, 2);
   EXPECT_TRUE(host.messages.empty());
+}
 
-  CAviWriter v;
-  v.options = Stored();
-  v.SetRate(10);
-  v.AddFrame(dir.file("a.bmp"), 1);
-  v.AddFrame(dir.file("missing.bmp"), 1);
-  v.AddFrame(dir.file("b.bmp"), 1);
-  ASSERT_TRUE(v.Write(out));
-  EXPECT_EQ(ReadAvi(out).frames, 1);
-  ASSERT_FALSE(host.messages.empty());
-  EXPECT_EQ(host.messages.back(), "Could not load " + dir.file("missing.bmp"));
+TEST_F(Writer, AnUnloadableImageAnywhereIsAToldFailure) {
+  Img("a.bmp", 16, 16, kRed);
+  Img("b.bmp", 16, 16, kRed);
+  std::string out = dir.file("old.avi");
+  test::WriteBytes(out, "old");
+  for (int missingAt = 0; missingAt < 3; ++missingAt) {
+    for (bool pipelined : {false, true}) {
+      host.messages.clear();
+      CAviWriter v;
+      v.options = Stored();
+      v.pipelined = pipelined;
+      v.SetRate(10);
+      for (int i = 0; i < 3; ++i) v.AddFrame(dir.file(i == missingAt ? "missing.bmp" : "a.bmp"), 1);
+      EXPECT_FALSE(v.Write(out));
+      EXPECT_TRUE(v.told);
+      ASSERT_EQ(host.messages.size(), 1u) << missingAt;
+      EXPECT_EQ(host.messages.back(), "Could not load " + dir.file("missing.bmp"));
+      EXPECT_EQ(test::ReadBytes(out), "old");
+    }
+  }
+  EXPECT_EQ(test::ListDir(dir.path()).size(), 3u) << "nothing left beside the old file";
 }
 
 TEST_F(Writer, FailuresLeaveNoFileAndKeepAnOldOne) {

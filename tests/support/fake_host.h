@@ -41,6 +41,11 @@ class FakeHost : public Host {
     return true;
   }
   std::optional<ClipboardImage> GetClipboardImage() override { return clipboard; }
+  // Cancel once asked `cancelAfterPolls` times (never when negative), or when `cancel`.
+  bool CancelRequested() override {
+    ++cancelPolls;
+    return cancel || (cancelAfterPolls >= 0 && cancelPolls > cancelAfterPolls);
+  }
 
   std::vector<std::string> messages, questions, statuses, progressTitles;
   std::vector<MessageKind> kinds;
@@ -48,6 +53,8 @@ class FakeHost : public Host {
   std::deque<Answer> answers;
   int64_t progressTotal = 0;
   int progressEnds = 0;
+  bool cancel = false;
+  int64_t cancelAfterPolls = -1, cancelPolls = 0;
   std::optional<ClipboardImage> clipboard;
 };
 

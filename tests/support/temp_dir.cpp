@@ -1,5 +1,6 @@
 #include "support/temp_dir.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -44,6 +45,17 @@ std::string ReadBytes(const std::string& path) {
   std::ostringstream s;
   s << f.rdbuf();
   return s.str();
+}
+
+std::vector<std::string> ListDir(const std::string& path) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (std::filesystem::recursive_directory_iterator it(path, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    names.push_back(std::filesystem::relative(it->path(), path, ec).string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 }  // namespace zr::test

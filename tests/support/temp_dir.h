@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace zr::test {
 
@@ -23,5 +24,7 @@ class TempDir {
 int RunCommand(const std::string& command, std::string* out = nullptr);
 bool WriteBytes(const std::string& path, const std::string& bytes);
 std::string ReadBytes(const std::string& path);
+// Names in a folder, hidden ones included, sorted; recursive with "sub/name" spelling.
+std::vector<std::string> ListDir(const std::string& path);
 
 }  // namespace zr::test

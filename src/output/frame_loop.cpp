@@ -1,0 +1,168 @@
+#include "output/frame_loop.h"
+
+#include <future>
+#include <mutex>
+#include <optional>
+
+#include "output/avi_messages.h"
+#include "output/compose.h"
+#include "platform/host.h"
+
+namespace zr {
+
+namespace {
+
+// The loader thread's host: it keeps the messages of image readers for the calling
+// thread to show in order, and answers every question with its default.
+class CollectingHost : public Host {
+ public:
+  struct Held {
+    std::string text, caption;
+    MessageKind kind;
+  };
+  void Message(const std::string& text, const std::string& caption, MessageKind kind) override {
+    held.push_back({text, caption, kind});
+  }
+  Answer AskYesNoCancel(const std::string&, const std::string&) override { return Answer::Cancel; }
+  bool AskYesNo(const std::string&, const std::string&) override { return false; }
+  void SetStatusText(const std::string&) override {}
+  void BeginProgress(const std::string&, int64_t) override {}
+  void UpdateProgress(int64_t) override {}
+  void EndProgress() override {}
+  std::vector<Held> held;
+};
+
+struct Loaded {
+  bool ok = false;
+  bool fitsFrame = false;  // stamped and prepared already
+  ComposedFrame frame;
+  std::vector<CollectingHost::Held> messages;
+};
+
+class Loop {
+ public:
+  Loop(Host& host, const FrameLoopInput& input, FrameSink& sink)
+      : host_(host), in_(input), sink_(sink) {}
+
+  FrameLoopResult Run() {
+    const size_t count = in_.paths.size();
+    if (count == 0) return {FrameLoopEnd::Empty, 0};
+    if (host_.CancelRequested()) return {FrameLoopEnd::Cancelled, 0};
+    Loaded first = Load(0);
+    Show(first);
+    if (!first.ok) return CouldNotLoad(0);
+    first.frame.picture.GetSize(width_, height_);
+    Compose(first.frame);
+    if (!sink_.Begin(first.frame)) return {FrameLoopEnd::SinkFailed, 0};
+
+    FrameLoopResult result{FrameLoopEnd::Done, 0};
+    SizePolicy policy;
+    host_.BeginProgress(in_.progressTitle, int64_t(count));
+    Launch(1);
+    for (size_t i = 0; i < count; ++i) {
+      if (host_.CancelRequested()) {
+        result.end = FrameLoopEnd::Cancelled;
+        break;
+      }
+      Loaded current = i == 0 ? std::move(first) : Next(i);
+      Show(current);
+      if (i > 0) {
+        const std::string& name = in_.paths[i];
+        if (!current.ok) {
+          result = CouldNotLoad(i);
+          break;
+        }
+        Launch(i + 1);
+        if (!current.fitsFrame) {
+          FitResult fit = FitToFrame(host_, current.frame.picture, name, width_, height_, policy);
+          if (fit == FitResult::Skip) {
+            host_.UpdateProgress(int64_t(i + 1));
+            continue;
+          }
+          if (fit == FitResult::Stop) {
+            result.end = FrameLoopEnd::Stopped;
+            break;
+          }
+          Compose(current.frame);
+        }
+        host_.SetStatusText(std::to_string(i + 1) + " of " + std::to_string(count) + ": " + name);
+      }
+      if (!sink_.Put(current.frame)) {
+        result.end = FrameLoopEnd::SinkFailed;
+        break;
+      }
+      ++result.imagesHanded;
+      host_.UpdateProgress(int64_t(i + 1));
+    }
+    if (next_.valid()) next_.wait();
+    host_.EndProgress();
+    return result;
+  }
+
+ private:
+  FrameLoopResult CouldNotLoad(size_t i) {
+    host_.Message(kCouldNotLoad + in_.paths[i]);
+    return {FrameLoopEnd::CouldNotLoad, i};
+  }
+
+  void Stamp(CBmp& picture) {
+    if (!in_.applyLogo) return;
+    // The logo keeps lazily made drawing state, so the two threads take turns with it.
+    std::lock_guard<std::mutex> lock(logoMutex_);
+    in_.applyLogo(picture);
+  }
+
+  void Compose(ComposedFrame& frame) {
+    Stamp(frame.picture);
+    sink_.Prepare(frame);
+  }
+
+  // Image i as read; stamped and prepared when it already has the frame size.
+  Loaded Load(size_t i) {
+    Loaded l;
+    l.frame.index = i;
+    l.frame.repeat = in_.counts[i] ? in_.counts[i] : 1;
+    l.ok = l.frame.picture.Load(in_.paths[i]);
+    if (!l.ok) return l;
+    l.frame.picture.SetTransparent(false);
+    int w = 0, h = 0;
+    l.frame.picture.GetSize(w, h);
+    if (i > 0 && w == width_ && h == height_) {
+      Compose(l.frame);
+      l.fitsFrame = true;
+    }
+    return l;
+  }
+
+  void Launch(size_t i) {
+    if (!in_.pipelined || i >= in_.paths.size()) return;
+    next_ = std::async(std::launch::async, [this, i] {
+      CollectingHost collector;
+      ThreadHostScope scope(&collector);
+      Loaded l = Load(i);
+      l.messages = std::move(collector.held);
+      return l;
+    });
+  }
+
+  Loaded Next(size_t i) { return in_.pipelined ? next_.get() : Load(i); }
+
+  void Show(const Loaded& l) {
+    for (const auto& m : l.messages) host_.Message(m.text, m.caption, m.kind);
+  }
+
+  Host& host_;
+  const FrameLoopInput& in_;
+  FrameSink& sink_;
+  int width_ = 0, height_ = 0;
+  std::mutex logoMutex_;
+  std::future<Loaded> next_;
+};
+
+}  // namespace
+
+FrameLoopResult RunFrameLoop(Host& host, const FrameLoopInput& input, FrameSink& sink) {
+  return Loop(host, input, sink).Run();
+}
+
+}  // namespace zr
