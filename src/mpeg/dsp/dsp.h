@@ -75,6 +75,9 @@ void ColourRowRef(const uint8_t* r, const uint8_t* g, const uint8_t* b, int coun
                   uint8_t* cb, uint8_t* cr);
 void ColourRowInt(const uint8_t* r, const uint8_t* g, const uint8_t* b, int count, uint8_t* y,
                   uint8_t* cb, uint8_t* cr);
+// The integer form eight pixels at a time; the production converter.
+void ColourRowSse2(const uint8_t* r, const uint8_t* g, const uint8_t* b, int count, uint8_t* y,
+                   uint8_t* cb, uint8_t* cr);
 // One pixel, integer form.
 inline void ColourPixel(int r, int g, int b, uint8_t& y, uint8_t& cb, uint8_t& cr) {
   y = uint8_t((29 * b + 150 * g + 77 * r) >> 8);
