@@ -20,6 +20,45 @@ size_t DibBytes(const BitmapInfoHeader& h) {
   return size_t(h.biSize) + 4 * colors + size_t(DibStride(h.biWidth, h.biBitCount)) * size_t(rows);
 }
 
+// One DIB row to separate R, G, B samples. A palette index past the colour count is
+// black; 16-bit values widen as v * 8 + 7; the fourth byte of 32-bit pixels is unused.
+void UnpackRow(int bits, const uint8_t* s, int w, const RgbQuad* table, size_t colors,
+               uint8_t* r, uint8_t* g, uint8_t* b) {
+  switch (bits) {
+    case 8:
+      for (int x = 0; x < w; ++x) {
+        const size_t i = s[x];
+        const bool inside = i < colors;
+        r[x] = inside ? table[i].red : 0;
+        g[x] = inside ? table[i].green : 0;
+        b[x] = inside ? table[i].blue : 0;
+      }
+      break;
+    case 16:
+      for (int x = 0; x < w; ++x) {
+        const int v = s[2 * x] | (s[2 * x + 1] << 8);
+        r[x] = uint8_t(((v >> 10) & 31) * 8 + 7);
+        g[x] = uint8_t(((v >> 5) & 31) * 8 + 7);
+        b[x] = uint8_t((v & 31) * 8 + 7);
+      }
+      break;
+    case 24:
+      for (int x = 0; x < w; ++x) {
+        b[x] = s[3 * x];
+        g[x] = s[3 * x + 1];
+        r[x] = s[3 * x + 2];
+      }
+      break;
+    default:
+      for (int x = 0; x < w; ++x) {
+        b[x] = s[4 * x];
+        g[x] = s[4 * x + 1];
+        r[x] = s[4 * x + 2];
+      }
+      break;
+  }
+}
+
 }  // namespace
 
 void AviInput::Close() {
@@ -167,6 +206,7 @@ bool AviInput::ConvertDib(const BitmapInfoHeader* dib, size_t dibBytes, Frame& p
 
   // Two full-resolution rows of each chroma plane, then the 2 x 2 truncating average.
   std::vector<uint8_t> cbRows(size_t(2) * W), crRows(size_t(2) * W);
+  std::vector<uint8_t> rRow(static_cast<size_t>(w)), gRow(static_cast<size_t>(w)), bRow(static_cast<size_t>(w));
   for (int y = 0; y < H; ++y) {
     uint8_t* Y = pic.y.data() + size_t(y) * W;
     uint8_t* cb = cbRows.data() + size_t(y & 1) * W;
@@ -177,40 +217,8 @@ bool AviInput::ConvertDib(const BitmapInfoHeader* dib, size_t dibBytes, Frame& p
     if (y < h) {
       const int64_t dibRow = topDown ? y : srcH - 1 - y;
       const uint8_t* s = pixels + size_t(dibRow) * stride;
-      for (int x = 0; x < w; ++x) {
-        int r, g, b;
-        switch (bits) {
-          case 8: {
-            size_t i = s[x];
-            if (i < colors) {
-              r = table[i].red;
-              g = table[i].green;
-              b = table[i].blue;
-            } else {
-              r = g = b = 0;
-            }
-            break;
-          }
-          case 16: {
-            int v = s[2 * x] | (s[2 * x + 1] << 8);
-            r = ((v >> 10) & 31) * 8 + 7;
-            g = ((v >> 5) & 31) * 8 + 7;
-            b = (v & 31) * 8 + 7;
-            break;
-          }
-          case 24:
-            b = s[3 * x];
-            g = s[3 * x + 1];
-            r = s[3 * x + 2];
-            break;
-          default:
-            b = s[4 * x];
-            g = s[4 * x + 1];
-            r = s[4 * x + 2];
-            break;
-        }
-        dsp::ColourPixel(r, g, b, Y[left + x], cb[left + x], cr[left + x]);
-      }
+      UnpackRow(bits, s, w, table, colors, rRow.data(), gRow.data(), bRow.data());
+      dsp::ColourRowSse2(rRow.data(), gRow.data(), bRow.data(), w, Y + left, cb + left, cr + left);
     }
     if (y & 1) {
       uint8_t* outCb = pic.cb.data() + size_t(y / 2) * (W / 2);

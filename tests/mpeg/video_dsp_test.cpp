@@ -171,6 +171,18 @@ TEST(ColourConversion, IntegerFormEqualsTheFloatingDefinition) {
   EXPECT_EQ(y1, y2);
   EXPECT_EQ(u1, u2);
   EXPECT_EQ(v1, v2);
+  // The SIMD twin at every offset, so both its body and its tail meet every colour.
+  for (int offset = 0; offset < 8; ++offset) {
+    const int m = n - offset;
+    std::vector<uint8_t> y3(count), u3(count), v3(count);
+    ColourRowSse2(r.data() + offset, g.data() + offset, b.data() + offset, m, y3.data(), u3.data(),
+                  v3.data());
+    for (int i = 0; i < m; ++i) {
+      ASSERT_EQ(y3[size_t(i)], y1[size_t(i + offset)]) << i;
+      ASSERT_EQ(u3[size_t(i)], u1[size_t(i + offset)]) << i;
+      ASSERT_EQ(v3[size_t(i)], v1[size_t(i + offset)]) << i;
+    }
+  }
 }
 
 TEST(ColourConversion, KnownColours) {

@@ -8,8 +8,8 @@ bool CpuHasAvx2() { return __builtin_cpu_supports("avx2"); }
 bool CpuHasSse41() { return __builtin_cpu_supports("sse4.1"); }
 
 const Functions& Reference() {
-  static const Functions table{"reference", SadRef,   SadHalfRef, SseHalfRef,
-                               SseBiRef,    FdctRef,  IdctRef};
+  static const Functions table{"reference", SadRef,  SadHalfRef, SseHalfRef,
+                               SseBiRef,    FdctRef, IdctRef,    SadBoundsRef};
   return table;
 }
 
@@ -21,7 +21,8 @@ const Functions& Best() {
                                SseHalfSse2,
                                SseBiSse2,
                                CpuHasAvx2() ? FdctAvx2 : FdctRef,
-                               CpuHasSse41() ? IdctSse41 : IdctRef};
+                               CpuHasSse41() ? IdctSse41 : IdctRef,
+                               SadBoundsSse2};
   return table;
 }
 

@@ -23,6 +23,11 @@ using SseBiFn = int (*)(const uint8_t* fwd, int fhx, int fhy, const uint8_t* bwd
                         int bhy, const uint8_t* cur, int stride, int rows);
 // In-place 8x8 transforms on natural-order blocks.
 using DctFn = void (*)(int16_t block[64]);
+// Lower bounds of the SAD of `count` consecutive candidates: sums holds 8 x 8 block sums
+// with the given stride, the candidate's four quarter sums at +0, +8, +8 rows, +8 rows + 8;
+// out[i] = sum over quarters of |sum - quarter[q]| (at most 4 x 16320, no overflow).
+using SadBoundsFn = void (*)(const uint16_t* sums, int stride, const int quarter[4], int count,
+                             uint16_t* out);
 
 struct Functions {
   const char* name;
@@ -32,6 +37,7 @@ struct Functions {
   SseBiFn sseBi;
   DctFn fdct;
   DctFn idct;
+  SadBoundsFn sadBounds;
 };
 
 // Plain C++ forms, the definition of every result.
@@ -50,6 +56,11 @@ int SseBiRef(const uint8_t* fwd, int fhx, int fhy, const uint8_t* bwd, int bhx, 
              const uint8_t* cur, int stride, int rows);
 int SseBiSse2(const uint8_t* fwd, int fhx, int fhy, const uint8_t* bwd, int bhx, int bhy,
               const uint8_t* cur, int stride, int rows);
+void SadBoundsRef(const uint16_t* sums, int stride, const int quarter[4], int count,
+                  uint16_t* out);
+// Reads up to 7 candidates past `count` (within the sums' rows).
+void SadBoundsSse2(const uint16_t* sums, int stride, const int quarter[4], int count,
+                   uint16_t* out);
 void FdctRef(int16_t block[64]);
 void FdctAvx2(int16_t block[64]);
 void IdctRef(int16_t block[64]);
@@ -64,6 +75,9 @@ void ColourRowRef(const uint8_t* r, const uint8_t* g, const uint8_t* b, int coun
                   uint8_t* cb, uint8_t* cr);
 void ColourRowInt(const uint8_t* r, const uint8_t* g, const uint8_t* b, int count, uint8_t* y,
                   uint8_t* cb, uint8_t* cr);
+// The integer form eight pixels at a time; the production converter.
+void ColourRowSse2(const uint8_t* r, const uint8_t* g, const uint8_t* b, int count, uint8_t* y,
+                   uint8_t* cb, uint8_t* cr);
 // One pixel, integer form.
 inline void ColourPixel(int r, int g, int b, uint8_t& y, uint8_t& cb, uint8_t& cr) {
   y = uint8_t((29 * b + 150 * g + 77 * r) >> 8);

@@ -172,4 +172,66 @@ int SseBiSse2(const uint8_t* fwd, int fhx, int fhy, const uint8_t* bwd, int bhx,
   return Total32(acc);
 }
 
+void SadBoundsRef(const uint16_t* sums, int stride, const int quarter[4], int count,
+                  uint16_t* out) {
+  const int below = 8 * stride;
+  for (int i = 0; i < count; ++i) {
+    const uint16_t* s = sums + i;
+    out[i] = uint16_t(std::abs(s[0] - quarter[0]) + std::abs(s[8] - quarter[1]) +
+                      std::abs(s[below] - quarter[2]) + std::abs(s[below + 8] - quarter[3]));
+  }
+}
+
+void SadBoundsSse2(const uint16_t* sums, int stride, const int quarter[4], int count,
+                   uint16_t* out) {
+  const int below = 8 * stride;
+  const __m128i q0 = _mm_set1_epi16(int16_t(quarter[0])), q1 = _mm_set1_epi16(int16_t(quarter[1]));
+  const __m128i q2 = _mm_set1_epi16(int16_t(quarter[2])), q3 = _mm_set1_epi16(int16_t(quarter[3]));
+  auto absDiff = [](__m128i a, __m128i b) {
+    return _mm_or_si128(_mm_subs_epu16(a, b), _mm_subs_epu16(b, a));
+  };
+  auto load = [](const uint16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
+  for (int i = 0; i < count; i += 8) {
+    const uint16_t* s = sums + i;
+    __m128i b = _mm_add_epi16(absDiff(load(s), q0), absDiff(load(s + 8), q1));
+    b = _mm_add_epi16(b, _mm_add_epi16(absDiff(load(s + below), q2), absDiff(load(s + below + 8), q3)));
+    alignas(16) uint16_t lanes[8];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), b);
+    for (int k = 0; k < 8 && i + k < count; ++k) out[i + k] = lanes[k];
+  }
+}
+
+void ColourRowSse2(const uint8_t* r, const uint8_t* g, const uint8_t* b, int count, uint8_t* y,
+                   uint8_t* cb, uint8_t* cr) {
+  // Pairs (b, g) and (r, 2) against coefficient pairs: 32-bit sums, as the integer form.
+  // The 2 x 16384 term is the +128 of the chroma; packs then packus clamp to 0..255.
+  const __m128i zero = _mm_setzero_si128(), two = _mm_set1_epi16(2);
+  const __m128i yBg = _mm_set_epi16(150, 29, 150, 29, 150, 29, 150, 29);
+  const __m128i yR = _mm_set_epi16(0, 77, 0, 77, 0, 77, 0, 77);
+  const __m128i uBg = _mm_set_epi16(-87, 131, -87, 131, -87, 131, -87, 131);
+  const __m128i uR = _mm_set_epi16(16384, -44, 16384, -44, 16384, -44, 16384, -44);
+  const __m128i vBg = _mm_set_epi16(-110, -21, -110, -21, -110, -21, -110, -21);
+  const __m128i vR = _mm_set_epi16(16384, 131, 16384, 131, 16384, 131, 16384, 131);
+  auto load8 = [&](const uint8_t* p) {
+    return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), zero);
+  };
+  auto convert = [](__m128i bgLo, __m128i bgHi, __m128i rLo, __m128i rHi, __m128i cBg,
+                    __m128i cR, uint8_t* out) {
+    __m128i lo = _mm_add_epi32(_mm_madd_epi16(bgLo, cBg), _mm_madd_epi16(rLo, cR));
+    __m128i hi = _mm_add_epi32(_mm_madd_epi16(bgHi, cBg), _mm_madd_epi16(rHi, cR));
+    __m128i words = _mm_packs_epi32(_mm_srai_epi32(lo, 8), _mm_srai_epi32(hi, 8));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(words, words));
+  };
+  int i = 0;
+  for (; i + 8 <= count; i += 8) {
+    const __m128i R = load8(r + i), G = load8(g + i), B = load8(b + i);
+    const __m128i bgLo = _mm_unpacklo_epi16(B, G), bgHi = _mm_unpackhi_epi16(B, G);
+    const __m128i rLo = _mm_unpacklo_epi16(R, two), rHi = _mm_unpackhi_epi16(R, two);
+    convert(bgLo, bgHi, rLo, rHi, yBg, yR, y + i);
+    convert(bgLo, bgHi, rLo, rHi, uBg, uR, cb + i);
+    convert(bgLo, bgHi, rLo, rHi, vBg, vR, cr + i);
+  }
+  for (; i < count; ++i) ColourPixel(r[i], g[i], b[i], y[i], cb[i], cr[i]);
+}
+
 }  // namespace zr::mpeg::dsp

@@ -65,15 +65,19 @@ bool VideoEncoder::EncodeStream(PictureSource& source, const VideoParams& p, std
   // reconstruction. Reference-counted by nothing: they live for this call.
   Frame stores[6];
   std::vector<MacroblockInfo> mbs;
+  // The search bounds of each anchor's source, kept beside it.
+  BlockSums sumStores[2];
   try {
     for (Frame& f : stores) f.Allocate(p.width, p.height);
     mbs.resize(size_t(mbCount));
+    for (BlockSums& sums : sumStores) sums.Reserve(p.width, p.height);
   } catch (const std::bad_alloc&) {
     ShowRecoveryFailure("malloc failed\n");
     return false;
   }
   Frame *oldSrc = &stores[0], *newSrc = &stores[1], *oldRec = &stores[2], *newRec = &stores[3];
   Frame *auxSrc = &stores[4], *auxRec = &stores[5];
+  BlockSums *oldSums = &sumStores[0], *newSums = &sumStores[1];
 
   BitWriter out(file);
   RateControl rc;
@@ -95,6 +99,7 @@ bool VideoEncoder::EncodeStream(PictureSource& source, const VideoParams& p, std
     if (step.type != kPictureB) {
       std::swap(oldSrc, newSrc);
       std::swap(oldRec, newRec);
+      std::swap(oldSums, newSums);
       src = newSrc;
       rec = newRec;
     } else {
@@ -109,6 +114,7 @@ bool VideoEncoder::EncodeStream(PictureSource& source, const VideoParams& p, std
     }
     source.ReadPicture(step.displayIndex, p.repeat, *src, log);
     if (sourceHook_) sourceHook_(step.displayIndex, *src);
+    if (step.type != kPictureB) newSums->Compute(src->y.data(), src->width, src->height);
 
     MotionInput in;
     in.pictureType = step.type;
@@ -117,6 +123,8 @@ bool VideoEncoder::EncodeStream(PictureSource& source, const VideoParams& p, std
     in.olderRecon = oldRec;
     in.newerSource = newSrc;
     in.newerRecon = newRec;
+    in.olderSums = oldSums;
+    in.newerSums = newSums;
     in.record = p.motion[step.motionRecord];
     if (workers == 1 || p.mbHeight < 2 || step.type == kPictureI) {
       EstimateMotionRows(dsp, in, 0, p.mbHeight, mbs.data());

@@ -1,6 +1,7 @@
 #include "mpeg/video/motion.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "mpeg/video/vlc.h"
 
@@ -29,30 +30,98 @@ int IntraVariance(const uint8_t* cur, int stride) {
   return int(int64_t(s2) - ((int64_t(s) * s) >> 8));
 }
 
+void BlockSums::Reserve(int w, int h) {
+  sums.reserve(size_t(w) * h);
+  across_.reserve(size_t(w) * h);
+  down_.reserve(size_t(w));
+}
+
+void BlockSums::Compute(const uint8_t* plane, int w, int h) {
+  width = w;
+  sums.assign(size_t(w) * h, 0);
+  if (w < 8 || h < 8) return;
+  // Sums of 8 across, then of 8 of those down, each as a running sum.
+  std::vector<uint16_t>& across = across_;
+  across.resize(size_t(w) * h);
+  for (int y = 0; y < h; ++y) {
+    const uint8_t* p = plane + size_t(y) * w;
+    uint16_t* a = across.data() + size_t(y) * w;
+    int s = 0;
+    for (int x = 0; x < 8; ++x) s += p[x];
+    a[0] = uint16_t(s);
+    for (int x = 1; x + 8 <= w; ++x) {
+      s += p[x + 7] - p[x - 1];
+      a[x] = uint16_t(s);
+    }
+  }
+  const int columns = w - 7;
+  std::vector<int>& down = down_;
+  down.assign(size_t(columns), 0);
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < columns; ++x) down[size_t(x)] += across[size_t(y) * w + x];
+  for (int y = 0;; ++y) {
+    uint16_t* out = sums.data() + size_t(y) * w;
+    for (int x = 0; x < columns; ++x) out[x] = uint16_t(down[size_t(x)]);
+    if (y + 8 >= h) break;
+    const uint16_t* leaving = across.data() + size_t(y) * w;
+    const uint16_t* entering = across.data() + size_t(y + 8) * w;
+    for (int x = 0; x < columns; ++x) down[size_t(x)] += entering[x] - leaving[x];
+  }
+}
+
 SearchResult FullSearch(const dsp::Functions& dsp, const uint8_t* srcRef, const uint8_t* recRef,
-                        const uint8_t* cur, int x, int y, int sx, int sy, int width, int height) {
+                        const uint8_t* cur, int x, int y, int sx, int sy, int width, int height,
+                        const BlockSums* srcSums) {
   const int stride = width;
   const int xmin = std::max(0, x - sx), xmax = std::min(x + sx, width - 16);
   const int ymin = std::max(0, y - sy), ymax = std::min(y + sy, height - 16);
   int bestX = x, bestY = y;
   int best = dsp.sad(srcRef + y * stride + x, cur, stride, 16, 65536);
+
+  // Lower bounds of the whole window, when it fits the table.
+  constexpr int kMaxBounds = 64 * 64;
+  const int boundWidth = xmax - xmin + 1, boundHeight = ymax - ymin + 1;
+  const bool pruned = srcSums && boundWidth * boundHeight <= kMaxBounds;
+  uint16_t bounds[kMaxBounds];
+  if (pruned) {
+    int quarter[4] = {};
+    for (int q = 0; q < 4; ++q) {
+      const uint8_t* c = cur + (q >> 1) * 8 * stride + (q & 1) * 8;
+      for (int j = 0; j < 8; ++j)
+        for (int i = 0; i < 8; ++i) quarter[q] += c[j * stride + i];
+    }
+    for (int j = ymin; j <= ymax; ++j)
+      dsp.sadBounds(srcSums->at(xmin, j), srcSums->width, quarter, boundWidth,
+                    bounds + (j - ymin) * boundWidth);
+  }
+  // A position replaces the best only with a strictly smaller SAD, so a bound that has
+  // reached the best rules it out.
+  auto visit = [&](int i, int j) {
+    if (pruned && bounds[(j - ymin) * boundWidth + (i - xmin)] >= best) return;
+    const int d = dsp.sad(srcRef + j * stride + i, cur, stride, 16, best);
+    if (d < best) {
+      best = d;
+      bestX = i;
+      bestY = j;
+    }
+  };
+  // Spiral ring l from (x - l, y - l): right along the top, down the right side, left
+  // along the bottom, up the left side, each side clipped to the window.
   const int rings = std::max(sx, sy);
   for (int l = 1; l <= rings; ++l) {
-    int i = x - l, j = y - l;
-    for (int k = 0; k < 8 * l; ++k) {
-      if (i >= xmin && i <= xmax && j >= ymin && j <= ymax) {
-        int d = dsp.sad(srcRef + j * stride + i, cur, stride, 16, best);
-        if (d < best) {
-          best = d;
-          bestX = i;
-          bestY = j;
-        }
-      }
-      if (k < 2 * l) ++i;
-      else if (k < 4 * l) ++j;
-      else if (k < 6 * l) --i;
-      else --j;
-    }
+    if (x - l < xmin && x + l > xmax && y - l < ymin && y + l > ymax) break;
+    if (y - l >= ymin)
+      for (int i = std::max(x - l, xmin), end = std::min(x + l - 1, xmax); i <= end; ++i)
+        visit(i, y - l);
+    if (x + l <= xmax)
+      for (int j = std::max(y - l, ymin), end = std::min(y + l - 1, ymax); j <= end; ++j)
+        visit(x + l, j);
+    if (y + l <= ymax)
+      for (int i = std::min(x + l, xmax), end = std::max(x - l + 1, xmin); i >= end; --i)
+        visit(i, y + l);
+    if (x - l >= xmin)
+      for (int j = std::min(y + l, ymax), end = std::max(y - l + 1, ymin); j >= end; --j)
+        visit(x - l, j);
   }
 
   SearchResult r;
@@ -93,7 +162,8 @@ void EstimateMotionRows(const dsp::Functions& dsp, const MotionInput& in, int ro
       if (in.pictureType == kPictureP) {
         const uint8_t* oldRec = in.olderRecon->y.data();
         SearchResult f = FullSearch(dsp, in.olderSource->y.data(), oldRec, cur, x, y,
-                                    m.forwardSearchH, m.forwardSearchV, width, height);
+                                    m.forwardSearchH, m.forwardSearchV, width, height,
+                                    in.olderSums);
         int vmc = SquaredError(dsp, oldRec, cur, stride, f.x2, f.y2);
         if (vmc > var && vmc >= kFloor) {
           mb.flags = kMbIntra;
@@ -115,9 +185,10 @@ void EstimateMotionRows(const dsp::Functions& dsp, const MotionInput& in, int ro
       const uint8_t* oldRec = in.olderRecon->y.data();
       const uint8_t* newRec = in.newerRecon->y.data();
       SearchResult f = FullSearch(dsp, in.olderSource->y.data(), oldRec, cur, x, y,
-                                  m.forwardSearchH, m.forwardSearchV, width, height);
+                                  m.forwardSearchH, m.forwardSearchV, width, height, in.olderSums);
       SearchResult b = FullSearch(dsp, in.newerSource->y.data(), newRec, cur, x, y,
-                                  m.backwardSearchH, m.backwardSearchV, width, height);
+                                  m.backwardSearchH, m.backwardSearchV, width, height,
+                                  in.newerSums);
       int F = SquaredError(dsp, oldRec, cur, stride, f.x2, f.y2);
       int B = SquaredError(dsp, newRec, cur, stride, b.x2, b.y2);
       int I = dsp.sseBi(At(oldRec, stride, f.x2, f.y2), f.x2 & 1, f.y2 & 1,

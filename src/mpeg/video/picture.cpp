@@ -48,7 +48,8 @@ void PictureCoder::CodePicture(const PictureJob& job) {
     mb.mquant = mquant;
     int flags = mb.flags;
     const bool intra = flags & kMbIntra;
-    const int cbp = QuantiseMacroblock(intra, coef, levels, p_, mquant);
+    const FastQuantiser* fast = &dsp_ == &dsp::Reference() ? nullptr : &quantiser_;
+    const int cbp = QuantiseMacroblock(intra, coef, levels, p_, fast, mquant);
     if (!intra && cbp) flags |= kMbPattern;
     if (cbp && mquant != syntax_.transmittedQuant()) flags |= kMbQuant;
 

@@ -11,6 +11,7 @@
 #include "mpeg/video/frame.h"
 #include "mpeg/video/macroblock.h"
 #include "mpeg/video/params.h"
+#include "mpeg/video/quant.h"
 #include "mpeg/video/ratectl.h"
 #include "mpeg/video/vlc.h"
 
@@ -31,7 +32,8 @@ class PictureCoder {
  public:
   PictureCoder(const VideoParams& params, const dsp::Functions& dsp, BitWriter& out,
                RateControl& rc, ConvertLog& log)
-      : p_(params), dsp_(dsp), out_(out), rc_(rc), syntax_(out, log) {}
+      : p_(params), dsp_(dsp), out_(out), rc_(rc), syntax_(out, log),
+        quantiser_(params.intraMatrix, params.nonIntraMatrix) {}
 
   void CodePicture(const PictureJob& job);
 
@@ -41,6 +43,8 @@ class PictureCoder {
   BitWriter& out_;
   RateControl& rc_;
   MacroblockWriter syntax_;
+  // The reference primitives come with the defining quantiser formulas.
+  FastQuantiser quantiser_;
   std::vector<double> activity_;
 };
 

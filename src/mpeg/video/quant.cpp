@@ -58,4 +58,43 @@ void IquantNonIntra(const int16_t* src, int16_t* dst, const uint8_t* matrix, int
   }
 }
 
+FastQuantiser::FastQuantiser(const uint8_t* intraMatrix, const uint8_t* nonIntraMatrix) {
+  for (int q = 2; q <= 62; q += 2)
+    for (int i = 0; i < 64; ++i) {
+      const uint32_t wi = intraMatrix[i] ? intraMatrix[i] : 1;
+      const uint32_t wn = nonIntraMatrix[i] ? nonIntraMatrix[i] : 1;
+      const uint64_t di = 2ull * uint64_t(q) * wi, dn = 2ull * uint64_t(q) * wn;
+      intra_[q / 2 - 1][i] = {((uint64_t(1) << kShift) + di - 1) / di,
+                              wi / 2 + wi * uint32_t((3 * q + 2) / 4)};
+      nonIntra_[q / 2 - 1][i] = {((uint64_t(1) << kShift) + dn - 1) / dn, wn / 2};
+    }
+}
+
+void FastQuantiser::Intra(const int16_t* src, int16_t* dst, int mquant) const {
+  const Entry* e = intra_[mquant / 2 - 1];
+  const int x0 = src[0];
+  dst[0] = int16_t(x0 >= 0 ? (x0 + 4) >> 3 : -((-x0 + 4) >> 3));
+  for (int i = 1; i < 64; ++i) {
+    const int x = src[i];
+    const uint64_t a = 32 * uint64_t(x < 0 ? -x : x) + e[i].bias;
+    int y = int((a * e[i].mul) >> kShift);
+    y = y > 255 ? 255 : y;
+    dst[i] = int16_t(x < 0 ? -y : y);
+  }
+}
+
+bool FastQuantiser::NonIntra(const int16_t* src, int16_t* dst, int mquant) const {
+  const Entry* e = nonIntra_[mquant / 2 - 1];
+  int any = 0;
+  for (int i = 0; i < 64; ++i) {
+    const int x = src[i];
+    const uint64_t a = 32 * uint64_t(x < 0 ? -x : x) + e[i].bias;
+    int y = int((a * e[i].mul) >> kShift);
+    y = y > 255 ? 255 : y;
+    dst[i] = int16_t(x < 0 ? -y : y);
+    any |= y;
+  }
+  return any != 0;
+}
+
 }  // namespace zr::mpeg

@@ -71,7 +71,17 @@ void TransformMacroblock(const dsp::Functions& dsp, const Frame& src, int x, int
 }
 
 int QuantiseMacroblock(bool intra, const int16_t coef[6][64], int16_t levels[6][64],
-                       const VideoParams& p, int mquant) {
+                       const VideoParams& p, const FastQuantiser* fast, int mquant) {
+  if (fast) {
+    if (intra) {
+      for (int b = 0; b < 6; ++b) fast->Intra(coef[b], levels[b], mquant);
+      return 63;
+    }
+    int cbp = 0;
+    for (int b = 0; b < 6; ++b)
+      if (fast->NonIntra(coef[b], levels[b], mquant)) cbp |= 32 >> b;
+    return cbp;
+  }
   if (intra) {
     for (int b = 0; b < 6; ++b) QuantIntra(coef[b], levels[b], p.intraMatrix, mquant);
     return 63;

@@ -7,6 +7,7 @@
 #include "mpeg/dsp/dsp.h"
 #include "mpeg/video/frame.h"
 #include "mpeg/video/params.h"
+#include "mpeg/video/quant.h"
 
 namespace zr::mpeg {
 
@@ -33,8 +34,9 @@ void PredictMacroblock(const MacroblockInfo& mb, const Frame* forwardRef, const 
 // Source minus prediction, transformed: six blocks in natural order.
 void TransformMacroblock(const dsp::Functions& dsp, const Frame& source, int x, int y,
                          const MacroblockPrediction& pred, int16_t coef[6][64]);
-// Levels for `mquant`; returns the coded block pattern (63 for intra).
+// Levels for `mquant`; returns the coded block pattern (63 for intra). Without `fast`
+// the defining formulas are used.
 int QuantiseMacroblock(bool intra, const int16_t coef[6][64], int16_t levels[6][64],
-                       const VideoParams& p, int mquant);
+                       const VideoParams& p, const FastQuantiser* fast, int mquant);
 
 }  // namespace zr::mpeg

@@ -1,0 +1,130 @@
+// The shortcuts of the motion search and the quantiser against their plain forms: the
+// same vector and SAD for every macroblock, the same level for every input.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+#include <vector>
+
+#include "mpeg/dsp/dsp.h"
+#include "mpeg/video/motion.h"
+#include "mpeg/video/quant.h"
+#include "mpeg/video/vlc.h"
+
+namespace zr::mpeg {
+namespace {
+
+struct Picture {
+  int width, height;
+  std::vector<uint8_t> pixels;
+};
+
+enum class Content { Random, Flat, Periodic, Shifted };
+
+Picture Make(Content c, int width, int height, std::mt19937& rng, const Picture* base = nullptr) {
+  Picture p{width, height, std::vector<uint8_t>(size_t(width) * height)};
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      uint8_t v = 0;
+      switch (c) {
+        case Content::Random: v = uint8_t(rng()); break;
+        case Content::Flat: v = 77; break;
+        // Period 4 both ways: many positions share the smallest SAD.
+        case Content::Periodic: v = uint8_t(((x % 4) * 40 + (y % 4) * 17) ^ (rng() % 3)); break;
+        case Content::Shifted: v = base->pixels[size_t((y + 3) % height) * width + (x + 5) % width]; break;
+      }
+      p.pixels[size_t(y) * width + x] = v;
+    }
+  return p;
+}
+
+TEST(PrunedSearch, SameVectorAndSadAsThePlainSpiralEverywhere) {
+  std::mt19937 rng(11);
+  const int w = 96, h = 64;  // every macroblock meets an edge or a corner of the window
+  struct Pair { Content ref, cur; };
+  for (Pair pair : {Pair{Content::Random, Content::Random}, Pair{Content::Flat, Content::Flat},
+                    Pair{Content::Periodic, Content::Periodic}, Pair{Content::Random, Content::Shifted},
+                    Pair{Content::Flat, Content::Random}}) {
+    Picture ref = Make(pair.ref, w, h, rng);
+    Picture cur = Make(pair.cur, w, h, rng, &ref);
+    BlockSums sums;
+    sums.Reserve(w, h);
+    sums.Compute(ref.pixels.data(), w, h);
+    for (const dsp::Functions* f : {&dsp::Reference(), &dsp::Best()})
+      for (int sx : {3, 7, 11})
+        for (int y = 0; y + 16 <= h; y += 16)
+          for (int x = 0; x + 16 <= w; x += 16) {
+            const uint8_t* c = cur.pixels.data() + y * w + x;
+            SearchResult plain = FullSearch(*f, ref.pixels.data(), ref.pixels.data(), c, x, y, sx,
+                                            sx / 2 + 1, w, h);
+            SearchResult fast = FullSearch(*f, ref.pixels.data(), ref.pixels.data(), c, x, y, sx,
+                                           sx / 2 + 1, w, h, &sums);
+            ASSERT_EQ(fast.x2, plain.x2) << int(pair.ref) << " " << x << "," << y << " " << sx;
+            ASSERT_EQ(fast.y2, plain.y2) << int(pair.ref) << " " << x << "," << y << " " << sx;
+            ASSERT_EQ(fast.sad, plain.sad);
+          }
+  }
+}
+
+TEST(PrunedSearch, BlockSumsAndBoundsTwins) {
+  std::mt19937 rng(4);
+  const int w = 48, h = 40;
+  Picture p = Make(Content::Random, w, h, rng);
+  BlockSums sums;
+  sums.Compute(p.pixels.data(), w, h);
+  for (int y = 0; y + 8 <= h; y += 3)
+    for (int x = 0; x + 8 <= w; x += 5) {
+      int s = 0;
+      for (int j = 0; j < 8; ++j)
+        for (int i = 0; i < 8; ++i) s += p.pixels[size_t(y + j) * w + x + i];
+      ASSERT_EQ(*sums.at(x, y), s) << x << "," << y;
+    }
+  for (int trial = 0; trial < 200; ++trial) {
+    const int quarter[4] = {int(rng() % 16321), int(rng() % 16321), int(rng() % 16321),
+                            int(rng() % 16321)};
+    const int y = int(rng() % (h - 15)), count = 1 + int(rng() % (w - 15));
+    std::vector<uint16_t> a(static_cast<size_t>(count)), b(static_cast<size_t>(count));
+    dsp::SadBoundsRef(sums.at(0, y), w, quarter, count, a.data());
+    dsp::SadBoundsSse2(sums.at(0, y), w, quarter, count, b.data());
+    ASSERT_EQ(a, b) << trial;
+  }
+}
+
+// Every 16-bit input, every mquant, every entry of both matrices: distinct entries
+// stand for the positions that share them.
+TEST(FastQuantiser, EqualsTheDefinitionForEveryInput) {
+  uint8_t flat[64];
+  for (uint8_t& w : flat) w = 16;
+  FastQuantiser fast(kDefaultIntraMatrix, flat);
+  std::set<int> entries(kDefaultIntraMatrix + 1, kDefaultIntraMatrix + 64);
+  entries.insert(16);
+  for (int mquant = 2; mquant <= 62; mquant += 2) {
+    int16_t in[64], out[64], want[64];
+    for (int x = -32768; x <= 32767; ++x) {
+      for (int16_t& v : in) v = int16_t(x);
+      fast.Intra(in, out, mquant);
+      QuantIntra(in, want, kDefaultIntraMatrix, mquant);
+      for (int i = 0; i < 64; ++i) {
+        if (out[i] != want[i]) FAIL() << "intra x=" << x << " q=" << mquant << " i=" << i;
+      }
+      const bool any = fast.NonIntra(in, out, mquant);
+      const bool wantAny = QuantNonIntra(in, want, flat, mquant);
+      if (any != wantAny || out[0] != want[0]) FAIL() << "non-intra x=" << x << " q=" << mquant;
+    }
+  }
+  // The non-intra path for every intra entry too, so that any matrix a caller loads holds.
+  FastQuantiser other(flat, kDefaultIntraMatrix);
+  for (int mquant = 2; mquant <= 62; mquant += 2)
+    for (int x = -32768; x <= 32767; x += 1) {
+      int16_t in[64], out[64], want[64];
+      for (int16_t& v : in) v = int16_t(x);
+      other.NonIntra(in, out, mquant);
+      QuantNonIntra(in, want, kDefaultIntraMatrix, mquant);
+      for (int i = 0; i < 64; ++i) {
+        if (out[i] != want[i]) FAIL() << "x=" << x << " q=" << mquant << " i=" << i;
+      }
+    }
+}
+
+}  // namespace
+}  // namespace zr::mpeg
