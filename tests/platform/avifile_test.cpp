@@ -289,6 +289,41 @@ TEST(AviWrite, KeyFrameIntervalReachesTheCompressor) {
   EXPECT_EQ(keys, "K____K____K_");
 }
 
+// Stored frames written by another program come out of FFmpeg bottom-up, with a negative
+// line size; each DIB must still match an independent decode.
+TEST(AviRead, FramesWithANegativeLineSizeGiveTheSameDib) {
+  TempDir dir;
+  for (const char* format : {"pal8", "bgr24"}) {
+    SCOPED_TRACE(format);
+    std::string path = dir.file(std::string(format) + ".avi");
+    std::string log;
+    ASSERT_EQ(RunCommand(std::string("ffmpeg -nostdin -y -v error -f lavfi -i "
+                                     "testsrc=size=33x17:rate=5 -frames:v 3 -pix_fmt ") +
+                             format + " -c:v rawvideo '" + path + "' 2>&1",
+                         &log),
+              0)
+        << log;
+    std::string expected = FfmpegRgb(path);
+    ASSERT_EQ(expected.size(), size_t(3 * 33 * 17 * 3));
+    PAVIFILE file = nullptr;
+    ASSERT_EQ(AVIFileOpen(&file, path, OF_READ), 0);
+    PAVISTREAM s = nullptr;
+    ASSERT_EQ(AVIFileGetStream(file, &s, streamtypeVIDEO, 0), 0);
+    AVIFileRelease(file);
+    PGETFRAME g = AVIStreamGetFrameOpen(s);
+    ASSERT_NE(g, nullptr);
+    std::string got;
+    for (int i = 0; i < 3; ++i) {
+      const BitmapInfoHeader* h = AVIStreamGetFrame(g, i);
+      ASSERT_NE(h, nullptr) << i;
+      got += DibRgb(Dib::From(h));
+    }
+    EXPECT_EQ(got, expected);
+    AVIStreamGetFrameClose(g);
+    AVIStreamRelease(s);
+  }
+}
+
 TEST(AviErrors, EachFailureGivesItsCode) {
   TempDir dir;
   PAVIFILE file = nullptr;

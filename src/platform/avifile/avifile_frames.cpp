@@ -20,7 +20,7 @@ struct AviGetFrameObject {
   avi::SwsPtr sws;
   // The delivered DIB: header, colour table, bottom-up rows.
   std::vector<uint8_t> dib;
-  uint32_t dibStride = 0;
+  ptrdiff_t dibStride = 0;
   BitmapInfoHeader* header() { return reinterpret_cast<BitmapInfoHeader*>(dib.data()); }
   int64_t dibIndex = -1;
 
@@ -151,18 +151,18 @@ bool AviGetFrameObject::Convert(const AVFrame* frame) {
   if (wantedBits == 8 && src != AV_PIX_FMT_PAL8) return false;
   uint32_t colors = wantedBits == 8 ? 256 : 0;
   if (dib.empty() || header()->biWidth != w || header()->biHeight != h) {
-    dibStride = DibStride(w, wantedBits);
+    dibStride = ptrdiff_t(DibStride(w, wantedBits));  // small: the size is within the caps
     dib.assign(sizeof(BitmapInfoHeader) + 4 * colors + size_t(dibStride) * size_t(h), 0);
     BitmapInfoHeader hd;
     hd.biWidth = w;
     hd.biHeight = h;
     hd.biBitCount = uint16_t(wantedBits);
-    hd.biSizeImage = dibStride * uint32_t(h);
+    hd.biSizeImage = uint32_t(dibStride * h);
     hd.biClrUsed = colors;
     std::memcpy(dib.data(), &hd, sizeof hd);
   }
   uint8_t* bits = dib.data() + sizeof(BitmapInfoHeader) + 4 * colors;
-  uint8_t* bottom = bits + size_t(h - 1) * dibStride;
+  uint8_t* bottom = bits + ptrdiff_t(h - 1) * dibStride;
   int negStride = -int(dibStride);
   if (wantedBits == 8) {
     const uint32_t* pal = reinterpret_cast<const uint32_t*>(frame->data[1]);
@@ -172,8 +172,9 @@ bool AviGetFrameObject::Convert(const AVFrame* frame) {
       table[i] = RgbQuad{uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16), 0};
     }
     for (int y = 0; y < h; ++y) {
-      std::memcpy(bottom - size_t(y) * dibStride, frame->data[0] + size_t(y) * frame->linesize[0],
-                  size_t(w));
+      // Signed: decoders hand out bottom-up pictures with a negative line size.
+      std::memcpy(bottom - ptrdiff_t(y) * dibStride,
+                  frame->data[0] + ptrdiff_t(y) * frame->linesize[0], size_t(w));
     }
     return true;
   }

@@ -137,7 +137,9 @@ struct ReadFileObject : AviFileObject {
 };
 
 HRESULT OpenReadFile(const std::string& path, PAVIFILE* out);
-HRESULT OpenMidiFile(const std::string& path, const std::string& soundFont, PAVIFILE* out);
+// maxSeconds lets the fuzz target keep each render short.
+HRESULT OpenMidiFile(const std::string& path, const std::string& soundFont, PAVIFILE* out,
+                     int64_t maxSeconds = avi::kMaxMidiSeconds);
 
 // ---- Writing ----
 HRESULT OpenWriteFile(const std::string& path, PAVIFILE* out);

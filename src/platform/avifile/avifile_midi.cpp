@@ -2,6 +2,7 @@
 // 44.1 kHz 16-bit stereo PCM with FluidSynth and a General MIDI sound font.
 #include <fluidsynth.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/atomic_file.h"
@@ -39,7 +40,8 @@ void QuietFluidSynth() {
 
 }  // namespace
 
-HRESULT OpenMidiFile(const std::string& path, const std::string& soundFont, PAVIFILE* out) {
+HRESULT OpenMidiFile(const std::string& path, const std::string& soundFont, PAVIFILE* out,
+                     int64_t maxSeconds) {
   std::string data;
   if (!FileExists(path) || !ReadWholeFile(path, data, size_t(16) << 20)) return AVIERR_FILEOPEN;
   // A RIFF MIDI file wraps a standard MIDI file in its "data" chunk.
@@ -86,7 +88,7 @@ HRESULT OpenMidiFile(const std::string& path, const std::string& soundFont, PAVI
   file->kind = avi::Container::Midi;
   constexpr int kBlock = 1024;
   int16_t block[kBlock * kChannels];
-  const int64_t maxFrames = avi::kMaxMidiSeconds * kRate;
+  const int64_t maxFrames = std::min(maxSeconds, avi::kMaxMidiSeconds) * kRate;
   int64_t frames = 0;
   // A second of tail lets the last notes ring out.
   int tailBlocks = kRate / kBlock;

@@ -472,9 +472,10 @@ HRESULT CompressedStreamObject::Write(int32_t start, int32_t samples, const void
   if (samples != 1 || start < next) return AVIERR_BADPARAM;
   if (uint32_t(bufferSize) < frameBytes) return AVIERR_BADSIZE;
   if (av_frame_make_writable(frame.get()) < 0) return AVIERR_MEMORY;
-  uint32_t stride = DibStride(input.biWidth, input.biBitCount);
+  const ptrdiff_t stride = ptrdiff_t(DibStride(input.biWidth, input.biBitCount));
   // Bottom-up rows: start at the last row and walk upwards.
-  const uint8_t* bottom = static_cast<const uint8_t*>(buffer) + size_t(input.biHeight - 1) * stride;
+  const uint8_t* bottom =
+      static_cast<const uint8_t*>(buffer) + ptrdiff_t(input.biHeight - 1) * stride;
   const uint8_t* srcData[4] = {bottom, nullptr, nullptr, nullptr};
   int srcStride[4] = {-int(stride), 0, 0, 0};
   if (input.biBitCount == 8) {
@@ -483,8 +484,8 @@ HRESULT CompressedStreamObject::Write(int32_t start, int32_t samples, const void
   }
   if (enc->pix_fmt == AV_PIX_FMT_PAL8) {
     for (int y = 0; y < input.biHeight; ++y) {
-      std::memcpy(frame->data[0] + size_t(y) * frame->linesize[0], bottom - size_t(y) * stride,
-                  size_t(input.biWidth));
+      std::memcpy(frame->data[0] + ptrdiff_t(y) * frame->linesize[0],
+                  bottom - ptrdiff_t(y) * stride, size_t(input.biWidth));
     }
     std::memcpy(frame->data[1], inputPalette, AVPALETTE_SIZE);
   } else {
