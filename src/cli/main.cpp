@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "platform/cancel_signal.h"
 #include "platform/host.h"
 
 namespace {
@@ -13,7 +14,8 @@ void PrintUsage() {
       "Usage: zerarive-cli COMMAND [OPTIONS] [ARGS]\n"
       "Wombrel Zerarive: still images to AVI, AVI tools and an MPEG-1 converter.\n\n"
       "Commands:\n");
-  for (const auto& c : zr::cli::Commands()) std::printf("  %-16s %s\n", c.name.c_str(), c.summary.c_str());
+  for (const auto& c : zr::cli::Commands())
+    std::printf("  %-16s %s\n", c.name.c_str(), c.summary.c_str());
   std::printf("\nRun 'zerarive-cli COMMAND --help' for a command's options.\n");
 }
 
@@ -25,6 +27,7 @@ int main(int argc, char** argv) {
     PrintUsage();
     return args.empty() ? 1 : 0;
   }
+  zr::InstallCancelSignals();
   zr::TerminalHost host(true);
   zr::SetHost(&host);
   for (const auto& c : zr::cli::Commands()) {
@@ -36,6 +39,8 @@ int main(int argc, char** argv) {
     }
     int rc = c.run(rest);
     zr::SetHost(nullptr);
+    // A run stopped by a signal ends as the shell expects of one (130, 143).
+    if (int signo = zr::ReceivedCancelSignal()) return 128 + signo;
     return rc;
   }
   std::fprintf(stderr, "zerarive-cli: unknown command '%s' (try --help)\n", args[0].c_str());

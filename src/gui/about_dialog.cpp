@@ -7,10 +7,12 @@
 
 #include "gui/icons.h"
 #include "ui/hyperlink.h"
+#include "ui/dialog_flags.h"
 
 namespace zr {
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+  SetDialogFlags(this);
   setWindowTitle(tr("About Wombrel Zerarive"));
   setObjectName(QStringLiteral("aboutDialog"));
   auto* layout = new QHBoxLayout(this);

@@ -10,11 +10,13 @@
 #include <QSpinBox>
 #include <QStandardItemModel>
 #include <QVBoxLayout>
+#include "ui/dialog_flags.h"
 
 namespace zr {
 
 CCompressOptionsDlg::CCompressOptionsDlg(const AVICOMPRESSOPTIONS& options, QWidget* parent)
     : QDialog(parent) {
+  SetDialogFlags(this);
   setWindowTitle(tr("Video Compression"));
   setObjectName(QStringLiteral("compressDialog"));
   auto* layout = new QVBoxLayout(this);
@@ -25,7 +27,7 @@ CCompressOptionsDlg::CCompressOptionsDlg(const AVICOMPRESSOPTIONS& options, QWid
   int selected = -1;
   for (const AviCompressor& c : compressors) {
     QString label = QStringLiteral("%1 (%2)").arg(QString::fromStdString(c.name),
-                                                  QString::fromStdString(FourCCToString(c.fourcc)));
+                                                  QString::fromStdString(FourCCToString(c.fourcc)).trimmed());
     if (!c.available) label += tr(" - not installed");
     compressor_->addItem(label, QVariant::fromValue<uint>(c.fourcc));
     if (!c.available) {

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "platform/host.h"
+#include "ui/dialog_flags.h"
 #include "ui/folder_dialog.h"
 
 namespace zr {
@@ -16,7 +17,7 @@ namespace zr {
 namespace {
 
 std::vector<std::string> ChooseAviFiles(QWidget* parent) {
-  QStringList names = QFileDialog::getOpenFileNames(parent, QObject::tr("Open"), QString(),
+  QStringList names = QFileDialog::getOpenFileNames(parent, QObject::tr("Choose AVI files to convert"), QString(),
                                                     QStringLiteral("Video Files (*.avi)"));
   std::vector<std::string> out;
   for (const QString& n : names) out.push_back(n.toStdString());
@@ -33,6 +34,7 @@ std::string ChooseOutputFolder(QWidget* parent, const std::string& start) {
 
 ConvertAviDialog::ConvertAviDialog(QWidget* parent)
     : QDialog(parent), chooseFiles(ChooseAviFiles), chooseFolder(ChooseOutputFolder) {
+  SetDialogFlags(this);
   setWindowTitle(QStringLiteral("Convert AVI to MPG"));
   auto* layout = new QVBoxLayout(this);
 
@@ -100,14 +102,6 @@ void ConvertAviDialog::OnFolder() {
   if (folder.empty()) return;
   folder_ = folder;
   folderButton_->setText(QString::fromStdString(folder_));
-}
-
-int RunMpgConverter(QWidget* parent, mpeg::ConvertProgress& progress, int threads) {
-  ConvertAviDialog dialog(parent);
-  if (dialog.exec() != QDialog::Accepted || dialog.files().empty()) return 0;
-  WaitCursor wait;
-  return mpeg::ConvertBatch(dialog.files(), dialog.outputFolder(), dialog.extension(), progress,
-                            threads);
 }
 
 }  // namespace zr

@@ -1,6 +1,6 @@
 // "AVI -> MP&G Converter...": the dialog that collects the AVI files, the output folder
-// and the extension, and the command that then runs the batch into the conversion
-// progress window.
+// and the extension, and the adapter that turns the batch's reports into calls on the
+// conversion progress window.
 #pragma once
 
 #include <QDialog>
@@ -46,11 +46,6 @@ class ConvertAviDialog : public QDialog {
   QPushButton *filesButton_, *folderButton_, *doIt_;
   QRadioButton *mpg_, *mpeg_;
 };
-
-// Runs the command: the dialog, then, on "&Do it!", the batch with the wait cursor, its
-// lines, frame numbers and percentages going to `progress`. Returns the files converted
-// (0 when cancelled).
-int RunMpgConverter(QWidget* parent, mpeg::ConvertProgress& progress, int threads = 2);
 
 // Adapts a progress window with the operations Begin(bool), AppendLine(text),
 // SetFrame(int), SetPercent(int) and SetOutput(path) (texts as QString or std::string)

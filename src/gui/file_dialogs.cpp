@@ -1,11 +1,15 @@
 #include "gui/file_dialogs.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QFileDialog>
 #include <QStringList>
 
 #include "app/startup.h"
 #include "app/settings_keys.h"
+#include "platform/host.h"
+#include "ui/dialog_flags.h"
 
 namespace zr {
 
@@ -27,38 +31,79 @@ QString QtFilter(const std::string& filter) {
   return filters.join(QStringLiteral(";;"));
 }
 
+QStringList FilterExtensions(const QString& nameFilters) {
+  QStringList extensions;
+  static const QRegularExpression glob(QStringLiteral(R"(\*\.([A-Za-z0-9]+)(?=[\s);]|$))"));
+  for (auto it = glob.globalMatch(nameFilters); it.hasNext();) {
+    const QString ext = it.next().captured(1).toLower();
+    if (!extensions.contains(ext)) extensions << ext;
+  }
+  return extensions;
+}
+
+QString WithExtension(const QString& typed, const QStringList& writable, const QString& extension) {
+  const QString suffix = QFileInfo(typed).suffix().toLower();
+  if (extension.isEmpty() || (!suffix.isEmpty() && writable.contains(suffix))) return typed;
+  return typed + QLatin1Char('.') + extension;
+}
+
+QString ExecSaveDialog(QFileDialog& dialog) {
+  // Both are ours: the extension follows the filter and the question names the final file.
+  dialog.setDefaultSuffix(QString());
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  const QStringList writable = FilterExtensions(dialog.nameFilters().join(QLatin1Char(';')));
+  for (;;) {
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    const QString path = WithExtension(dialog.selectedFiles().first(), writable,
+                                       FilterExtensions(dialog.selectedNameFilter()).value(0));
+    if (!QFileInfo::exists(path)) return path;
+    const std::string question = QFileInfo(path).fileName().toStdString() +
+                                 " already exists.\nDo you want to replace it?";
+    if (GetHost().AskYesNo(question)) return path;
+    dialog.selectFile(QFileInfo(path).fileName());
+  }
+}
+
 std::string BrowseForFile(QWidget* parent, const std::string& filter,
-                          const std::string& defaultExtension, bool open) {
+                          const std::string& defaultExtension, bool open, const QString& title) {
   const std::string folder = MorphFolder(kKeyMorphDirLog);
-  QFileDialog dialog(parent);
+  QFileDialog dialog(parent, title);
+  SetDialogFlags(&dialog);
   dialog.setObjectName(QStringLiteral("browseForFile"));
   dialog.setNameFilter(QtFilter(filter));
   dialog.setDefaultSuffix(QString::fromStdString(defaultExtension));
   if (QDir(QString::fromStdString(folder)).exists())
     dialog.setDirectory(QString::fromStdString(folder));
+  QString chosen;
   if (open) {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+      chosen = dialog.selectedFiles().first();
   } else {
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
+    chosen = ExecSaveDialog(dialog);
   }
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  if (chosen.isEmpty()) return {};
   QString chosenFolder = dialog.directory().absolutePath();
   if (!chosenFolder.endsWith('/')) chosenFolder += '/';
   StoreMorphFolder(kKeyMorphDirLog, chosenFolder.toStdString());
-  return dialog.selectedFiles().first().toStdString();
+  return chosen.toStdString();
 }
 
 std::string RunAviFileDialog(QWidget* parent, bool save, bool wave, const std::string& startFolder) {
-  QFileDialog dialog(parent);
+  QString title = save ? (wave ? QObject::tr("Save the sound as") : QObject::tr("Save the AVI as"))
+                       : (wave ? QObject::tr("Choose a sound file") : QObject::tr("Choose an AVI file"));
+  QFileDialog dialog(parent, title);
+  SetDialogFlags(&dialog);
   dialog.setObjectName(QStringLiteral("aviFileDialog"));
   dialog.setNameFilter(wave ? QStringLiteral("Wave Files (*.wav)") : QStringLiteral("Avi Files (*.avi)"));
-  dialog.setDefaultSuffix(QStringLiteral("avi"));
   if (!startFolder.empty() && QDir(QString::fromStdString(startFolder)).exists())
     dialog.setDirectory(QString::fromStdString(startFolder));
-  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  if (save) return ExecSaveDialog(dialog).toStdString();
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().first().toStdString();
 }

@@ -1,5 +1,9 @@
 #include "gui/frame_panel.h"
 
+#include <algorithm>
+
+#include <QSpinBox>
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QGroupBox>
@@ -14,10 +18,41 @@
 #include "image/cbmp.h"
 #include "platform/paths.h"
 #include "ui/bitmap_button.h"
+#include "app/settings_file.h"
 #include "ui/grid_ctrl.h"
 #include "ui/updown_edit.h"
 
 namespace zr {
+
+FrameCountDelegate::FrameCountDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
+
+QWidget* FrameCountDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                                          const QModelIndex&) const {
+  auto* spin = new QSpinBox(parent);
+  spin->setObjectName(QStringLiteral("frameCountEditor"));
+  spin->setRange(kMinFrameCount, kMaxFrameCount);
+  spin->setFrame(false);
+  return spin;
+}
+
+void FrameCountDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {
+  auto* spin = static_cast<QSpinBox*>(editor);
+  const int shown = std::clamp<int>(AtoiText(index.data(Qt::EditRole).toString().toStdString()),
+                                    kMinFrameCount, kMaxFrameCount);
+  spin->setValue(shown);
+  spin->setProperty("startValue", shown);
+}
+
+void FrameCountDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
+                                      const QModelIndex& index) const {
+  auto* spin = static_cast<QSpinBox*>(editor);
+  spin->interpretText();
+  // Opening the editor is not an edit: a count read from a file ("0", "12x") stays as
+  // it was until the user changes the number.
+  if (spin->value() == spin->property("startValue").toInt()) return;
+  model->setData(index, QString::number(spin->value()), Qt::EditRole);
+}
+
 
 QImage LoadButtonImage(const QString& name) {
   std::string key = name.toStdString();
@@ -46,6 +81,7 @@ CFramePanel::CFramePanel(FrameListModel& model, QWidget* parent) : QWidget(paren
   grid_ = new CGridCtrl(this);
   grid_->setObjectName(QStringLiteral("frameGrid"));
   grid_->setModel(&model);
+  grid_->setItemDelegateForColumn(FrameList::kFramesColumn, new FrameCountDelegate(grid_));
   layout->addWidget(grid_, 1);
 
   auto* buttons = new QHBoxLayout;

@@ -2,6 +2,7 @@
 // options (frames per second, colour depth, attached sound).
 #pragma once
 
+#include <QStyledItemDelegate>
 #include <QWidget>
 
 class QCheckBox;
@@ -13,6 +14,18 @@ class CBmpBtn;
 class CGridCtrl;
 class CUpDownEdit;
 class FrameListModel;
+
+// The frame-count cell's editor: a spin box of 1 to 9999.
+class FrameCountDelegate : public QStyledItemDelegate {
+ public:
+  static constexpr int kMinFrameCount = 1;
+  static constexpr int kMaxFrameCount = 9999;
+  explicit FrameCountDelegate(QObject* parent = nullptr);
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                        const QModelIndex& index) const override;
+  void setEditorData(QWidget* editor, const QModelIndex& index) const override;
+  void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
+};
 
 class CFramePanel : public QWidget {
   Q_OBJECT

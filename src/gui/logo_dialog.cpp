@@ -16,6 +16,7 @@
 #include "platform/host.h"
 #include "ui/bitmap_button.h"
 #include "ui/color_button.h"
+#include "ui/dialog_flags.h"
 
 namespace zr {
 
@@ -27,6 +28,7 @@ std::optional<int> ParseDialogInteger(const QString& text) {
 }
 
 CLogoDlg::CLogoDlg(CTorvexerDoc& doc, QWidget* parent) : QDialog(parent), doc_(doc) {
+  SetDialogFlags(this);
   setWindowTitle(tr("Company Logo"));
   setObjectName(QStringLiteral("logoDialog"));
   auto* layout = new QVBoxLayout(this);
@@ -83,7 +85,7 @@ CLogoDlg::CLogoDlg(CTorvexerDoc& doc, QWidget* parent) : QDialog(parent), doc_(d
     return BrowseForFile(this,
                          "Image Files|*.bmp; *.dib; *.gif; *.jpeg; *.jpg; *.pcx; *.png; *.rle; "
                          "*.tga; *.tif; *.tiff||",
-                         "bmp", true);
+                         "bmp", true, tr("Choose the logo image"));
   };
   connect(useLogo_, &QCheckBox::clicked, this, &CLogoDlg::OnUseLogoClicked);
   connect(transparent_, &QCheckBox::clicked, this, &CLogoDlg::OnTransparentClicked);

@@ -29,12 +29,15 @@
 #include "gui/frame_panel.h"
 #include "gui/icons.h"
 #include "gui/logo_dialog.h"
+#include "gui/long_work.h"
 #include "gui/merge_dialog.h"
+#include "output/merge.h"
 #include "gui/output_commands.h"
 #include "gui/preview_window.h"
 #include "gui/view.h"
 #include "platform/host.h"
 #include "platform/paths.h"
+#include "ui/dialog_flags.h"
 #include "ui/grid_ctrl.h"
 #include "ui/updown_edit.h"
 
@@ -45,11 +48,8 @@ namespace {
 constexpr int kMaxRecentFiles = 4;
 constexpr const char* kRecentKey = "Recent File List/Files";
 
-QSettings RecentStore() {
-  // The framework kept its recent-file list under this key; we keep the name.
-  return QSettings(QStringLiteral("Local AppWizard-Generated Applications"),
-                   QStringLiteral("Zerarive"));
-}
+constexpr const char* kGeometryKey = "Window/geometry";
+constexpr const char* kStateKey = "Window/state";
 
 QString QS(const std::string& s) { return QString::fromStdString(s); }
 
@@ -71,6 +71,38 @@ const char* WebTarget(int id) {
 }
 
 }  // namespace
+
+QSettings ProgramStore() {
+  QSettings store(QStringLiteral("Zerarive"), QStringLiteral("zerarive"));
+  if (!store.value(QStringLiteral("General/movedOldStore")).toBool()) {
+    // Earlier versions kept the recent files under the framework's old name.
+    QSettings old(QStringLiteral("Local AppWizard-Generated Applications"), QStringLiteral("Zerarive"));
+    const QVariant recent = old.value(QLatin1String(kRecentKey));
+    if (recent.isValid() && !store.contains(QLatin1String(kRecentKey)))
+      store.setValue(QLatin1String(kRecentKey), recent);
+    old.remove(QLatin1String(kRecentKey));
+    store.setValue(QStringLiteral("General/movedOldStore"), true);
+  }
+  return QSettings(QStringLiteral("Zerarive"), QStringLiteral("zerarive"));
+}
+
+QRect PlaceOnScreen(const QRect& wanted, const QList<QRect>& available) {
+  if (available.isEmpty()) return wanted;
+  QRect area = available.first();
+  qint64 best = 0;
+  for (const QRect& a : available) {
+    const QRect common = a.intersected(wanted);
+    const qint64 overlap = common.isEmpty() ? 0 : qint64(common.width()) * common.height();
+    if (overlap > best) {
+      best = overlap;
+      area = a;
+    }
+  }
+  QRect placed(wanted.topLeft(), wanted.size().boundedTo(area.size()));
+  placed.moveLeft(std::clamp(placed.left(), area.left(), area.right() - placed.width() + 1));
+  placed.moveTop(std::clamp(placed.top(), area.top(), area.bottom() - placed.height() + 1));
+  return placed;
+}
 
 bool IsImportableImage(const QString& path) {
   static const QStringList extensions = {"bmp", "dib", "gif", "jpg", "jpeg", "pcx",
@@ -96,7 +128,6 @@ CMainFrame::CMainFrame() : doc_(nullptr) {
   doc_.SetWindows(this);
   model_ = std::make_unique<FrameListModel>(doc_.frames);
   setWindowIcon(ProgramIcon());
-  setGeometry(0, 0, 600, 450);
   setAcceptDrops(true);
 
   view_ = new CTorvexerView(doc_, viewSettings_, this);
@@ -111,6 +142,7 @@ CMainFrame::CMainFrame() : doc_(nullptr) {
   CreatePanel();
   ConnectPanel();
   UpdateTitle();
+  RestoreWindowLayout();
 
   // The framework refreshes command states at idle time; a short timer does the same.
   auto* idle = new QTimer(this);
@@ -122,6 +154,7 @@ CMainFrame::CMainFrame() : doc_(nullptr) {
 CMainFrame::~CMainFrame() {
   ClosePreview();
   if (!settingsSaved_) {
+    SaveWindowLayout();
     settingsSaved_ = true;
     SaveSettingsAtExit();
   }
@@ -196,6 +229,7 @@ void CMainFrame::CreateActions() {
 }
 
 void CMainFrame::Execute(int id) {
+  if (work_) return;
   auto it = handlers_.find(id);
   if (it != handlers_.end()) it->second();
   UpdateCommandUI();
@@ -345,7 +379,11 @@ void CMainFrame::RunFirstPaint() {
 
 void CMainFrame::RunUnattendedJob() {
   const std::string& out = doc_.sOutput;
-  const bool made = IsExportPath(out) ? ExportProject(doc_, out, {}) : CreateAvi(*this, out);
+  bool made;
+  {
+    LongWork work(*this, IsExportPath(out) ? tr("Exporting") : tr("Creating AVI"));
+    made = IsExportPath(out) ? ExportProject(doc_, out, {}) : CreateAvi(*this, out);
+  }
   emit unattendedJobFinished(made);
   if (!made) {
     // Someone will have to look at it now: from here on it is an ordinary session.
@@ -423,6 +461,7 @@ void CMainFrame::AddImageFiles(const QStringList& paths, int afterRow) {
 }
 
 bool CMainFrame::OpenDocumentFile(const QString& path) {
+  if (work_) return false;
   if (!doc_.SaveModified([this] { return ChooseProjectSavePath(); })) return false;
   const bool ok = doc_.OnOpenDocument(path.toStdString());
   if (ok && QFileInfo(path).suffix().toLower() == QLatin1String("tvf")) AddRecentFile(path);
@@ -436,12 +475,10 @@ std::string CMainFrame::ChooseProjectSavePath() {
   QString start = doc_.GetPathName().empty() || doc_.GetPathName() == CTorvexerDoc::kUntitled
                       ? QString()
                       : QS(doc_.GetPathName());
-  QFileDialog dialog(this, tr("Save As"), start, tr("Torvexer Files (*.tvf)"));
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setDefaultSuffix(QStringLiteral("tvf"));
+  QFileDialog dialog(this, tr("Save the project as"), start, tr("Zerarive projects (*.tvf)"));
+  SetDialogFlags(&dialog);
   dialog.setObjectName(QStringLiteral("saveProjectDialog"));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-  return dialog.selectedFiles().first().toStdString();
+  return ExecSaveDialog(dialog).toStdString();
 }
 
 bool CMainFrame::SaveProject(bool askPath) {
@@ -463,8 +500,8 @@ void CMainFrame::OnFileNew() {
 }
 
 void CMainFrame::OnFileOpen() {
-  QString path = QFileDialog::getOpenFileName(this, tr("Open"), QString(),
-                                              tr("Torvexer Files (*.tvf);;All Files (*)"));
+  QString path = QFileDialog::getOpenFileName(this, tr("Open a project"), QString(),
+                                              tr("Zerarive projects (*.tvf);;All Files (*)"));
   if (!path.isEmpty()) OpenDocumentFile(path);
 }
 
@@ -472,7 +509,8 @@ void CMainFrame::OnFileSave() { SaveProject(false); }
 void CMainFrame::OnFileSaveAs() { SaveProject(true); }
 
 void CMainFrame::OnImportImages() {
-  QFileDialog dialog(this, tr("Import Images"));
+  QFileDialog dialog(this, tr("Choose images to add"));
+  SetDialogFlags(&dialog);
   dialog.setFileMode(QFileDialog::ExistingFiles);
   dialog.setNameFilter(QStringLiteral(
       "Image Files (bmp, dib, gif, jpg, pcx, png, rle, tif, tga) "
@@ -496,7 +534,12 @@ void CMainFrame::OnAttachSound() {
 void CMainFrame::OnCreateAvi() {
   std::string path = ChooseAviFile(doc_, true, false);
   if (path.empty()) return;
-  if (CreateAvi(*this, path)) ShowAnimation(path);
+  bool made;
+  {
+    LongWork work(*this, tr("Creating AVI"));
+    made = CreateAvi(*this, path);
+  }
+  if (made) ShowAnimation(path);
 }
 
 // The AVI tools whose windows are not built yet say so plainly.
@@ -507,6 +550,12 @@ void CMainFrame::NotAvailableYet(const char* command) {
 
 void CMainFrame::OnMerge() {
   CMergeDlg dialog(this);
+  dialog.setMerge([this](const std::string& video, const std::string& sound, const std::string& output) {
+    LongWork work(*this, tr("Merging"));
+    const bool ok = MergeCommand(video, sound, output);
+    if (!work.cancelled()) SetStatusText(ok ? "Merged into " + output : "Merge failed");
+    return ok;
+  });
   dialog.exec();
   if (dialog.merged()) ShowAnimation(dialog.outputPath().toStdString());
 }
@@ -594,10 +643,32 @@ void CMainFrame::OnNextPane(bool) {
     panel_->grid()->setFocus();
 }
 
+// ---- window layout
+
+void CMainFrame::RestoreWindowLayout() {
+  QSettings store = ProgramStore();
+  QList<QRect> areas;
+  for (QScreen* screen : QGuiApplication::screens()) areas << screen->availableGeometry();
+  QRect wanted = store.value(QLatin1String(kGeometryKey)).toRect();
+  if (!wanted.isValid()) {
+    // A little way in from the corner, where every window manager shows the title bar.
+    const QPoint origin = areas.isEmpty() ? QPoint() : areas.first().topLeft();
+    wanted = QRect(origin + QPoint(40, 40), QSize(600, 450));
+  }
+  setGeometry(PlaceOnScreen(wanted, areas));
+  restoreState(store.value(QLatin1String(kStateKey)).toByteArray());
+}
+
+void CMainFrame::SaveWindowLayout() {
+  QSettings store = ProgramStore();
+  store.setValue(QLatin1String(kGeometryKey), geometry());
+  store.setValue(QLatin1String(kStateKey), saveState());
+}
+
 // ---- recent files
 
 QStringList CMainFrame::recentFiles() const {
-  return RecentStore().value(QLatin1String(kRecentKey)).toStringList();
+  return ProgramStore().value(QLatin1String(kRecentKey)).toStringList();
 }
 
 void CMainFrame::AddRecentFile(const QString& path) {
@@ -606,7 +677,7 @@ void CMainFrame::AddRecentFile(const QString& path) {
   files.removeAll(full);
   files.prepend(full);
   while (files.size() > kMaxRecentFiles) files.removeLast();
-  QSettings store = RecentStore();
+  QSettings store = ProgramStore();
   store.setValue(QLatin1String(kRecentKey), files);
   RebuildRecentMenu();
 }
@@ -647,12 +718,20 @@ void CMainFrame::RedrawView(bool) { view_->update(); }
 // ---- window events
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+  if (work_) {
+    closeAfterWork_ = true;
+    work_->RequestCancel();
+    event->ignore();
+    return;
+  }
+  closeAfterWork_ = false;
   if (!unattendedClose_ && !doc_.SaveModified([this] { return ChooseProjectSavePath(); })) {
     event->ignore();
     return;
   }
   ClosePreview();
   if (!settingsSaved_) {
+    SaveWindowLayout();
     settingsSaved_ = true;
     SaveSettingsAtExit();
   }
@@ -660,7 +739,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 }
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
-  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+  if (!work_ && event->mimeData()->hasUrls()) event->acceptProposedAction();
 }
 
 void CMainFrame::dropEvent(QDropEvent* event) {
@@ -669,6 +748,7 @@ void CMainFrame::dropEvent(QDropEvent* event) {
 }
 
 void CMainFrame::OpenDroppedFiles(const QList<QUrl>& urls) {
+  if (work_) return;
   QStringList images;
   QString document;
   for (const QUrl& url : urls) {

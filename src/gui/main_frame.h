@@ -10,6 +10,8 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QRect>
+#include <QSettings>
 #include <QStringList>
 
 #include "app/document.h"
@@ -29,6 +31,7 @@ class CTorvexerView;
 class FrameListModel;
 
 class CConvertProgressDlg;
+class LongWork;
 
 class CMainFrame : public QMainWindow, public DocumentWindows {
   Q_OBJECT
@@ -75,6 +78,12 @@ class CMainFrame : public QMainWindow, public DocumentWindows {
   // The converter's progress window (hidden until its first line).
   CConvertProgressDlg* convertProgress();
 
+  // The long operation running now (LongWork sets it); commands do not start meanwhile.
+  LongWork* work() const { return work_; }
+  void SetWork(LongWork* work) { work_ = work; }
+  // The window was closed during work: it closes when the work has ended.
+  bool closeAfterWork() const { return closeAfterWork_; }
+
   QStringList recentFiles() const;
   void AddRecentFile(const QString& path);
 
@@ -107,6 +116,8 @@ class CMainFrame : public QMainWindow, public DocumentWindows {
   void CreatePanel();
   void ConnectPanel();
   void RebuildRecentMenu();
+  void RestoreWindowLayout();
+  void SaveWindowLayout();
   void UpdateTitle();
   void RunFirstPaint();
   void RunUnattendedJob();
@@ -170,6 +181,8 @@ class CMainFrame : public QMainWindow, public DocumentWindows {
   bool syncingCurrent_ = false;
   bool settingsSaved_ = false;
   bool unattendedClose_ = false;
+  LongWork* work_ = nullptr;
+  bool closeAfterWork_ = false;
 };
 
 // Opens "AnimHelp/Index.htm" beside the program with `anchor` ("#troubleshooting") in the
@@ -177,6 +190,14 @@ class CMainFrame : public QMainWindow, public DocumentWindows {
 void OpenHelp(const std::string& anchor = {});
 // Where a help page is: beside the executable, or in the installed data folder.
 std::string HelpPagePath(const std::string& relative);
+
+// The program's own store of window layout and recent files (the settings file holds
+// everything else). The first use moves the recent files from the old store.
+QSettings ProgramStore();
+
+// Where a window of `wanted` geometry opens: on the available area it overlaps most (the
+// first when it overlaps none), shrunk to fit and moved wholly inside it.
+QRect PlaceOnScreen(const QRect& wanted, const QList<QRect>& available);
 
 // Image extensions the import and the drops take (lower case, no dot).
 bool IsImportableImage(const QString& path);

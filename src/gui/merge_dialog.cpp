@@ -9,10 +9,12 @@
 #include "output/merge.h"
 #include "platform/host.h"
 #include "platform/paths.h"
+#include "ui/dialog_flags.h"
 
 namespace zr {
 
 CMergeDlg::CMergeDlg(QWidget* parent) : QDialog(parent) {
+  SetDialogFlags(this);
   setWindowTitle(tr("Merge AVI with AVI / MIDI / WAV"));
   setObjectName(QStringLiteral("mergeDialog"));
   setMinimumWidth(440);
@@ -26,7 +28,7 @@ CMergeDlg::CMergeDlg(QWidget* parent) : QDialog(parent) {
     return b;
   };
   video_ = addStep(tr("Step 1: Select input file (AVI animation)"));
-  sound_ = addStep(tr("Step 2: Select sound file to mege it with (AVI, MIDI or WAV)"));
+  sound_ = addStep(tr("Step 2: Select sound file to merge it with (AVI, MIDI or WAV)"));
   output_ = addStep(tr("Step 3: Specify the name of the output file (AVI)"));
   video_->setObjectName(QStringLiteral("mergeVideo"));
   sound_->setObjectName(QStringLiteral("mergeSound"));
@@ -40,24 +42,25 @@ CMergeDlg::CMergeDlg(QWidget* parent) : QDialog(parent) {
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   layout->addWidget(buttons);
 
-  browse_ = [this](const std::string& filter, const std::string& ext, bool open) {
-    return BrowseForFile(this, filter, ext, open);
+  browse_ = [this](const std::string& filter, const std::string& ext, bool open, const QString& title) {
+    return BrowseForFile(this, filter, ext, open, title);
   };
   merge_ = [](const std::string& v, const std::string& s, const std::string& o) {
     return MergeCommand(v, s, o);
   };
   connect(video_, &QPushButton::clicked, this,
-          [this] { Choose(video_, "Animation Files|*.avi||", "avi", true); });
+          [this] { Choose(video_, "Animation Files|*.avi||", "avi", true, tr("Choose the AVI to add a sound to")); });
   connect(sound_, &QPushButton::clicked, this,
-          [this] { Choose(sound_, "Multimedia Files|*.wav; *.avi; *.mid||", "wav", true); });
+          [this] { Choose(sound_, "Multimedia Files|*.wav; *.avi; *.mid||", "wav", true, tr("Choose the sound to merge")); });
   connect(output_, &QPushButton::clicked, this,
-          [this] { Choose(output_, "Animation Files|*.avi||", "avi", false); });
+          [this] { Choose(output_, "Animation Files|*.avi||", "avi", false, tr("Save the merged AVI as")); });
 }
 
 QString CMergeDlg::outputPath() const { return output_->text(); }
 
-void CMergeDlg::Choose(QPushButton* button, const char* filter, const char* ext, bool open) {
-  std::string path = browse_ ? browse_(filter, ext, open) : std::string();
+void CMergeDlg::Choose(QPushButton* button, const char* filter, const char* ext, bool open,
+                       const QString& title) {
+  std::string path = browse_ ? browse_(filter, ext, open, title) : std::string();
   if (path.empty()) return;
   button->setText(QString::fromStdString(path));
   ApplyEnableRule();
@@ -71,12 +74,10 @@ void CMergeDlg::ApplyEnableRule() {
 }
 
 void CMergeDlg::DoIt() {
-  bool ok;
-  {
-    WaitCursor wait;
-    ok = merge_ && merge_(video_->text().toStdString(), sound_->text().toStdString(),
-                          output_->text().toStdString());
-  }
+  // Out of the way first: a hidden dialog no longer blocks the merge's progress window.
+  hide();
+  const bool ok = merge_ && merge_(video_->text().toStdString(), sound_->text().toStdString(),
+                                   output_->text().toStdString());
   merged_ = ok;  // the merge has told the user what went wrong
   accept();
 }

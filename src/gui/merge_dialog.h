@@ -15,7 +15,8 @@ class CMergeDlg : public QDialog {
   Q_OBJECT
 
  public:
-  using Browse = std::function<std::string(const std::string& filter, const std::string& ext, bool open)>;
+  using Browse = std::function<std::string(const std::string& filter, const std::string& ext,
+                                           bool open, const QString& title)>;
   using Merge = std::function<bool(const std::string& video, const std::string& sound,
                                    const std::string& output)>;
 
@@ -36,7 +37,8 @@ class CMergeDlg : public QDialog {
   QString outputPath() const;
 
  private:
-  void Choose(QPushButton* button, const char* filter, const char* ext, bool open);
+  void Choose(QPushButton* button, const char* filter, const char* ext, bool open,
+              const QString& title);
   void ApplyEnableRule();
   void DoIt();
 

@@ -1,5 +1,8 @@
 #include "gui/preview_window.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -237,8 +240,15 @@ CPreviewWindow::CPreviewWindow(const QString& path, QWidget* parent)
     mode_ = Mode::Stopped;
     seek_->setRange(0, std::max(0, playback_.frameCount() - 1));
     QSize size = playback_.hasVideo() ? playback_.frameSize() : QSize(320, 60);
-    size = size.expandedTo(QSize(240, 60)).boundedTo(QSize(1280, 900));
-    resize(size.width(), size.height() + 36);
+    size = size.expandedTo(QSize(240, 60));
+    // A frame larger than the screen is shown scaled down, whole.
+    const QSize controls(0, 36);
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+      const QSize room = screen->availableGeometry().size() - QSize(16, 48) - controls;
+      if (size.width() > room.width() || size.height() > room.height())
+        size.scale(room, Qt::KeepAspectRatio);
+    }
+    resize(size + controls);
     ShowFrame(0);
   }
   UpdateCaption();

@@ -9,8 +9,10 @@
 
 #include <cstring>
 
+#include "app/document.h"
 #include "gui/compress_dialog.h"
 #include "gui/file_dialogs.h"
+#include "gui/long_work.h"
 #include "gui/size_dialog.h"
 
 namespace zr {
@@ -54,7 +56,7 @@ QString QtHost::Caption(const std::string& caption) const {
 
 void QtHost::Message(const std::string& text, const std::string& caption, MessageKind kind) {
   // A box must show the normal cursor even in the middle of a long operation.
-  int depth = waitDepth_;
+  int depth = working_ ? 0 : waitDepth_;
   for (int i = 0; i < depth; ++i) QApplication::restoreOverrideCursor();
   QString body = QString::fromStdString(text);
   switch (kind) {
@@ -72,6 +74,16 @@ void QtHost::Message(const std::string& text, const std::string& caption, Messag
 }
 
 Answer QtHost::AskYesNoCancel(const std::string& text, const std::string& caption) {
+  // The project's save question is answered with the verbs it asks about.
+  const std::string saveQuestion = SaveChangesQuestion("");
+  if (text.rfind(saveQuestion.substr(0, saveQuestion.size() - 1), 0) == 0) {
+    auto button = QMessageBox::question(window_, Caption(caption), QString::fromStdString(text),
+                                        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                                        QMessageBox::Save);
+    if (button == QMessageBox::Save) return Answer::Yes;
+    if (button == QMessageBox::Discard) return Answer::No;
+    return Answer::Cancel;
+  }
   auto button = QMessageBox::question(
       window_, Caption(caption), QString::fromStdString(text),
       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
@@ -87,13 +99,45 @@ bool QtHost::AskYesNo(const std::string& text, const std::string& caption) {
 }
 
 void QtHost::SetStatusText(const std::string& text) {
-  if (!statusBar_) return;
-  statusBar_->showMessage(QString::fromStdString(text));
-  statusBar_->repaint();
+  if (workDialog_) workDialog_->SetText(QString::fromStdString(text));
+  if (statusBar_) {
+    statusBar_->showMessage(QString::fromStdString(text));
+    statusBar_->repaint();
+  }
+  KeepAlive(true);
+}
+
+bool QtHost::CancelRequested() {
+  KeepAlive(false);
+  return working_ && cancel_;
+}
+
+void QtHost::BeginWork(CWorkProgressDlg* dialog) {
+  working_ = true;
+  cancel_ = false;
+  workDialog_ = dialog;
+  // The override cursor would cover the Cancel button too; LongWork marks the main
+  // window busy instead.
+  for (int i = 0; i < waitDepth_; ++i) QApplication::restoreOverrideCursor();
+  sinceEvents_.start();
+}
+
+void QtHost::EndWork() {
+  working_ = false;
+  workDialog_ = nullptr;
+  for (int i = 0; i < waitDepth_; ++i) QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void QtHost::KeepAlive(bool now) {
+  if (!working_) return;
+  if (!now && sinceEvents_.isValid() && sinceEvents_.elapsed() < 15) return;
+  QCoreApplication::processEvents();
+  sinceEvents_.start();
 }
 
 void QtHost::BeginProgress(const std::string& title, int64_t total) {
   if (!title.empty()) SetStatusText(title);
+  if (workDialog_) workDialog_->SetTotal(total);
   if (!statusBar_) return;
   if (!progress_) {
     progress_ = new QProgressBar(statusBar_);
@@ -109,6 +153,8 @@ void QtHost::BeginProgress(const std::string& title, int64_t total) {
 }
 
 void QtHost::UpdateProgress(int64_t done) {
+  if (workDialog_) workDialog_->SetDone(done);
+  KeepAlive(false);
   if (!progress_ || progressTotal_ <= 0) return;
   int permille = int(std::clamp<int64_t>(done, 0, progressTotal_) * 1000 / progressTotal_);
   if (permille == lastPermille_) return;
@@ -119,19 +165,20 @@ void QtHost::UpdateProgress(int64_t done) {
 
 void QtHost::EndProgress() {
   progressTotal_ = 0;
+  if (workDialog_) workDialog_->SetTotal(0);
   if (progress_) progress_->hide();
   if (statusBar_) statusBar_->repaint();
 }
 
 void QtHost::BeginWaitCursor() {
   ++waitDepth_;
-  QApplication::setOverrideCursor(Qt::WaitCursor);
+  if (!working_) QApplication::setOverrideCursor(Qt::WaitCursor);
 }
 
 void QtHost::EndWaitCursor() {
   if (waitDepth_ <= 0) return;
   --waitDepth_;
-  QApplication::restoreOverrideCursor();
+  if (!working_) QApplication::restoreOverrideCursor();
 }
 
 bool QtHost::SetClipboardImage(const ClipboardImage& image) {
@@ -157,11 +204,10 @@ std::optional<ClipboardImage> QtHost::GetClipboardImage() {
 }
 
 std::optional<ImageSizeAnswer> QtHost::AskImageSize(const ImageSizeQuestion& question) {
-  const std::string& imagePath = question.imagePath;
   // The one moment a user acts while an AVI is written: show the normal cursor.
-  int depth = waitDepth_;
+  int depth = working_ ? 0 : waitDepth_;
   for (int i = 0; i < depth; ++i) QApplication::restoreOverrideCursor();
-  CImageSizeDlg dialog(QString::fromStdString(imagePath), window_);
+  CImageSizeDlg dialog(question, window_);
   const bool ok = dialog.exec() == QDialog::Accepted;
   for (int i = 0; i < depth; ++i) QApplication::setOverrideCursor(Qt::WaitCursor);
   if (!ok) return std::nullopt;

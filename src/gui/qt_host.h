@@ -1,8 +1,10 @@
 // The desktop program's Host: message boxes, questions, the status bar's message pane
 // (painted at once, since long operations keep the event loop from running), a progress
-// bar in the status bar, the wait cursor and the clipboard.
+// bar in the status bar, the wait cursor and the clipboard. During long work it keeps
+// the windows alive and answers CancelRequested from the work's Cancel button.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QWidget>
 
@@ -12,6 +14,8 @@ class QProgressBar;
 class QStatusBar;
 
 namespace zr {
+
+class CWorkProgressDlg;
 
 class QtHost : public Host {
  public:
@@ -36,8 +40,19 @@ class QtHost : public Host {
   std::optional<ImageSizeAnswer> AskImageSize(const ImageSizeQuestion& question) override;
   bool EditCompressOptions(AVICOMPRESSOPTIONS& options) override;
   std::string ChooseAviPath(bool save, bool wave, const std::string& startFolder) override;
+  bool CancelRequested() override;
+
+  // Long work (see LongWork): until EndWork, every notification processes events, texts
+  // and progress also go to `dialog` (may be null), and the cancel flag starts cleared.
+  void BeginWork(CWorkProgressDlg* dialog);
+  void EndWork();
+  void RequestCancel() { cancel_ = true; }
+  bool working() const { return working_; }
 
  private:
+  // Processes pending events during long work, at most every few milliseconds unless
+  // `now`: enough for repaints and a Cancel click, cheap for a frame loop.
+  void KeepAlive(bool now);
   QString Caption(const std::string& caption) const;
   QPointer<QWidget> window_;
   QPointer<QStatusBar> statusBar_;
@@ -45,6 +60,10 @@ class QtHost : public Host {
   int64_t progressTotal_ = 0;
   int lastPermille_ = -1;
   int waitDepth_ = 0;
+  bool working_ = false;
+  bool cancel_ = false;
+  QPointer<CWorkProgressDlg> workDialog_;
+  QElapsedTimer sinceEvents_;
 };
 
 // Screen bitmaps <-> Qt images (opaque 32-bit).

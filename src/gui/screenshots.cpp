@@ -73,7 +73,7 @@ int RunScreenshots(CMainFrame& frame, const QString& folder, const QString& samp
     failures += Save(&popup, folder, QStringLiteral("colour-popup"));
   }
   {
-    CImageSizeDlg size(sampleImage, &frame);
+    CImageSizeDlg size(ImageSizeQuestion{sampleImage.toStdString(), 120, 90, 240, 180}, &frame);
     failures += Save(&size, folder, QStringLiteral("image-size-dialog"));
   }
   {

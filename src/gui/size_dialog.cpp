@@ -3,6 +3,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -15,10 +16,14 @@
 #include "gui/qt_host.h"
 #include "image/cbmp.h"
 #include "ui/color_button.h"
+#include "ui/dialog_flags.h"
 
 namespace zr {
 
-CImageSizeDlg::CImageSizeDlg(const QString& imagePath, QWidget* parent) : QDialog(parent) {
+CImageSizeDlg::CImageSizeDlg(const ImageSizeQuestion& question, QWidget* parent)
+    : QDialog(parent) {
+  SetDialogFlags(this);
+  const QString imagePath = QString::fromStdString(question.imagePath);
   setWindowTitle(tr("Invalid image size"));
   setObjectName(QStringLiteral("imageSizeDialog"));
   auto* layout = new QHBoxLayout(this);
@@ -27,6 +32,17 @@ CImageSizeDlg::CImageSizeDlg(const QString& imagePath, QWidget* parent) : QDialo
       tr("The size of the image below does not match the size of the animation frame.\n"
          "What would you like to do:"),
       this));
+  sizes_ = new QLabel(QStringLiteral("%1: image %2\u00d7%3, frame %4\u00d7%5")
+                          .arg(QFileInfo(imagePath).fileName())
+                          .arg(question.imageWidth)
+                          .arg(question.imageHeight)
+                          .arg(question.frameWidth)
+                          .arg(question.frameHeight),
+                      this);
+  sizes_->setObjectName(QStringLiteral("imageSizes"));
+  sizes_->setToolTip(imagePath);
+  sizes_->setWordWrap(true);
+  left->addWidget(sizes_);
 
   auto* group = new QButtonGroup(this);
   const char* texts[4] = {"Skip this image", "Resize the image to fit the frame",

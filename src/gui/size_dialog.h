@@ -19,7 +19,7 @@ class CImageSizeDlg : public QDialog {
   Q_OBJECT
 
  public:
-  explicit CImageSizeDlg(const QString& imagePath, QWidget* parent = nullptr);
+  explicit CImageSizeDlg(const ImageSizeQuestion& question, QWidget* parent = nullptr);
 
   // What OK answers: the chosen radio (Skip 0, Resize 1, Center 2, Place 3), the check
   // box, the leading numbers of the x and y texts and the colour.
@@ -31,6 +31,8 @@ class CImageSizeDlg : public QDialog {
   CColorBtn* colourButton() const { return colour_; }
   QCheckBox* keepBox() const { return keep_; }
   QLabel* picture() const { return picture_; }
+  // "FILE: image W×H, frame W×H"
+  QLabel* sizes() const { return sizes_; }
 
  private:
   QRadioButton* choices_[4];
@@ -38,6 +40,7 @@ class CImageSizeDlg : public QDialog {
   QLineEdit* y_;
   CColorBtn* colour_;
   QLabel* picture_;
+  QLabel* sizes_;
   QCheckBox* keep_;
 };
 

@@ -1,5 +1,8 @@
 // The AVI tools' commands of the main window: ask, call the core, show.
+#include <QPushButton>
+
 #include "gui/convert_dialog.h"
+#include "gui/long_work.h"
 #include "gui/main_frame.h"
 #include "gui/tool_dialogs.h"
 #include "output/create_avi.h"
@@ -19,8 +22,14 @@ CConvertProgressDlg* CMainFrame::convertProgress() {
 }
 
 void CMainFrame::OnMpgConverter() {
-  ProgressWindowSink<CConvertProgressDlg> sink(*convertProgress());
-  RunMpgConverter(this, sink);
+  ConvertAviDialog dialog(this);
+  if (dialog.exec() != QDialog::Accepted || dialog.files().empty()) return;
+  CConvertProgressDlg& window = *convertProgress();
+  ProgressWindowSink<CConvertProgressDlg> sink(window);
+  LongWork work(*this);
+  work.AddWindow(&window, window.cancelButton());
+  mpeg::ConvertBatch(dialog.files(), dialog.outputFolder(), dialog.extension(), sink);
+  if (work.cancelled()) window.NoteCancelled();
 }
 
 void CMainFrame::OnQuickAviCreate() {
@@ -38,7 +47,7 @@ void CMainFrame::OnQuickAviCreate() {
   request.applyLogo = [this](CBmp& image) { doc_.ApplyLogo(image); };
   bool made;
   {
-    WaitCursor wait;
+    LongWork work(*this, tr("Quick AVI Create"));
     made = QuickAviCreate(request);
   }
   if (made) ShowAnimation(output);
@@ -47,8 +56,15 @@ void CMainFrame::OnQuickAviCreate() {
 void CMainFrame::OnExtractImages() {
   std::string path = ChooseAviFile(doc_, false, false);
   if (path.empty()) return;
+  const std::string folder = SamplesFolder();
+  const std::vector<std::string> existing = SampleFilesToReplace(folder);
+  if (!existing.empty() && !GetHost().AskYesNo(ReplaceQuestion(existing.size(), folder, true)))
+    return;
   CExtractProgressDlg progress(this);
-  ExtractImages(path, SamplesFolder(), progress);
+  LongWork work(*this);
+  work.AddWindow(&progress, progress.cancelButton());
+  ExtractImagesResult result = ExtractImages(path, folder, progress);
+  if (!result.summary.empty()) SetStatusText(result.summary);
 }
 
 void CMainFrame::OnExtractSounds() {
@@ -56,7 +72,13 @@ void CMainFrame::OnExtractSounds() {
   if (avi.empty()) return;
   std::string sound = ChooseAviFile(doc_, true, true);
   if (sound.empty()) return;
-  if (ExtractSound(avi, sound)) GetHost().Message("Sound file extracted", {}, MessageKind::Information);
+  bool ok;
+  {
+    LongWork work(*this, tr("Extracting sound"));
+    ok = ExtractSound(avi, sound);
+    if (ok) SetStatusText("Sound written to " + sound);
+  }
+  if (ok) GetHost().Message("Sound file extracted", {}, MessageKind::Information);
 }
 
 void CMainFrame::OnMorphing() {
@@ -64,9 +86,10 @@ void CMainFrame::OnMorphing() {
   if (dialog.exec() != QDialog::Accepted) return;
   MorphResult result;
   {
-    WaitCursor wait;
+    LongWork work(*this, tr("Morphing"));
     result = MakeMorphImages(&doc_, dialog.fromPath(), dialog.toPath(), dialog.folder(),
                              dialog.steps(), dialog.start());
+    if (!result.summary.empty()) SetStatusText(result.summary);
   }
   if (!result.ok) return;
   int outcome = dialog.outcome();

@@ -21,6 +21,7 @@
 #include "output/morph.h"
 #include "platform/host.h"
 #include "platform/paths.h"
+#include "ui/dialog_flags.h"
 #include "ui/folder_dialog.h"
 
 namespace zr {
@@ -37,10 +38,11 @@ QPushButton* PathButton(QWidget* parent) {
 constexpr const char* kImageFilter =
     "Image Files|*.bmp; *.dib; *.gif; *.jpeg; *.jpg; *.pcx; *.png; *.rle; *.tga; *.tif; *.tiff||";
 
-// Shows the window's new contents now: long operations run on this thread.
+// Shows the window's new contents now, and lets its Cancel be pressed: long operations
+// run on this thread, with input elsewhere blocked (LongWork).
 void PaintNow(QWidget* w) {
   w->repaint();
-  QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  QApplication::processEvents();
 }
 
 }  // namespace
@@ -48,6 +50,7 @@ void PaintNow(QWidget* w) {
 // ---------------------------------------------------------------- Quick AVI Create
 
 CQuickAviDlg::CQuickAviDlg(QWidget* parent) : QDialog(parent) {
+  SetDialogFlags(this);
   setWindowTitle(tr("Quick AVI Create"));
   setObjectName(QStringLiteral("quickAviDialog"));
   setMinimumWidth(520);
@@ -60,7 +63,7 @@ CQuickAviDlg::CQuickAviDlg(QWidget* parent) : QDialog(parent) {
   text(tr("Quick AVI Create is for creating big AVI-s consisting of thousands of frames."));
   text(tr("Step 1: Create a folder and store all of the images there. Images must be named "
           "Img0001.???, Img0002.???, etc., where ??? is one of the supported formats: \n"
-          "bmp, dib, gif, jpg/jpeg, pcx, pgn, rle, tga, or tif/tiff."));
+          "bmp, dib, gif, jpg/jpeg, pcx, png, rle, tga, or tif/tiff."));
   text(tr("Step 2: Specify the folder where images are located:"));
   folder_ = PathButton(this);
   layout->addWidget(folder_);
@@ -76,7 +79,9 @@ CQuickAviDlg::CQuickAviDlg(QWidget* parent) : QDialog(parent) {
   chooseFolder = [this] {
     return CFolderDialog::GetFolder(this, tr("Select folder with images"), folder_->text());
   };
-  chooseSound = [this] { return BrowseForFile(this, "Sound Files|*.wav; *.mid||", "wav", true); };
+  chooseSound = [this] {
+    return BrowseForFile(this, "Sound Files|*.wav; *.mid||", "wav", true, tr("Choose the sound file"));
+  };
   connect(folder_, &QPushButton::clicked, this, [this] {
     QString f = chooseFolder ? chooseFolder() : QString();
     if (f.isEmpty()) return;
@@ -99,6 +104,7 @@ std::string CQuickAviDlg::soundFile() const { return sound_->text().toStdString(
 // ---------------------------------------------------------------- Morphing
 
 CMorphDlg::CMorphDlg(QWidget* parent) : QDialog(parent) {
+  SetDialogFlags(this);
   setWindowTitle(tr("Morphing"));
   setObjectName(QStringLiteral("morphDialog"));
   setMinimumWidth(520);
@@ -148,7 +154,7 @@ CMorphDlg::CMorphDlg(QWidget* parent) : QDialog(parent) {
   auto* tips = buttons->addButton(tr("Tips on Morphing"), QDialogButtonBox::HelpRole);
   layout->addWidget(buttons);
 
-  chooseImage = [this] { return BrowseForFile(this, kImageFilter, "bmp", true); };
+  chooseImage = [this] { return BrowseForFile(this, kImageFilter, "bmp", true, tr("Choose an image to morph")); };
   chooseFolder = [this] {
     return CFolderDialog::GetFolder(this, tr("Select folder to store the images"),
                                     QString::fromStdString(folder_));
@@ -212,6 +218,10 @@ void CMorphDlg::Morph() {
   }
   steps_ = MorphStepsFromText(stepsEdit_->text().toStdString());
   start_ = MorphStartFromText(startEdit_->text().toStdString());
+  // Earlier morphs' images may be frames of a saved project: replace them only when told.
+  const std::vector<std::string> existing = MorphFilesToReplace(folder_, steps_, start_);
+  if (!existing.empty() && !GetHost().AskYesNo(ReplaceQuestion(existing.size(), folder_, false)))
+    return;
   accept();
 }
 
@@ -226,6 +236,7 @@ int CMorphDlg::outcome() const {
 // ---------------------------------------------------------------- extraction progress
 
 CExtractProgressDlg::CExtractProgressDlg(QWidget* parent) : QDialog(parent) {
+  SetDialogFlags(this);
   setWindowTitle(tr("Progress"));
   setObjectName(QStringLiteral("extractProgress"));
   setMinimumWidth(360);
@@ -238,9 +249,18 @@ CExtractProgressDlg::CExtractProgressDlg(QWidget* parent) : QDialog(parent) {
   grid->addWidget(writing_, 1, 1);
   bar_ = new QProgressBar(this);
   grid->addWidget(bar_, 2, 0, 1, 2);
+  cancel_ = new QPushButton(tr("Cancel"), this);
+  cancel_->setObjectName(QStringLiteral("extractCancel"));
+  grid->addWidget(cancel_, 3, 1, Qt::AlignRight);
+  connect(cancel_, &QPushButton::clicked, this, [this] { cancel_->setEnabled(false); });
+}
+
+void CExtractProgressDlg::reject() {
+  if (cancel_->isEnabled()) cancel_->click();
 }
 
 void CExtractProgressDlg::Open(int, int frameCount) {
+  cancel_->setEnabled(true);
   bar_->setRange(0, frameCount > 0 ? frameCount : 1);
   bar_->setValue(0);
   reading_->clear();
@@ -282,26 +302,46 @@ CConvertProgressDlg::CConvertProgressDlg(QWidget* parent)
   run_ = new QPushButton(tr("&Run"), this);
   run_->setEnabled(false);
   row->addWidget(run_);
-  auto* close = new QPushButton(tr("Cl&ose"), this);
-  row->addWidget(close);
+  cancel_ = new QPushButton(tr("&Cancel"), this);
+  cancel_->setObjectName(QStringLiteral("convertCancel"));
+  cancel_->setEnabled(false);
+  row->addWidget(cancel_);
+  close_ = new QPushButton(tr("Cl&ose"), this);
+  row->addWidget(close_);
   layout->addLayout(row);
-  connect(close, &QPushButton::clicked, this, &QWidget::hide);
+  connect(close_, &QPushButton::clicked, this, &QWidget::hide);
+  connect(cancel_, &QPushButton::clicked, this, [this] {
+    cancelled_ = true;
+    cancel_->setEnabled(false);
+  });
   connect(run_, &QPushButton::clicked, this, [this] {
     if (!output_.empty() && FileExists(output_) && showAnimation) showAnimation(output_);
   });
 }
 
 void CConvertProgressDlg::Begin(bool clear) {
-  bar_->setValue(0);
-  frame_->setText(QStringLiteral("0"));
+  close_->setEnabled(!clear);
+  cancel_->setEnabled(clear);
   if (clear) {
+    cancelled_ = false;
+    bar_->setValue(0);
+    frame_->setText(QStringLiteral("0"));
     log_->clear();
     run_->setEnabled(false);
   } else {
+    // The window keeps the frames coded and shows the batch complete.
+    if (!cancelled_) bar_->setValue(100);
     log_->verticalScrollBar()->setValue(log_->verticalScrollBar()->maximum());
     run_->setEnabled(true);
   }
 }
+
+void CConvertProgressDlg::NoteCancelled() {
+  if (!log_->toPlainText().endsWith(QStringLiteral("Cancelled"))) AppendLine("Cancelled");
+}
+
+QString CConvertProgressDlg::frameText() const { return frame_->text(); }
+int CConvertProgressDlg::percent() const { return bar_->value(); }
 
 void CConvertProgressDlg::AppendLine(const std::string& text) {
   if (isHidden()) show();

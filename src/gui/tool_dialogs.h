@@ -86,11 +86,17 @@ class CExtractProgressDlg : public QDialog, public ExtractProgress {
   void Open(int streamNumber, int frameCount) override;
   void Update(int frameNumber, const std::string& fileName) override;
   void Close() override;
+  QPushButton* cancelButton() const { return cancel_; }
+
+ protected:
+  // Esc or the close button: Cancel, as the window may not vanish during the work.
+  void reject() override;
 
  private:
   QLabel* reading_;
   QLabel* writing_;
   QProgressBar* bar_;
+  QPushButton* cancel_;
 };
 
 // The converter's modeless log window. Hidden until the first line arrives.
@@ -98,8 +104,11 @@ class CConvertProgressDlg : public QDialog {
   Q_OBJECT
  public:
   explicit CConvertProgressDlg(QWidget* parent = nullptr);
-  // clear: start of a batch (log emptied, Run disabled); else end of a batch (Run enabled).
+  // clear: start of a batch (log emptied; Run and Close disabled, Cancel enabled);
+  // else end of a batch (Run and Close enabled, the bar full unless cancelled).
   void Begin(bool clear);
+  // The batch was cancelled: says so in the log unless the batch already did.
+  void NoteCancelled();
   void AppendLine(const std::string& text);
   void SetPercent(int percent);
   void SetFrame(int frame);
@@ -107,6 +116,10 @@ class CConvertProgressDlg : public QDialog {
   const std::string& output() const { return output_; }
   QString logText() const;
   QPushButton* runButton() const { return run_; }
+  QPushButton* closeButton() const { return close_; }
+  QPushButton* cancelButton() const { return cancel_; }
+  QString frameText() const;
+  int percent() const;
   // Opens the remembered output in the preview (set by the main window).
   std::function<void(const std::string&)> showAnimation;
 
@@ -115,6 +128,9 @@ class CConvertProgressDlg : public QDialog {
   QProgressBar* bar_;
   QLabel* frame_;
   QPushButton* run_;
+  QPushButton* close_;
+  QPushButton* cancel_;
+  bool cancelled_ = false;
   std::string output_;
 };
 

@@ -9,6 +9,7 @@
 #include <span>
 #include <vector>
 
+#include "platform/dib.h"
 #include "platform/raster.h"
 
 namespace zr {
@@ -36,13 +37,8 @@ struct BitmapInfoHeader {
 static_assert(sizeof(BitmapInfoHeader) == 40);
 
 // Limits every reader checks before allocating.
-constexpr int32_t kMaxImageSide = 32768;
-constexpr int64_t kMaxImagePixels = int64_t(1) << 28;
-
-// Bytes per row, padded to 4.
-constexpr uint32_t DibStride(int32_t width, int bitCount) {
-  return uint32_t(((int64_t(width) * bitCount + 31) / 32) * 4);
-}
+constexpr int32_t kMaxImageSide = kDibMaxSide;
+constexpr int64_t kMaxImagePixels = kDibMaxPixels;
 // Colour-table entries: biClrUsed if set, else 2/16/256 for 1/4/8 bits, else 0.
 uint32_t DibNumColors(const BitmapInfoHeader& h);
 // A 40-byte header with the bit count rounded up to 1, 4, 8, 16 or 24.
@@ -71,7 +67,7 @@ class PackedDib {
   // Rows, always positive (bottom-up storage).
   int32_t height() const { return header().biHeight; }
   int bitCount() const { return header().biBitCount; }
-  uint32_t stride() const { return DibStride(width(), bitCount()); }
+  size_t stride() const { return DibStride(width(), bitCount()); }
   uint32_t numColors() const { return DibNumColors(header()); }
 
   RgbQuad* colors() { return reinterpret_cast<RgbQuad*>(block_.data() + header().biSize); }

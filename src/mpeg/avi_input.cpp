@@ -149,9 +149,10 @@ bool AviInput::ConvertDib(const BitmapInfoHeader* dib, size_t dibBytes, Frame& p
   }
   const bool topDown = dib->biHeight < 0;
   const int64_t srcW = dib->biWidth, srcH = topDown ? -int64_t(dib->biHeight) : dib->biHeight;
-  if (srcW <= 0 || srcH <= 0) return false;
+  // The caps first: they keep every product below within 64 bits.
+  if (!DibSizeAllowed(srcW, srcH)) return false;
   const size_t colors = bits == 8 ? DibNumColors(*dib) : 0;
-  const size_t stride = DibStride(int32_t(srcW), bits);
+  const size_t stride = DibStride(srcW, bits);
   const size_t pixelsAt = size_t(dib->biSize) + 4 * colors;
   if (colors > 256 || dibBytes < pixelsAt || (dibBytes - pixelsAt) / stride < size_t(srcH))
     return false;

@@ -41,8 +41,9 @@ class AviInput : public PictureSource {
 
   void ReadPicture(int codedFrame, int repeat, Frame& picture, ConvertLog& log) override;
 
-  // Fills `picture` from a decompressed frame. False (picture unchanged, message logged)
-  // for a depth or compression it cannot take or a block too short for its header.
+  // Fills `picture` from a decompressed frame. False (picture unchanged) for a depth or
+  // compression it cannot take (logged), a size beyond the readers' caps, or a block too
+  // short for its header.
   static bool ConvertDib(const BitmapInfoHeader* dib, size_t dibBytes, Frame& picture,
                          ConvertLog& log);
 

@@ -45,6 +45,9 @@ inline constexpr const char* kStatusNotSaved = "AVI stream not saved";
 inline constexpr const char* kStatusMerging = "Merging...";
 // The outcome of any long operation stopped by the user's Cancel or a signal.
 inline constexpr const char* kStatusCancelled = "Cancelled";
+inline constexpr const char* kSoundExtracted = "Sound file extracted";
+// "22 images written to FOLDER" ("1 image ..."): the outcome of a morph or an extraction.
+std::string ImagesWrittenText(size_t count, const std::string& folder);
 // The fixed line the status bar shows once an AVI is made.
 inline constexpr const char* kStatusDone = "Made with Wombrel Zerarive";
 

@@ -1,9 +1,14 @@
 #include "output/extract.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 
+#include "output/avi_messages.h"
+#include "output/image_set.h"
+#include "output/merge.h"
 #include "platform/atomic_file.h"
 #include "platform/avifile/avifile.h"
 #include "platform/host.h"
@@ -20,6 +25,15 @@ void HostExtractProgress::Update(int frameNumber, const std::string&) {
   GetHost().UpdateProgress(frameNumber);
 }
 void HostExtractProgress::Close() { GetHost().EndProgress(); }
+
+namespace {
+
+bool SameFolder(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  return fs::equivalent(a, b, ec) && !ec;
+}
+
+}  // namespace
 
 std::string SamplesFolder() { return ProgramFolder() + "Samples/"; }
 
@@ -40,6 +54,17 @@ bool IsSampleFileName(const std::string& name) {
   ++at;
   if (digits(at) < 5) return false;
   return name.compare(at, std::string::npos, ".bmp") == 0;
+}
+
+std::vector<std::string> SampleFilesToReplace(const std::string& folder) {
+  std::vector<std::string> found;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    if (it->is_regular_file(ec) && IsSampleFileName(it->path().filename().string()))
+      found.push_back(it->path().string());
+  }
+  std::sort(found.begin(), found.end());
+  return found;
 }
 
 int ClearSampleFiles(const std::string& folder) {
@@ -96,14 +121,19 @@ ExtractImagesResult ExtractImages(const std::string& aviPath, const std::string&
   result.opened = true;
   std::string dir = folder;
   if (!dir.empty() && dir.back() != '/') dir += '/';
-  MakeFolders(dir);
-  ClearSampleFiles(dir);
+  if (!dir.empty() && !MakeFolders(dir)) {
+    AVIFileRelease(file);
+    host.Message("Error: " + CannotWriteText(dir, errno));
+    return result;
+  }
+  const std::vector<std::string> oldSamples = SampleFilesToReplace(dir);
 
   AVIFILEINFO info;
   AVIFileInfo(file, &info, sizeof info);
   const int streams = int(info.dwStreams);
-  std::vector<std::string> unwritable;
-  for (int v = 0; streams > 0; ++v) {
+  ImageSet images;
+  bool failed = false;
+  for (int v = 0; streams > 0 && !failed && !result.cancelled; ++v) {
     PAVISTREAM stream = nullptr;
     if (AVIFileGetStream(file, &stream, streamtypeVIDEO, v) != 0 || !stream) break;
     const int number = v + 1;
@@ -112,14 +142,18 @@ ExtractImagesResult ExtractImages(const std::string& aviPath, const std::string&
     PGETFRAME frames = AVIStreamGetFrameOpen(stream);
     progress.Open(number, length > 0 ? length : 0);
     for (int k = 0; k < length; ++k) {
+      if (host.CancelRequested()) {
+        result.cancelled = true;
+        break;
+      }
       const std::string name = SampleFileName(number, k + 1);
       const BitmapInfoHeader* frame = frames ? AVIStreamGetFrame(frames, first + k) : nullptr;
       if (!frame) {
         result.failedFrames.push_back(std::to_string(number) + ":" + std::to_string(k + 1));
-      } else if (WriteDibFile(frame, dir + name)) {
-        ++result.written;
-      } else {
-        unwritable.push_back(name);
+      } else if (!images.Add(dir + name,
+                             [&](const std::string& temp) { return WriteDibFile(frame, temp); })) {
+        failed = true;
+        break;
       }
       progress.Update(k + 1, name);
     }
@@ -130,6 +164,23 @@ ExtractImagesResult ExtractImages(const std::string& aviPath, const std::string&
     if (result.videoStreams >= streams) break;
   }
   AVIFileRelease(file);
+
+  if (result.cancelled) {
+    result.summary = kStatusCancelled;
+    host.SetStatusText(result.summary);
+    return result;
+  }
+  if (failed || !images.CommitAll()) {
+    host.Message("Error: " + images.failure());
+    return result;
+  }
+  result.written = int(images.size());
+  std::vector<std::string> fresh = images.finalPaths();
+  std::sort(fresh.begin(), fresh.end());
+  for (const auto& old : oldSamples) {
+    if (!std::binary_search(fresh.begin(), fresh.end(), old)) std::remove(old.c_str());
+  }
+  result.ok = true;
 
   if (!result.failedFrames.empty()) {
     std::string text = "These frames could not be decompressed and were not saved:";
@@ -143,13 +194,14 @@ ExtractImagesResult ExtractImages(const std::string& aviPath, const std::string&
     }
     host.Message(text);
   }
-  if (!unwritable.empty())
-    host.Message("Could not create " + std::to_string(unwritable.size()) +
-                 " image file(s) in " + dir + ", for example " + unwritable.front());
-  host.Message(
-      "The extracted samples were saved to your 'Samples' folder. Please note that subsequent "
-      "exporting will overwrite the existing sample files.",
-      {}, MessageKind::Information);
+  if (SameFolder(dir, SamplesFolder())) {
+    host.Message(
+        "The extracted samples were saved to your 'Samples' folder. Please note that subsequent "
+        "exporting will overwrite the existing sample files.",
+        {}, MessageKind::Information);
+  }
+  result.summary = ImagesWrittenText(size_t(result.written), dir);
+  host.SetStatusText(result.summary);
   return result;
 }
 
@@ -179,15 +231,26 @@ bool ExtractSound(const std::string& aviPath, const std::string& soundPath) {
   HRESULT hr;
   {
     WaitCursor wait;
-    hr = AVISave(soundPath, nullptr, nullptr, stream, &options);
+    host.BeginProgress("Extracting sound", 100);
+    hr = AVISave(soundPath, nullptr, ReportSaveProgress, stream, &options);
+    host.EndProgress();
   }
   if (options.lpFormat) AviFree(options.lpFormat);
   AVIStreamRelease(stream);
   AVIFileRelease(file);
+  if (hr == AVIERR_USERABORT) {
+    host.SetStatusText(kStatusCancelled);
+    return false;
+  }
+  if (hr == AVIERR_FILEWRITE || hr == AVIERR_FILEOPEN) {
+    host.Message("Error: " + CannotWriteText(soundPath, LastWriteError()));
+    return false;
+  }
   if (hr != 0) {
     host.Message("The sound could not be saved to " + soundPath + " (" + AviErrorName(hr) + ")");
     return false;
   }
+  host.SetStatusText(kSoundExtracted);
   return true;
 }
 

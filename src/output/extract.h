@@ -32,6 +32,12 @@ std::string SamplesFolder();
 std::string SampleFileName(int streamNumber, int frameNumber);
 // True for names extraction writes: two or more digits, "_", five or more digits, ".bmp".
 bool IsSampleFileName(const std::string& name);
+// Full paths of the sample files in `folder` that an extraction into it would replace
+// (every sample-named file there), sorted.
+std::vector<std::string> SampleFilesToReplace(const std::string& folder);
+// The question asked before replacing them (defined with the morph's).
+std::string ReplaceQuestion(size_t count, const std::string& folder, bool samples);
+
 // Deletes the sample files in `folder` (nothing else: other files and subfolders stay).
 // Returns the number of files deleted.
 int ClearSampleFiles(const std::string& folder);
@@ -42,14 +48,20 @@ int ClearSampleFiles(const std::string& folder);
 bool WriteDibFile(const BitmapInfoHeader* frame, const std::string& path);
 
 struct ExtractImagesResult {
-  bool opened = false;       // the AVI could be opened
+  bool opened = false;  // the AVI could be opened
+  bool ok = false;      // the new images are in place
+  bool cancelled = false;
   int videoStreams = 0;
-  int written = 0;           // BMP files written
+  int written = 0;                        // BMP files written
   std::vector<std::string> failedFrames;  // "stream:frame" of frames with no file
+  // The status line's outcome: "22 images written to FOLDER", "Cancelled", or "".
+  std::string summary;
 };
 
-// Opens `aviPath` first; only then clears the old sample files of `folder` and writes
-// the new ones. Tells the user about failures and the result through the Host.
+// Opens `aviPath`, makes `folder` (with its parents) and writes every frame under a
+// temporary name; only when all are written are they renamed and the folder's other old
+// sample files removed, so a failure, a Cancel or a signal leaves the folder as it was.
+// Tells the user about failures and the result through the Host.
 ExtractImagesResult ExtractImages(const std::string& aviPath, const std::string& folder,
                                   ExtractProgress& progress);
 

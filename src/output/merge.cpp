@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "output/avi_messages.h"
+#include "platform/atomic_file.h"
 #include "platform/host.h"
 #include "platform/paths.h"
 
@@ -79,18 +80,37 @@ bool MergeStreams(const std::string& video, const std::string& sound, const std:
   if (!OpenAndCollect(state, video)) return fail(MergeFailure::CannotOpen, video);
   if (!OpenAndCollect(state, sound)) return fail(MergeFailure::CannotOpen, sound);
   BuildStreamOptions(state);
+  Host& host = GetHost();
   HRESULT hr;
   {
     WaitCursor wait;
-    hr = AVISaveV(output, nullptr, nullptr, state.aviStreamCount, state.aviStreams,
+    host.BeginProgress(kStatusMerging, 100);
+    hr = AVISaveV(output, nullptr, ReportSaveProgress, state.aviStreamCount, state.aviStreams,
                   state.aviStreamOptionRefs);
+    host.EndProgress();
+  }
+  if (hr == AVIERR_USERABORT) {
+    host.SetStatusText(kStatusCancelled);
+    return fail(MergeFailure::Cancelled, {});
   }
   if (hr != AVIERR_OK) {
     // A failed save is a failure: the output was not made.
-    GetHost().Message(kMergeFailed);
+    std::string text = kMergeFailed;
+    if (hr == AVIERR_FILEWRITE || hr == AVIERR_FILEOPEN) text += "\n" + WriteFailureDetail(output);
+    host.Message(text);
     return fail(MergeFailure::SaveFailed, {});
   }
   return true;
+}
+
+bool ReportSaveProgress(int percent) {
+  Host& host = GetHost();
+  host.UpdateProgress(percent);
+  return host.CancelRequested();
+}
+
+std::string WriteFailureDetail(const std::string& path) {
+  return path + ": " + WriteFailureReason(path, LastWriteError());
 }
 
 bool MergeCommand(const std::string& video, const std::string& sound, const std::string& output) {

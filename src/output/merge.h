@@ -32,12 +32,20 @@ void CollectStreams(MergeState& state, PAVIFILE file);
 // One save-options record per collected stream: video as stored, audio in its own format.
 void BuildStreamOptions(MergeState& state);
 
-enum class MergeFailure { None, CannotOpen, SaveFailed };
+enum class MergeFailure { None, CannotOpen, SaveFailed, Cancelled };
+
+// The AVI save's progress callback for long copies: the Host's progress (0..100) and its
+// Cancel, polled at every report.
+bool ReportSaveProgress(int percent);
+
+// "PATH: REASON" after a failed write into `path` (the reason the system gave, or what
+// the file system tells).
+std::string WriteFailureDetail(const std::string& path);
 
 // Writes video's and sound's streams into `output` (type by extension). False when an
 // input cannot be opened (no message; `failure`/`unopened` say which) or when the save
-// fails (after "File open error: merging streams failed"); an existing `output` then
-// stays as it was.
+// fails (after "File open error: merging streams failed" and "PATH: REASON"), or is
+// cancelled (status "Cancelled"); an existing `output` then stays as it was.
 bool MergeStreams(const std::string& video, const std::string& sound, const std::string& output,
                   MergeFailure* failure = nullptr, std::string* unopened = nullptr);
 

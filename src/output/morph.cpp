@@ -1,5 +1,6 @@
 #include "output/morph.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -7,6 +8,9 @@
 #include "app/document.h"
 #include "image/cbmp.h"
 #include "image/dib_convert.h"
+#include "output/avi_messages.h"
+#include "output/image_set.h"
+#include "platform/atomic_file.h"
 #include "platform/host.h"
 #include "platform/paths.h"
 
@@ -19,13 +23,6 @@ long LeadingNumber(const std::string& text) {
   errno = 0;
   long v = std::strtol(text.c_str(), nullptr, 10);
   return v;
-}
-
-std::string SaveErrorText(const std::string& path, int error) {
-  char buf[4096];
-  std::snprintf(buf, sizeof buf, "%s (file: %s, error: %d)", "Error: could not save the bitmap",
-                path.c_str(), error);
-  return buf;
 }
 
 // A W x H picture holding the top-left part of `image` (the rest black).
@@ -44,6 +41,21 @@ std::string MorphImagePath(const std::string& folder, int number) {
   std::string dir = folder;
   if (!dir.empty() && dir.back() != '/') dir += '/';
   return dir + buf;
+}
+
+std::vector<std::string> MorphFilesToReplace(const std::string& folder, int steps, int start) {
+  std::vector<std::string> existing;
+  for (int64_t n = start; n <= int64_t(start) + steps + 1; ++n) {
+    std::string path = MorphImagePath(folder, int(n));
+    if (FileExists(path)) existing.push_back(path);
+  }
+  return existing;
+}
+
+std::string ReplaceQuestion(size_t count, const std::string& folder, bool samples) {
+  std::string text = std::to_string(count) + (samples ? " sample" : "") +
+                     (count == 1 ? " file in " : " files in ") + folder + " will be replaced. ";
+  return text + (count == 1 ? "Replace it?" : "Replace them?");
 }
 
 int MorphStepsFromText(const std::string& text) {
@@ -82,9 +94,8 @@ std::string CheckMorphPaths(const std::string& from, const std::string& to) {
   return {};
 }
 
-MorphResult MakeMorphImages(const CTorvexerDoc* doc, const std::string& from,
-                            const std::string& to, const std::string& folder, int steps,
-                            int start) {
+MorphResult MakeMorphImages(const CTorvexerDoc* doc, const std::string& from, const std::string& to,
+                            const std::string& folder, int steps, int start) {
   MorphResult result;
   Host& host = GetHost();
   CBmp temp;
@@ -103,45 +114,57 @@ MorphResult MakeMorphImages(const CTorvexerDoc* doc, const std::string& from,
   CBmp b;
   b.SetBitmap(WorkingCopy(temp, width, height));
   temp.Clear();
+  std::string dir = folder;
+  if (!dir.empty() && dir.back() != '/') dir += '/';
+  if (!dir.empty() && !MakeFolders(dir)) {
+    host.Message("Error: " + CannotWriteText(dir, errno));
+    return result;
+  }
 
+  ImageSet images;
+  auto save = [&](CBmp& image, int number) {
+    if (images.Save(image, MorphImagePath(dir, number))) return true;
+    host.Message("Error: " + images.failure());
+    return false;
+  };
   if (doc) doc->ApplyLogo(a);
-  const std::string startPath = MorphImagePath(folder, start);
-  errno = 0;
-  if (!a.Save(startPath)) {
-    host.Message(SaveErrorText(startPath, errno));
-    return result;
-  }
-  result.names.push_back(startPath);
-
   if (doc) doc->ApplyLogo(b);
-  const std::string endPath = MorphImagePath(folder, start + steps + 1);
-  if (!b.Save(endPath)) {
-    host.Message("Error: could not save the bitmap");
-    result.names.clear();
-    return result;
-  }
+  if (!save(a, start) || !save(b, start + steps + 1)) return result;
 
   std::vector<uint8_t> cur = ReadBitmapRows24(a.bitmap());
   const std::vector<uint8_t> tgt = ReadBitmapRows24(b.bitmap());
   host.BeginProgress("Morphing...", steps);
-  for (int i = 0; i < steps; ++i) {
+  for (int i = 0; i < steps && !result.cancelled; ++i) {
+    if (host.CancelRequested()) {
+      result.cancelled = true;
+      break;
+    }
     BlendStep(cur, tgt, steps - i);
     WriteBitmapRows24(a.bitmap(), cur);
-    const std::string path = MorphImagePath(folder, start + 1 + i);
-    if (a.Save(path))
-      result.names.push_back(path);
-    else
-      result.failed.push_back(path);
+    if (!save(a, start + 1 + i)) {
+      host.EndProgress();
+      return result;
+    }
     host.UpdateProgress(i + 1);
   }
   host.EndProgress();
-  result.names.push_back(endPath);
-  if (!result.failed.empty()) {
-    std::string text = "Error: could not save the bitmap";
-    for (const auto& p : result.failed) text += "\n" + p;
-    host.Message(text);
+  if (result.cancelled || host.CancelRequested()) {
+    result.cancelled = true;
+    result.summary = kStatusCancelled;
+    host.SetStatusText(result.summary);
+    return result;
   }
+  if (!images.CommitAll()) {
+    host.Message("Error: " + images.failure());
+    return result;
+  }
+  // Start image first, end image last, the blends between in order.
+  std::vector<std::string> names = images.finalPaths();
+  std::rotate(names.begin() + 1, names.begin() + 2, names.end());
+  result.names = std::move(names);
   result.ok = true;
+  result.summary = ImagesWrittenText(result.names.size(), dir);
+  host.SetStatusText(result.summary);
   return result;
 }
 

@@ -13,8 +13,8 @@ class CBmp;
 
 // The spelling of the numbered images found in a folder: "<folder>/<prefix>%04d<ext>".
 struct QuickAviPattern {
-  std::string folder;  // with trailing '/'
-  std::string prefix;  // "Img" as spelled on disk
+  std::string folder;     // with trailing '/'
+  std::string prefix;     // "Img" as spelled on disk
   std::string extension;  // ".bmp" as spelled on disk
   std::string Name(int number) const;
 };
@@ -30,7 +30,7 @@ int CountQuickAviImages(const QuickAviPattern& pattern);
 
 struct QuickAviRequest {
   std::string folder;
-  std::string sound;   // optional
+  std::string sound;  // optional
   std::string output;
   int fps = 10;
   int bpp = 24;

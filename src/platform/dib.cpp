@@ -8,13 +8,20 @@ namespace zr {
 
 const char* DibErrorText(DibError error) {
   switch (error) {
-    case DibError::None: return "no error";
-    case DibError::BadSize: return "image size out of range";
-    case DibError::BadBitCount: return "unsupported bit count";
-    case DibError::BadCompression: return "unsupported compression";
-    case DibError::BadMasks: return "invalid bit-field masks";
-    case DibError::ShortPixels: return "pixel data too short";
-    case DibError::BadRle: return "corrupt run-length data";
+    case DibError::None:
+      return "no error";
+    case DibError::BadSize:
+      return "image size out of range";
+    case DibError::BadBitCount:
+      return "unsupported bit count";
+    case DibError::BadCompression:
+      return "unsupported compression";
+    case DibError::BadMasks:
+      return "invalid bit-field masks";
+    case DibError::ShortPixels:
+      return "pixel data too short";
+    case DibError::BadRle:
+      return "corrupt run-length data";
   }
   return "unknown error";
 }
@@ -121,7 +128,8 @@ std::optional<Bitmap> DecodeDib(const DibPixels& d, DibError* error) {
   bool topDown = d.height < 0;
   int w = d.width, h = int(rows);
   switch (d.compression) {
-    case kDibRgb: break;
+    case kDibRgb:
+      break;
     case kDibRle8:
     case kDibRle4:
       if (bc != (d.compression == kDibRle8 ? 8 : 4) || topDown) {
@@ -159,7 +167,7 @@ std::optional<Bitmap> DecodeDib(const DibPixels& d, DibError* error) {
     return out;
   }
 
-  uint32_t stride = DibRowStride(w, bc);
+  const size_t stride = DibStride(w, bc);
   if (uint64_t(stride) * uint64_t(h) > d.bits.size()) {
     Fail(DibError::ShortPixels, error);
     return std::nullopt;
@@ -206,8 +214,7 @@ std::optional<Bitmap> DecodeDib(const DibPixels& d, DibError* error) {
         }
         break;
       case 24:
-        for (int x = 0; x < w; ++x)
-          dst[x] = MakePixel(src[3 * x + 2], src[3 * x + 1], src[3 * x]);
+        for (int x = 0; x < w; ++x) dst[x] = MakePixel(src[3 * x + 2], src[3 * x + 1], src[3 * x]);
         break;
       case 32:
         if (d.compression == kDibBitFields) {
@@ -256,7 +263,7 @@ bool EncodeDibRows(const Bitmap& bmp, int bitCount, const Palette& palette,
   int bc = bitCount;
   if (bc != 1 && bc != 4 && bc != 8 && bc != 16 && bc != 24 && bc != 32) return false;
   if (bc <= 8 && palette.empty()) return false;
-  uint32_t stride = DibRowStride(bmp.width, bc);
+  const size_t stride = DibStride(bmp.width, bc);
   if (uint64_t(stride) * uint64_t(bmp.height) > out.size()) return false;
   Palette limited;
   const Palette* pal = &palette;
@@ -276,7 +283,8 @@ bool EncodeDibRows(const Bitmap& bmp, int bitCount, const Palette& palette,
           if (map(src[x]) & 1) dst[x >> 3] |= uint8_t(0x80 >> (x & 7));
         break;
       case 4:
-        for (int x = 0; x < w; ++x) dst[x >> 1] |= uint8_t((map(src[x]) & 0x0F) << ((x & 1) ? 0 : 4));
+        for (int x = 0; x < w; ++x)
+          dst[x >> 1] |= uint8_t((map(src[x]) & 0x0F) << ((x & 1) ? 0 : 4));
         break;
       case 8:
         for (int x = 0; x < w; ++x) dst[x] = map(src[x]);
@@ -284,8 +292,8 @@ bool EncodeDibRows(const Bitmap& bmp, int bitCount, const Palette& palette,
       case 16:
         for (int x = 0; x < w; ++x) {
           Pixel p = src[x];
-          uint16_t v = uint16_t((((p >> 19) & 0x1F) << 10) | (((p >> 11) & 0x1F) << 5) |
-                                ((p >> 3) & 0x1F));
+          uint16_t v =
+              uint16_t((((p >> 19) & 0x1F) << 10) | (((p >> 11) & 0x1F) << 5) | ((p >> 3) & 0x1F));
           dst[2 * x] = uint8_t(v);
           dst[2 * x + 1] = uint8_t(v >> 8);
         }

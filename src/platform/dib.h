@@ -45,9 +45,10 @@ const char* DibErrorText(DibError error);
 constexpr int32_t kDibMaxSide = 32768;
 constexpr int64_t kDibMaxPixels = int64_t(1) << 28;
 
-// Bytes per stored row, padded to 4.
-constexpr uint32_t DibRowStride(int32_t width, int bitCount) {
-  return uint32_t(((int64_t(width) * bitCount + 31) / 32) * 4);
+// Bytes per stored row, padded to 4. 64 bits: a header's width times its depth can pass
+// 32 bits, and a wrapped stride would let each row read far past the block.
+constexpr uint64_t DibStride(int64_t width, int bitCount) {
+  return uint64_t(((width * bitCount + 31) / 32) * 4);
 }
 
 // Decodes the pixels into a screen-format Bitmap (X byte 0). Colour indices beyond the
@@ -57,7 +58,7 @@ std::optional<Bitmap> DecodeDib(const DibPixels& dib, DibError* error = nullptr)
 
 // Encodes a Bitmap as uncompressed bottom-up rows at bitCount 1/4/8 (nearest colour of
 // palette, which must not be empty), 16 (5-5-5), 24 or 32. out must hold
-// height * DibRowStride(width, bitCount) bytes; returns false otherwise.
+// height * DibStride(width, bitCount) bytes; returns false otherwise.
 bool EncodeDibRows(const Bitmap& bmp, int bitCount, const Palette& palette,
                    std::span<uint8_t> out);
 

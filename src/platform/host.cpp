@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <iostream>
 
+#include "platform/cancel_signal.h"
+
 namespace zr {
 
 std::optional<ClipboardImage> Host::GetClipboardImage() { return std::nullopt; }
@@ -103,6 +105,8 @@ void TerminalHost::EndProgress() {
   }
   total_ = 0;
 }
+
+bool TerminalHost::CancelRequested() { return ReceivedCancelSignal() != 0; }
 
 void TerminalHost::DrawBar(bool force) {
   if (quiet_ || total_ <= 0) return;

@@ -127,6 +127,8 @@ class TerminalHost : public Host {
   void BeginProgress(const std::string& title, int64_t total) override;
   void UpdateProgress(int64_t done) override;
   void EndProgress() override;
+  // True once SIGINT or SIGTERM came (see InstallCancelSignals).
+  bool CancelRequested() override;
   bool interactive() const { return interactive_; }
   void set_quiet(bool quiet) { quiet_ = quiet; }
 

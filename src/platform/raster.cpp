@@ -12,18 +12,30 @@ constexpr Pixel kRgbMask = 0x00FFFFFF;
 
 inline Pixel Combine(uint32_t rop, Pixel s, Pixel d) {
   switch (rop) {
-    case SRCCOPY: return s;
-    case SRCPAINT: return s | d;
-    case SRCAND: return s & d;
-    case SRCINVERT: return s ^ d;
-    case SRCERASE: return s & ~d;
-    case NOTSRCCOPY: return ~s;
-    case NOTSRCERASE: return ~(s | d);
-    case MERGEPAINT: return ~s | d;
-    case DSTINVERT: return ~d;
-    case BLACKNESS: return 0;
-    case WHITENESS: return kRgbMask;
-    default: return d;
+    case SRCCOPY:
+      return s;
+    case SRCPAINT:
+      return s | d;
+    case SRCAND:
+      return s & d;
+    case SRCINVERT:
+      return s ^ d;
+    case SRCERASE:
+      return s & ~d;
+    case NOTSRCCOPY:
+      return ~s;
+    case NOTSRCERASE:
+      return ~(s | d);
+    case MERGEPAINT:
+      return ~s | d;
+    case DSTINVERT:
+      return ~d;
+    case BLACKNESS:
+      return 0;
+    case WHITENESS:
+      return kRgbMask;
+    default:
+      return d;
   }
 }
 
@@ -35,10 +47,18 @@ inline void RowOp(Pixel* d, const Pixel* s, int n, Op op) {
 
 void CombineRow(uint32_t rop, Pixel* d, const Pixel* s, int n) {
   switch (rop) {
-    case SRCCOPY: RowOp(d, s, n, [](Pixel a, Pixel) { return a; }); break;
-    case SRCPAINT: RowOp(d, s, n, [](Pixel a, Pixel b) { return a | b; }); break;
-    case SRCAND: RowOp(d, s, n, [](Pixel a, Pixel b) { return a & b; }); break;
-    case SRCINVERT: RowOp(d, s, n, [](Pixel a, Pixel b) { return a ^ b; }); break;
+    case SRCCOPY:
+      RowOp(d, s, n, [](Pixel a, Pixel) { return a; });
+      break;
+    case SRCPAINT:
+      RowOp(d, s, n, [](Pixel a, Pixel b) { return a | b; });
+      break;
+    case SRCAND:
+      RowOp(d, s, n, [](Pixel a, Pixel b) { return a & b; });
+      break;
+    case SRCINVERT:
+      RowOp(d, s, n, [](Pixel a, Pixel b) { return a ^ b; });
+      break;
     default:
       for (int i = 0; i < n; ++i) d[i] = Combine(rop, s[i], d[i]) & kRgbMask;
   }
@@ -47,14 +67,30 @@ void CombineRow(uint32_t rop, Pixel* d, const Pixel* s, int n) {
 // Clips a w x h transfer from (sx, sy) in a source of srcW x srcH to (dx, dy) in a
 // target of dstW x dstH. False when nothing is left. Worked in 64 bits: positions come
 // from users and may be anything.
-bool ClipTransfer(int& dx, int& dy, int& w, int& h, int& sx, int& sy, int srcW, int srcH,
-                  int dstW, int dstH) {
+bool ClipTransfer(int& dx, int& dy, int& w, int& h, int& sx, int& sy, int srcW, int srcH, int dstW,
+                  int dstH) {
   if (w <= 0 || h <= 0) return false;
   int64_t x = dx, y = dy, ww = w, hh = h, u = sx, v = sy;
-  if (u < 0) { x -= u; ww += u; u = 0; }
-  if (v < 0) { y -= v; hh += v; v = 0; }
-  if (x < 0) { u -= x; ww += x; x = 0; }
-  if (y < 0) { v -= y; hh += y; y = 0; }
+  if (u < 0) {
+    x -= u;
+    ww += u;
+    u = 0;
+  }
+  if (v < 0) {
+    y -= v;
+    hh += v;
+    v = 0;
+  }
+  if (x < 0) {
+    u -= x;
+    ww += x;
+    x = 0;
+  }
+  if (y < 0) {
+    v -= y;
+    hh += y;
+    y = 0;
+  }
   ww = std::min({ww, int64_t(srcW) - u, int64_t(dstW) - x});
   hh = std::min({hh, int64_t(srcH) - v, int64_t(dstH) - y});
   if (ww <= 0 || hh <= 0) return false;
@@ -66,8 +102,16 @@ bool ClipTransfer(int& dx, int& dy, int& w, int& h, int& sx, int& sy, int srcW, 
 
 bool IsSupportedRop(uint32_t rop) {
   switch (rop) {
-    case SRCCOPY: case SRCPAINT: case SRCAND: case SRCINVERT: case SRCERASE:
-    case NOTSRCCOPY: case NOTSRCERASE: case MERGEPAINT: case DSTINVERT: case BLACKNESS:
+    case SRCCOPY:
+    case SRCPAINT:
+    case SRCAND:
+    case SRCINVERT:
+    case SRCERASE:
+    case NOTSRCCOPY:
+    case NOTSRCERASE:
+    case MERGEPAINT:
+    case DSTINVERT:
+    case BLACKNESS:
     case WHITENESS:
       return true;
     default:
@@ -149,7 +193,11 @@ struct Axis {
   void Span(int t, int& first, int& last) const {
     int64_t a = int64_t(t) * sn / dn, b = (int64_t(t) + 1) * sn / dn;
     if (b <= a) b = a + 1;
-    if (mirror) { int64_t na = sn - b, nb = sn - a; a = na; b = nb; }
+    if (mirror) {
+      int64_t na = sn - b, nb = sn - a;
+      a = na;
+      b = nb;
+    }
     first = s0 + int(a);
     last = s0 + int(b);
   }
@@ -166,8 +214,14 @@ Axis MakeAxis(int d, int dn, int s, int sn) {
     outStart = int(first);
     outN = -n;
   };
-  if (a.dn < 0) { flip(d, dn, a.d0, a.dn); a.mirror = true; }
-  if (a.sn < 0) { flip(s, sn, a.s0, a.sn); a.mirror = !a.mirror; }
+  if (a.dn < 0) {
+    flip(d, dn, a.d0, a.dn);
+    a.mirror = true;
+  }
+  if (a.sn < 0) {
+    flip(s, sn, a.s0, a.sn);
+    a.mirror = !a.mirror;
+  }
   return a;
 }
 
@@ -238,9 +292,8 @@ bool StretchBlt(Bitmap& dst, int dx, int dy, int dw, int dh, const Bitmap& src, 
                      [&](int x, int y) { return src.at(x, y); });
 }
 
-bool StretchBlt(Bitmap& dst, int dx, int dy, int dw, int dh, const MonoBitmap& src, int sx,
-                int sy, int sw, int sh, uint32_t rop, ColorRef textColor,
-                ColorRef backgroundColor) {
+bool StretchBlt(Bitmap& dst, int dx, int dy, int dw, int dh, const MonoBitmap& src, int sx, int sy,
+                int sw, int sh, uint32_t rop, ColorRef textColor, ColorRef backgroundColor) {
   if (dst.empty() || src.empty() || !IsSupportedRop(rop)) return false;
   Pixel one = PixelFromColorRef(backgroundColor), zero = PixelFromColorRef(textColor);
   return StretchCore(dst, MakeAxis(dx, dw, sx, sw), MakeAxis(dy, dh, sy, sh), rop, src.width,
@@ -286,8 +339,10 @@ void Stamp(Bitmap& bmp, int x, int y, const Pen& pen) {
 void DrawLine(Bitmap& bmp, int x0, int y0, int x1, int y1, const Pen& pen) {
   // A line wholly beside the bitmap draws nothing; skip its steps.
   const int64_t margin = std::max(pen.width, 1);
-  if ((int64_t(std::max(x0, x1)) + margin < 0) || (int64_t(std::min(x0, x1)) - margin >= bmp.width) ||
-      (int64_t(std::max(y0, y1)) + margin < 0) || (int64_t(std::min(y0, y1)) - margin >= bmp.height))
+  if ((int64_t(std::max(x0, x1)) + margin < 0) ||
+      (int64_t(std::min(x0, x1)) - margin >= bmp.width) ||
+      (int64_t(std::max(y0, y1)) + margin < 0) ||
+      (int64_t(std::min(y0, y1)) - margin >= bmp.height))
     return;
   int64_t dx = std::llabs(int64_t(x1) - x0), dy = -std::llabs(int64_t(y1) - y0);
   int stepX = x0 < x1 ? 1 : -1, stepY = y0 < y1 ? 1 : -1;
@@ -296,8 +351,14 @@ void DrawLine(Bitmap& bmp, int x0, int y0, int x1, int y1, const Pen& pen) {
   while (x != x1 || y != y1) {
     Stamp(bmp, x, y, pen);
     int64_t e2 = 2 * err;
-    if (e2 >= dy) { err += dy; x += stepX; }
-    if (e2 <= dx) { err += dx; y += stepY; }
+    if (e2 >= dy) {
+      err += dy;
+      x += stepX;
+    }
+    if (e2 <= dx) {
+      err += dx;
+      y += stepY;
+    }
   }
 }
 
@@ -323,10 +384,9 @@ const Palette& DefaultPalette256() {
     Palette p;
     p.reserve(256);
     static const uint8_t basic[16][3] = {
-        {0, 0, 0},       {128, 0, 0},   {0, 128, 0},   {128, 128, 0},
-        {0, 0, 128},     {128, 0, 128}, {0, 128, 128}, {192, 192, 192},
-        {128, 128, 128}, {255, 0, 0},   {0, 255, 0},   {255, 255, 0},
-        {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
+        {0, 0, 0},     {128, 0, 0},     {0, 128, 0},     {128, 128, 0},  {0, 0, 128}, {128, 0, 128},
+        {0, 128, 128}, {192, 192, 192}, {128, 128, 128}, {255, 0, 0},    {0, 255, 0}, {255, 255, 0},
+        {0, 0, 255},   {255, 0, 255},   {0, 255, 255},   {255, 255, 255}};
     for (auto& c : basic) p.push_back(RgbQuad{c[2], c[1], c[0], 0});
     for (int r = 0; r < 6; ++r)
       for (int g = 0; g < 6; ++g)

@@ -116,9 +116,8 @@ enum class StretchMode {
 // destination width or height mirrors. Clipped to the target.
 bool StretchBlt(Bitmap& dst, int dx, int dy, int dw, int dh, const Bitmap& src, int sx, int sy,
                 int sw, int sh, uint32_t rop, StretchMode mode = StretchMode::ColorOnColor);
-bool StretchBlt(Bitmap& dst, int dx, int dy, int dw, int dh, const MonoBitmap& src, int sx,
-                int sy, int sw, int sh, uint32_t rop, ColorRef textColor,
-                ColorRef backgroundColor);
+bool StretchBlt(Bitmap& dst, int dx, int dy, int dw, int dh, const MonoBitmap& src, int sx, int sy,
+                int sw, int sh, uint32_t rop, ColorRef textColor, ColorRef backgroundColor);
 
 // Pixel access in colour references; out-of-range reads give kInvalidColor and writes
 // are ignored.
@@ -139,8 +138,7 @@ struct Pen {
 void DrawLine(Bitmap& bmp, int x0, int y0, int x1, int y1, const Pen& pen);
 // Rectangle as the platform draws it: the interior filled with the brush (when given),
 // outlined with the pen along the rectangle's outermost pixels.
-void DrawRectangle(Bitmap& bmp, const Rect& rect, const Pen& pen,
-                   std::optional<ColorRef> brush);
+void DrawRectangle(Bitmap& bmp, const Rect& rect, const Pen& pen, std::optional<ColorRef> brush);
 
 // A fixed 256-entry palette (6x6x6 colour cube, grey ramp, the 16 basic colours) used
 // whenever true colour must become 8 bits without a palette of the image's own.

@@ -25,7 +25,10 @@ namespace {
 
 TEST(ImageSizeDialog, StartsFromItsDefaultsAndAnswersWhatWasChosen) {
   TempDir dir;
-  CImageSizeDlg fresh(QString::fromStdString(WriteImage(dir, "odd.bmp", 30, 20)));
+  const ImageSizeQuestion question{WriteImage(dir, "odd.bmp", 30, 20), 30, 20, 64, 48};
+  CImageSizeDlg fresh(question);
+  // Which image, and how it differs from the frame.
+  EXPECT_EQ(fresh.sizes()->text(), QStringLiteral("odd.bmp: image 30\u00d720, frame 64\u00d748"));
   ImageSizeAnswer defaults = fresh.answer();
   EXPECT_EQ(defaults.choice, 0);
   EXPECT_FALSE(defaults.keep);
@@ -34,7 +37,7 @@ TEST(ImageSizeDialog, StartsFromItsDefaultsAndAnswersWhatWasChosen) {
   EXPECT_EQ(defaults.background, Rgb(255, 255, 255));
   EXPECT_FALSE(fresh.picture()->pixmap().isNull());
 
-  CImageSizeDlg dialog(QString::fromStdString(dir.file("odd.bmp")));
+  CImageSizeDlg dialog(question);
   dialog.choiceButton(3)->setChecked(true);
   dialog.xEdit()->setText(" -12px");
   dialog.yEdit()->setText("seven");
@@ -62,7 +65,7 @@ TEST(MergeDialog, DoItWaitsForTwoExistingInputsAndAnOutputName) {
   std::vector<std::string> answers = {dir.file("missing.avi"), video, sound,
                                       dir.file("out.avi")};
   std::vector<std::string> filters;
-  dialog.setBrowse([&](const std::string& filter, const std::string&, bool) {
+  dialog.setBrowse([&](const std::string& filter, const std::string&, bool, const QString&) {
     filters.push_back(filter);
     std::string next = answers.front();
     answers.erase(answers.begin());

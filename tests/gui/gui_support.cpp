@@ -2,7 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QStandardPaths>
+#include <cstdlib>
 
 #include "app/settings_file.h"
 #include "image/cbmp.h"
@@ -18,12 +18,14 @@ class QtEnvironment : public ::testing::Environment {
     static int argc = 1;
     static char name[] = "test_gui";
     static char* argv[] = {name, nullptr};
-    QStandardPaths::setTestModeEnabled(true);  // the recent-file list goes to a test place
+    // The window layout and recent files go to a folder of the test's own.
+    setenv("XDG_CONFIG_HOME", config_.path().c_str(), 1);
     app_ = std::make_unique<QApplication>(argc, argv);
   }
   void TearDown() override { app_.reset(); }
 
  private:
+  TempDir config_;
   std::unique_ptr<QApplication> app_;
 };
 

@@ -189,5 +189,45 @@ TEST(PicturePlacement, UnsupportedFormatsLeaveThePictureAndSay) {
   EXPECT_EQ(pic.y[0], 0);
 }
 
+// A frame whose header claims a width beyond the caps must be refused before its stride is
+// used: at 32 bits, width 0x40000001 once wrapped the stride to 4 bytes per row.
+TEST(PicturePlacement, WidthsBeyondTheCapsAreRefusedBeforeAnyRowIsRead) {
+  const std::string finding =
+      zr::test::ReadBytes(std::string(ZR_SOURCE_DIR) + "/fuzz/regressions/avi_input-1.bin");
+  ASSERT_GT(finding.size(), 2 + sizeof(BitmapInfoHeader));
+  std::vector<uint8_t> found(finding.begin() + 2, finding.end());
+  Frame pic;
+  pic.Allocate(32, 48);
+  RecordingLog log;
+  EXPECT_FALSE(AviInput::ConvertDib(reinterpret_cast<const BitmapInfoHeader*>(found.data()),
+                                    found.size(), pic, log));
+
+  for (int bits : {8, 16, 24, 32}) {
+    for (int64_t width : {int64_t(kMaxImageSide) - 1, int64_t(kMaxImageSide),
+                          int64_t(kMaxImageSide) + 1}) {
+      SCOPED_TRACE(testing::Message() << bits << " bits, width " << width);
+      const size_t rows = 2 * DibStride(width, bits);
+      std::vector<uint8_t> block(40 + (bits == 8 ? 1024 : 0) + rows, 0xFF);
+      BitmapInfoHeader h;
+      h.biWidth = int32_t(width);
+      h.biHeight = 2;
+      h.biBitCount = uint16_t(bits);
+      std::memcpy(block.data(), &h, sizeof h);
+      pic.Allocate(16, 16);
+      const auto* dib = reinterpret_cast<const BitmapInfoHeader*>(block.data());
+      const bool inCaps = width <= kMaxImageSide;
+      EXPECT_EQ(AviInput::ConvertDib(dib, block.size(), pic, log), inCaps);
+      if (inCaps) {
+        EXPECT_EQ(pic.y[0], 255);  // the picture shows the middle of the white rows
+        EXPECT_FALSE(AviInput::ConvertDib(dib, block.size() - 1, pic, log));
+      }
+    }
+  }
+  // Widths beyond 32 bits of stride keep their true size.
+  EXPECT_EQ(DibStride(0x40000001, 32), uint64_t(0x100000004));
+  EXPECT_EQ(DibStride(INT32_MAX, 1), uint64_t(0x10000000));
+  EXPECT_EQ(DibStride(INT32_MAX, 24), (uint64_t(INT32_MAX) * 24 + 31) / 32 * 4);
+}
+
 }  // namespace
 }  // namespace zr::mpeg

@@ -2,9 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <string>
 #include <random>
 #include <vector>
 
+#include "mpeg/audio/bitstream.h"
+#include "mpeg/dsp/bitwriter.h"
 #include "mpeg/dsp/dsp.h"
 
 namespace zr::mpeg::dsp {
@@ -47,7 +52,9 @@ TEST(DspTwins, DistortionMeasuresAgreeOnRandomBlocks) {
     for (int limit : {1, full / 3, full, full + 1}) {
       int a = SadRef(r, c, s, rows, limit), b = SadSse2(r, c, s, rows, limit);
       EXPECT_EQ(a >= limit, b >= limit) << limit;
-      if (a < limit) EXPECT_EQ(a, b);
+      if (a < limit) {
+        EXPECT_EQ(a, b);
+      }
     }
   }
 }
@@ -98,8 +105,11 @@ TEST(Transforms, ForwardDctFollowsItsDefinition) {
     for (int y = 0; y < 8; ++y) block[8 * y + x] = int16_t(std::lround(100 * std::cos(M_PI / 8 * 3 * (x + 0.5))));
   FdctRef(block);
   EXPECT_NEAR(block[3], 566, 2);  // 0.5 * 100 * 4 per row, sqrt(1/8) * 8 rows
-  for (int i = 0; i < 64; ++i)
-    if (i != 3) EXPECT_LE(std::abs(block[i]), 2) << i;  // from rounding the input
+  for (int i = 0; i < 64; ++i) {
+    if (i != 3) {
+      EXPECT_LE(std::abs(block[i]), 2) << i;  // from rounding the input
+    }
+  }
 }
 
 TEST(Transforms, InverseDctIsAccurateAndClips) {
@@ -181,3 +191,65 @@ TEST(ColourConversion, KnownColours) {
 
 }  // namespace
 }  // namespace zr::mpeg::dsp
+
+namespace zr::mpeg {
+namespace {
+
+std::string BitString(const std::vector<uint8_t>& bytes) {
+  std::string s;
+  for (uint8_t byte : bytes)
+    for (int b = 7; b >= 0; --b) s += (byte >> b) & 1 ? '1' : '0';
+  return s;
+}
+
+// Rate control reads the count after every macroblock, so it must be exact after every
+// call, whatever the widths; a small flush size makes the file see many pieces.
+TEST(BitWriter, CountIsExactAfterEveryCallAndFileBytesMatchTheModel) {
+  std::mt19937 rng(5);
+  std::string expected;
+  std::FILE* file = std::tmpfile();
+  ASSERT_NE(file, nullptr);
+  {
+    BitWriter w(file, 7);
+    for (int i = 0; i < 20000; ++i) {
+      const int n = int(rng() % 33);
+      const uint32_t value = uint32_t(rng());
+      w.PutBits(value, n);
+      for (int b = n - 1; b >= 0; --b) expected += (value >> b) & 1 ? '1' : '0';
+      ASSERT_EQ(w.BitCount(), int64_t(expected.size())) << i;
+      if (i % 997 == 0) {
+        w.AlignBits();
+        expected.resize((expected.size() + 7) / 8 * 8, '0');
+        ASSERT_EQ(w.BitCount(), int64_t(expected.size()));
+        w.AlignBits();  // already aligned: nothing
+        ASSERT_EQ(w.BitCount(), int64_t(expected.size()));
+      }
+    }
+    w.AlignBits();
+    expected.resize((expected.size() + 7) / 8 * 8, '0');
+    EXPECT_TRUE(w.Flush());
+  }
+  std::vector<uint8_t> bytes(expected.size() / 8);
+  std::rewind(file);
+  EXPECT_EQ(std::fread(bytes.data(), 1, bytes.size(), file), bytes.size());
+  std::fclose(file);
+  EXPECT_EQ(BitString(bytes), expected);
+}
+
+TEST(BitWriter, AudioStreamRefusesWidthsOutsideOneTo32) {
+  const std::string path = (std::filesystem::temp_directory_path() / "zr_bits_test.mp2").string();
+  audio::BitstreamFile f;
+  ASSERT_TRUE(f.Open(path));
+  EXPECT_FALSE(f.Put(1, 0));
+  EXPECT_FALSE(f.Put(1, 33));
+  EXPECT_EQ(f.bitsWritten(), 0);
+  EXPECT_TRUE(f.Put(0xFFFFFFFFu, 32));
+  EXPECT_TRUE(f.Put(1, 1));
+  EXPECT_EQ(f.bitsWritten(), 33);
+  EXPECT_TRUE(f.Close());
+  EXPECT_EQ(std::filesystem::file_size(path), 5u);  // the last byte padded with zeros
+  std::filesystem::remove(path);
+}
+
+}  // namespace
+}  // namespace zr::mpeg

@@ -8,10 +8,11 @@
 #include <vector>
 
 #include "mpeg/dsp/dsp.h"
-#include "mpeg/video/bitwriter.h"
+#include "mpeg/dsp/bitwriter.h"
 #include "mpeg/video/encoder.h"
 #include "mpeg/video/motion.h"
 #include "mpeg/video/params.h"
+#include "mpeg/video/macroblock.h"
 #include "mpeg/video/picture.h"
 #include "mpeg/video/quant.h"
 #include "mpeg/video/ratectl.h"
@@ -128,7 +129,7 @@ TEST(VlcTables, MacroblockTypesPerPictureType) {
 // Bits written by one call of the picture coder's pieces.
 class LayerBits : public ::testing::Test {
  protected:
-  LayerBits() : coder_(params_, dsp::Reference(), out_, rc_, log_) {}
+  LayerBits() : coder_(out_, log_) {}
   std::string Written() {
     std::string s;
     int64_t n = out_.BitCount();
@@ -137,11 +138,9 @@ class LayerBits : public ::testing::Test {
       for (int b = 7; b >= 0; --b) s += (byte >> b) & 1 ? '1' : '0';
     return s.substr(0, size_t(n));
   }
-  VideoParams params_;
   BitWriter out_;
-  RateControl rc_;
   RecordingLog log_;
-  PictureCoder coder_;
+  MacroblockWriter coder_;
 };
 
 TEST_F(LayerBits, EscapedLevelsUseTheLongFormsBeyond127) {

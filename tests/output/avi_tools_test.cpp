@@ -118,22 +118,44 @@ TEST(Morph, WritesStartBlendsAndEndAndFillsTheProject) {
   EXPECT_EQ(doc.frames.FrameCount(), 5);
 }
 
-TEST(Morph, AMissingFolderFailsAtTheStartImageWithTheErrorCode) {
+TEST(Morph, MakesAMissingFolderAndListsWhatAnotherRunWouldReplace) {
   FakeHost host;
   TempDir dir;
   SaveTestImage(dir.file("from.bmp"), 4, 4, 0);
   SaveTestImage(dir.file("to.bmp"), 4, 4, 9);
-  MorphResult r = MakeMorphImages(nullptr, dir.file("from.bmp"), dir.file("to.bmp"),
-                                  dir.file("nowhere"), 2, 1);
-  EXPECT_FALSE(r.ok);
-  EXPECT_TRUE(r.names.empty());
-  ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_EQ(host.messages[0].rfind("Error: could not save the bitmap (file: " +
-                                       dir.file("nowhere/Img0001.bmp") + ", error: ", 0), 0u)
-      << host.messages[0];
+  const std::string folder = dir.file("deep/er");
+  MorphResult r = MakeMorphImages(nullptr, dir.file("from.bmp"), dir.file("to.bmp"), folder, 2, 1);
+  ASSERT_TRUE(r.ok) << (host.messages.empty() ? "" : host.messages[0]);
+  EXPECT_EQ(r.summary, "4 images written to " + folder + "/");
+  EXPECT_EQ(host.statuses.back(), r.summary);
+  EXPECT_EQ(test::ListDir(folder).size(), 4u) << "no temporary left";
+  // A run from 3 on overlaps at 3 and 4 only.
+  std::vector<std::string> again = MorphFilesToReplace(folder, 2, 3);
+  ASSERT_EQ(again.size(), 2u);
+  EXPECT_EQ(again[0], folder + "/Img0003.bmp");
+  EXPECT_EQ(ReplaceQuestion(again.size(), folder, false),
+            "2 files in " + folder + " will be replaced. Replace them?");
+  EXPECT_EQ(ReplaceQuestion(1, "S", true), "1 sample file in S will be replaced. Replace it?");
+
   MorphResult bad = MakeMorphImages(nullptr, dir.file("none.bmp"), dir.file("to.bmp"), dir.path(), 2, 1);
   EXPECT_FALSE(bad.ok);
   EXPECT_EQ(host.messages.back(), "Error: bitmap load failed");
+}
+
+TEST(Morph, CancelMidwayLeavesTheFolderAsItWas) {
+  FakeHost host;
+  TempDir dir;
+  SaveTestImage(dir.file("from.bmp"), 6, 6, 0);
+  SaveTestImage(dir.file("to.bmp"), 6, 6, 9);
+  test::WriteBytes(dir.file("Img0002.bmp"), "a frame of a project");
+  host.cancelAfterPolls = 3;
+  MorphResult r = MakeMorphImages(nullptr, dir.file("from.bmp"), dir.file("to.bmp"), dir.path(), 10, 1);
+  EXPECT_FALSE(r.ok);
+  EXPECT_TRUE(r.cancelled);
+  EXPECT_EQ(host.statuses.back(), "Cancelled");
+  EXPECT_EQ(test::ReadBytes(dir.file("Img0002.bmp")), "a frame of a project");
+  EXPECT_EQ(test::ListDir(dir.path()),
+            (std::vector<std::string>{"Img0002.bmp", "from.bmp", "to.bmp"}));
 }
 
 TEST(QuickAvi, ProbesExtensionsInOrderAndStopsAtTheFirstGap) {
@@ -221,6 +243,21 @@ TEST(Extract, UncompressedFramesComeBackPixelIdenticalAndOnlySampleFilesAreClear
     EXPECT_EQ(extracted.bitmap().pixels, original.bitmap().pixels) << name;
   }
   EXPECT_FALSE(FileExists(samples + "01_00005.bmp"));
+  EXPECT_TRUE(host.messages.empty()) << "no Samples sentence for another folder";
+  EXPECT_EQ(r.summary, "4 images written to " + samples);
+  EXPECT_EQ(SampleFilesToReplace(samples).size(), 4u);
+
+  // A Cancel after two frames keeps the complete old set.
+  const std::vector<std::string> before = test::ListDir(samples);
+  const std::string second = test::ReadBytes(samples + "01_00002.bmp");
+  host.cancelPolls = 0;
+  host.cancelAfterPolls = 2;
+  ExtractImagesResult stopped = ExtractImages(dir.file("clip.avi"), samples, progress);
+  EXPECT_TRUE(stopped.cancelled);
+  EXPECT_FALSE(stopped.ok);
+  EXPECT_EQ(test::ListDir(samples), before);
+  EXPECT_EQ(test::ReadBytes(samples + "01_00002.bmp"), second);
+  host.cancelAfterPolls = -1;
 
   // An AVI that can't be opened leaves the samples alone and says so.
   ExtractImagesResult none = ExtractImages(dir.file("nothing.avi"), samples, progress);

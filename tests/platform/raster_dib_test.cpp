@@ -194,13 +194,13 @@ TEST(DibEncode, EveryDepthRoundTripsItsOwnColours) {
           p = rng() & 0xFFFFFF;
         }
       }
-      std::vector<uint8_t> rows(DibRowStride(w, bits) * h, 0xEE);
+      std::vector<uint8_t> rows(DibStride(w, bits) * h, 0xEE);
       ASSERT_TRUE(EncodeDibRows(src, bits, pal, rows));
       // Padding bytes are zero.
       size_t used = (size_t(w) * bits + 7) / 8;
       for (int y = 0; y < h; ++y)
-        for (size_t i = used; i < DibRowStride(w, bits); ++i)
-          EXPECT_EQ(rows[y * DibRowStride(w, bits) + i], 0) << bits << " " << w;
+        for (size_t i = used; i < DibStride(w, bits); ++i)
+          EXPECT_EQ(rows[y * DibStride(w, bits) + i], 0) << bits << " " << w;
       std::span<const RgbQuad> table(pal.data(), entries);
       auto back = DecodeDib(View(w, h, bits, rows, table));
       ASSERT_TRUE(back);

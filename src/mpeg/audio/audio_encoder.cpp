@@ -41,7 +41,7 @@ struct AudioEncoder::State {
   PerBand smr;
   PerBandInt scfsi, alloc;
   std::array<std::array<std::array<int, 3>, kSubbands>, 2> scf;  // index used per part
-  BitWriter writer;
+  BitstreamFile writer;
 };
 
 AudioEncoder::AudioEncoder() = default;
@@ -103,7 +103,7 @@ bool AudioEncoder::Encode(SoundSource& source, const std::string& mp2Path, Conve
     log.Line(Printf("Could not create \"%s\".", mp2Path.c_str()));
     return false;
   }
-  BitWriter& w = s.writer;
+  BitstreamFile& w = s.writer;
   PaddingClock clock(bitrateKbps);
   const int wanted = kFrameSamples * channels;
   const int mode = channels == 2 ? 0 : 3;

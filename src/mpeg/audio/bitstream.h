@@ -1,39 +1,42 @@
-// Bit-stream writer: values of 1..32 bits, most significant bit first, gathered in a
-// 4096-byte buffer that goes to the file whenever it fills and at the end.
+// The audio stream's file: the shared bit writer over a 4096-byte buffer, with the
+// audio encoder's width check and the file's lifetime.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
+
+#include "mpeg/dsp/bitwriter.h"
 
 namespace zr::mpeg::audio {
 
-class BitWriter {
+class BitstreamFile {
  public:
-  BitWriter() = default;
-  ~BitWriter();
-  BitWriter(const BitWriter&) = delete;
-  BitWriter& operator=(const BitWriter&) = delete;
+  BitstreamFile() = default;
+  ~BitstreamFile();
+  BitstreamFile(const BitstreamFile&) = delete;
+  BitstreamFile& operator=(const BitstreamFile&) = delete;
 
   bool Open(const std::string& path);
   // False (and nothing written) when bits is outside 1..32.
-  bool Put(uint32_t value, int bits);
+  bool Put(uint32_t value, int bits) {
+    if (bits < 1 || bits > 32 || !bits_) return false;
+    bits_->PutBits(value, bits);
+    return true;
+  }
   // Zero bits up to the next byte boundary.
-  void Align();
+  void Align() {
+    if (bits_) bits_->AlignBits();
+  }
   // Flushes the buffer and closes the file; false if any write failed.
   bool Close();
-  int64_t bitsWritten() const { return bits_; }
-  bool failed() const { return failed_; }
+  int64_t bitsWritten() const { return bits_ ? bits_->BitCount() : 0; }
+  bool failed() const { return failed_ || (bits_ && !bits_->ok()); }
 
  private:
-  void Flush();
   std::FILE* file_ = nullptr;
-  std::array<uint8_t, 4096> buffer_{};
-  int used_ = 0;       // whole bytes in buffer_
-  uint64_t acc_ = 0;   // pending bits, right-aligned
-  int accBits_ = 0;
-  int64_t bits_ = 0;
+  std::unique_ptr<BitWriter> bits_;
   bool failed_ = false;
 };
 

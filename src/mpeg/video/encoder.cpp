@@ -9,7 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "mpeg/video/bitwriter.h"
+#include "mpeg/dsp/bitwriter.h"
+#include "mpeg/video/format.h"
+#include "mpeg/video/headers.h"
 #include "mpeg/video/motion.h"
 #include "mpeg/video/picture.h"
 #include "mpeg/video/ratectl.h"
@@ -78,24 +80,13 @@ bool VideoEncoder::EncodeStream(PictureSource& source, const VideoParams& p, std
   rc.InitSequence(p.bit_rate, p.pictureRate, mbCount, p.vbv_buffer_size);
   PictureCoder coder(p, dsp, out, rc, log);
 
-  out.PutBits(0x1B3, 32);
-  out.PutBits(uint32_t(p.horizontal_size), 12);
-  out.PutBits(uint32_t(p.vertical_size), 12);
-  out.PutBits(uint32_t(p.pel_aspect_ratio), 4);
-  out.PutBits(uint32_t(p.frame_rate_code), 4);
-  out.PutBits(uint32_t(std::ceil(p.bit_rate / 400.0)), 18);
-  out.PutBits(1, 1);
-  out.PutBits(uint32_t(p.vbv_buffer_size), 10);
-  out.PutBits(p.constrained_parameters_flag ? 1 : 0, 1);
-  out.PutBits(0, 1);  // load_intra_quantizer_matrix
-  out.PutBits(0, 1);  // load_non_intra_quantizer_matrix
-  if (p.userData.size() >= 2) {
-    out.PutBits(0x1B2, 32);
-    for (unsigned char c : p.userData) out.PutBits(c, 8);
-  }
+  WriteSequenceHeader(out, p);
 
   const int nframes = p.codedFrames;
+  // Rows of one picture keep two cores busy; more threads would only wait.
   const int workers = std::clamp(threads, 1, 2);
+  if (threads > workers)
+    log.Line(Format("Using %d motion-search threads (%d asked for)", workers, threads));
   for (int i = 0; i < nframes; ++i) {
     log.Frame(i);
     log.Percent(int(int64_t(i) * 100 / nframes));
@@ -114,11 +105,7 @@ bool VideoEncoder::EncodeStream(PictureSource& source, const VideoParams& p, std
       int n, np, nb;
       GopCounts(step.gopStart, nframes, p.N, p.M, n, np, nb);
       rc.InitGop(np, nb);
-      out.AlignBits();
-      out.PutBits(0x1B8, 32);
-      out.PutBits(TimeCode(step.gopStart, p.pictureRate), 25);
-      out.PutBits(step.gopStart == 0 ? 1 : 0, 1);  // closed_gop
-      out.PutBits(0, 1);                            // broken_link
+      WriteGopHeader(out, TimeCode(step.gopStart, p.pictureRate), step.gopStart == 0);
     }
     source.ReadPicture(step.displayIndex, p.repeat, *src, log);
     if (sourceHook_) sourceHook_(step.displayIndex, *src);
@@ -163,8 +150,7 @@ bool VideoEncoder::EncodeStream(PictureSource& source, const VideoParams& p, std
     coder.CodePicture(job);
     if (reconHook_) reconHook_(step.displayIndex, *rec);
   }
-  out.AlignBits();
-  out.PutBits(0x1B7, 32);
+  WriteSequenceEnd(out);
   bool ok = out.Flush();
   result_.codedFrames = nframes;
   result_.overflowCount = rc.overflowCount();

@@ -1,15 +1,18 @@
-// Picture, slice and macroblock layers: prediction, transform, quantisation, the
-// variable-length coding and the reconstruction of each macroblock.
+// One coded picture: its header, then per macroblock the residual and transform, the
+// quantiser from rate control, the skip decision, the macroblock syntax and the
+// reconstruction, each a stage of its own file.
 #pragma once
 
 #include <vector>
 
 #include "mpeg/convert_log.h"
+#include "mpeg/dsp/bitwriter.h"
 #include "mpeg/dsp/dsp.h"
-#include "mpeg/video/bitwriter.h"
 #include "mpeg/video/frame.h"
+#include "mpeg/video/macroblock.h"
 #include "mpeg/video/params.h"
 #include "mpeg/video/ratectl.h"
+#include "mpeg/video/vlc.h"
 
 namespace zr::mpeg {
 
@@ -28,24 +31,16 @@ class PictureCoder {
  public:
   PictureCoder(const VideoParams& params, const dsp::Functions& dsp, BitWriter& out,
                RateControl& rc, ConvertLog& log)
-      : p_(params), dsp_(dsp), out_(out), rc_(rc), log_(log) {}
+      : p_(params), dsp_(dsp), out_(out), rc_(rc), syntax_(out, log) {}
 
   void CodePicture(const PictureJob& job);
 
-  // Exposed for the tests of the layers' pieces.
-  void PutMotionComponent(int value, int& predictor, int fcode);
-  void PutIntraBlock(const int16_t* levels, int component);
-  void PutNonIntraBlock(const int16_t* levels);
-  void PutRunLevel(int run, int level);
-
  private:
-  void Predict(const PictureJob& job, const MacroblockInfo& mb, int x, int y, uint8_t pred[6][64]);
   const VideoParams& p_;
   const dsp::Functions& dsp_;
   BitWriter& out_;
   RateControl& rc_;
-  ConvertLog& log_;
-  int dcPred_[3]{};
+  MacroblockWriter syntax_;
   std::vector<double> activity_;
 };
 

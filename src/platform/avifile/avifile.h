@@ -230,10 +230,13 @@ HRESULT AVIStreamGetFrameClose(PGETFRAME getFrame);
 // unconverted. options[i] may be null; an audio record whose lpFormat differs from the
 // stream's own format gives AVIERR_UNSUPPORTED (no conversion). Written through a
 // temporary name, so a failure leaves an existing file untouched.
-HRESULT AVISaveV(const std::string& path, const void* handler, void* callback, int streamCount,
-                 PAVISTREAM* streams, AVICOMPRESSOPTIONS** options);
-HRESULT AVISave(const std::string& path, const void* handler, void* callback, PAVISTREAM stream,
-                AVICOMPRESSOPTIONS* options);
+// `callback`, when given, hears the percentage done at the start and at least every
+// 100 ms; true from it abandons the save with AVIERR_USERABORT.
+using AVISAVECALLBACK = bool (*)(int percent);
+HRESULT AVISaveV(const std::string& path, const void* handler, AVISAVECALLBACK callback,
+                 int streamCount, PAVISTREAM* streams, AVICOMPRESSOPTIONS** options);
+HRESULT AVISave(const std::string& path, const void* handler, AVISAVECALLBACK callback,
+                PAVISTREAM stream, AVICOMPRESSOPTIONS* options);
 
 // The compression-options dialog: asks the Host (Host::EditCompressOptions) to edit
 // options[0]. True when the user confirmed.

@@ -1,6 +1,8 @@
 // AVISave: copies read streams, packet by packet and unconverted, into a new AVI or WAV
 // file, interleaved by time so no stream has to be held in memory.
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstring>
 
 #include "platform/atomic_file.h"
@@ -90,10 +92,47 @@ bool AsStored(const ReadStreamObject& s, const AVICOMPRESSOPTIONS* o) {
   return true;
 }
 
+// The system's error behind a failed write, for the caller's message.
+HRESULT WriteFailed(int averror) {
+  if (averror < 0 && averror > -4096) NoteWriteError(-averror);
+  return AVIERR_FILEWRITE;
+}
+
+// Reports the share of the longest stream copied so far, at most every 50 ms.
+class SaveProgress {
+ public:
+  SaveProgress(AVISAVECALLBACK callback, const std::vector<ReadStreamObject*>& streams)
+      : callback_(callback) {
+    for (const ReadStreamObject* s : streams) {
+      if (s->info.dwRate > 0)
+        seconds_ = std::max(seconds_, double(s->info.dwLength) * s->info.dwScale / s->info.dwRate);
+    }
+  }
+  // True when the callback asks to stop.
+  bool At(int64_t time, AVRational timeBase, bool force = false) {
+    if (!callback_) return false;
+    auto now = std::chrono::steady_clock::now();
+    if (!force && now - last_ < std::chrono::milliseconds(50)) return false;
+    last_ = now;
+    int percent = 0;
+    if (seconds_ > 0 && time != AV_NOPTS_VALUE)
+      percent = int(std::clamp(time * av_q2d(timeBase) / seconds_ * 100.0, 0.0, 100.0));
+    return callback_(percent);
+  }
+  void Done() {
+    if (callback_) callback_(100);
+  }
+
+ private:
+  AVISAVECALLBACK callback_;
+  double seconds_ = 0;
+  std::chrono::steady_clock::time_point last_{};
+};
+
 }  // namespace
 
-HRESULT AVISaveV(const std::string& path, const void* handler, void*, int streamCount,
-                 PAVISTREAM* streams, AVICOMPRESSOPTIONS** options) {
+HRESULT AVISaveV(const std::string& path, const void* handler, AVISAVECALLBACK callback,
+                 int streamCount, PAVISTREAM* streams, AVICOMPRESSOPTIONS** options) {
   if (handler) return AVIERR_UNSUPPORTED;
   std::string ext = ExtensionKey(path);
   bool wav = ext == "WAV";
@@ -111,7 +150,11 @@ HRESULT AVISaveV(const std::string& path, const void* handler, void*, int stream
     if (wav) break;  // a wave file holds one sound
   }
   if (chosen.empty()) return AVIERR_NODATA;
-  if (FolderExists(path)) return AVIERR_FILEOPEN;
+  NoteWriteError(0);
+  if (FolderExists(path)) {
+    NoteWriteError(EISDIR);
+    return AVIERR_FILEOPEN;
+  }
 
   AtomicFile atomic(path);
   AVFormatContext* ocRaw = nullptr;
@@ -157,12 +200,17 @@ HRESULT AVISaveV(const std::string& path, const void* handler, void*, int stream
     if (hr != AVIERR_OK) return hr;
   }
 
-  if (avio_open(&oc->pb, atomic.tempPath().c_str(), AVIO_FLAG_WRITE) < 0) return AVIERR_FILEOPEN;
+  SaveProgress progress(callback, chosen);
+  if (progress.At(0, {1, 1}, true)) return AVIERR_USERABORT;
+  if (int e = avio_open(&oc->pb, atomic.tempPath().c_str(), AVIO_FLAG_WRITE); e < 0) {
+    WriteFailed(e);
+    return AVIERR_FILEOPEN;
+  }
   AVDictionary* opts = nullptr;
   if (!wav) av_dict_set(&opts, "flipped_raw_rgb", bottomUp ? "1" : "0", 0);
   int r = avformat_write_header(oc.get(), &opts);
   av_dict_free(&opts);
-  if (r < 0) return AVIERR_FILEWRITE;
+  if (r < 0) return WriteFailed(r);
 
   for (auto& s : sources) s.Advance();
   for (;;) {
@@ -184,18 +232,22 @@ HRESULT AVISaveV(const std::string& path, const void* handler, void*, int stream
     AVPacket* pkt = best->pkt.get();
     pkt->stream_index = best->out->index;
     pkt->pos = -1;
+    if (progress.At(best->Time(), best->stream->timeBase)) return AVIERR_USERABORT;
     av_packet_rescale_ts(pkt, best->stream->timeBase, best->out->time_base);
-    if (av_interleaved_write_frame(oc.get(), pkt) < 0) return AVIERR_FILEWRITE;
+    if (int e = av_interleaved_write_frame(oc.get(), pkt); e < 0) return WriteFailed(e);
+    if (oc->pb->error < 0) return WriteFailed(oc->pb->error);
     best->Advance();
   }
-  if (av_write_trailer(oc.get()) < 0) return AVIERR_FILEWRITE;
-  if (oc->pb->error < 0) return AVIERR_FILEWRITE;
-  if (avio_closep(&oc->pb) < 0) return AVIERR_FILEWRITE;
-  return atomic.Commit() ? AVIERR_OK : AVIERR_FILEWRITE;
+  if (int e = av_write_trailer(oc.get()); e < 0) return WriteFailed(e);
+  if (oc->pb->error < 0) return WriteFailed(oc->pb->error);
+  if (int e = avio_closep(&oc->pb); e < 0) return WriteFailed(e);
+  if (!atomic.Commit()) return AVIERR_FILEWRITE;
+  progress.Done();
+  return AVIERR_OK;
 }
 
-HRESULT AVISave(const std::string& path, const void* handler, void* callback, PAVISTREAM stream,
-                AVICOMPRESSOPTIONS* options) {
+HRESULT AVISave(const std::string& path, const void* handler, AVISAVECALLBACK callback,
+                PAVISTREAM stream, AVICOMPRESSOPTIONS* options) {
   AVICOMPRESSOPTIONS* list[1] = {options};
   return AVISaveV(path, handler, callback, 1, &stream, list);
 }
