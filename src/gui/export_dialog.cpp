@@ -97,7 +97,9 @@ CExportDlg::CExportDlg(CTorvexerDoc& doc, QWidget* parent) : QDialog(parent), do
   auto* browse = new QPushButton(tr("&Browse..."), this);
   pathRow->addWidget(path_, 1);
   pathRow->addWidget(browse);
-  form->addRow(tr("&File:"), pathRow);
+  auto* pathLabel = new QLabel(tr("&File:"), this);
+  pathLabel->setBuddy(path_);
+  form->addRow(pathLabel, pathRow);
 
   format_ = new QComboBox(this);
   for (const auto& f : kFormats) format_->addItem(tr(f.caption));
@@ -110,16 +112,19 @@ CExportDlg::CExportDlg(CTorvexerDoc& doc, QWidget* parent) : QDialog(parent), do
   qualityValue_->setMinimumWidth(28);
   qualityRow->addWidget(quality_, 1);
   qualityRow->addWidget(qualityValue_);
-  form->addRow(tr("&Quality:"), qualityRow);
+  auto* qualityLabel = new QLabel(tr("&Quality:"), this);
+  qualityLabel->setBuddy(quality_);
+  form->addRow(qualityLabel, qualityRow);
 
   auto* loopRow = new QHBoxLayout;
   loopForever_ = new QCheckBox(tr("Loop forever"), this);
   loopForever_->setChecked(true);
   plays_ = new QSpinBox(this);
   plays_->setRange(1, 65535);
-  plays_->setSuffix(tr(" plays"));
   loopRow->addWidget(loopForever_);
+  loopRow->addWidget(new QLabel(tr("or play"), this));
   loopRow->addWidget(plays_);
+  loopRow->addWidget(new QLabel(tr("times"), this));
   loopRow->addStretch(1);
   form->addRow(tr("Playback:"), loopRow);
 
