@@ -11,7 +11,7 @@ namespace {
 
 // Quantiser weights per picture type (1 I, 2 P, 3 B): B pictures are referenced by none,
 // so their bits buy the least.
-constexpr double kWeight[4] = {1.0, 1.0, 1.0, 1.3};
+constexpr double kWeight[4] = {1.0, 1.0, 1.0, 1.15};
 // Bits the VBV keeps in hand below a picture's deadline, for rounding and start codes.
 constexpr int64_t kSafetyBits = 2048;
 

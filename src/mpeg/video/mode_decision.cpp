@@ -78,7 +78,7 @@ bool TrimTrailingOnes(bool intra, const int16_t* coef, int16_t* levels, const ui
     const double rec = intra ? step : 1.5 * step;
     const double x = std::abs(coef[pos]);
     const double gain = x * x - (x - rec) * (x - rec);  // what keeping the level buys
-    const double lambda = 0.12 * step * step;
+    const double lambda = 0.05 * step * step;
     if (gain >= lambda * bits) break;
     levels[pos] = 0;
     last = prev;
