@@ -7,6 +7,7 @@
 #include "mpeg/avi_input.h"
 #include "mpeg/video/encoder.h"
 #include "mpeg/video/format.h"
+#include "mpeg/video/rate_report.h"
 #include "platform/host.h"
 
 namespace zr::cli {
@@ -44,13 +45,16 @@ class TerminalLog : public mpeg::ConvertLog {
 };
 
 int RunEncodeVideo(const std::vector<std::string>& args) {
-  Options opts(args, {"threads", "dump-planes"});
+  Options opts(args, {"threads", "dump-planes", "quality"});
   if (!opts.ok()) return Fail(opts.error());
   if (opts.positional().size() != 2) return Fail("encode-video needs IN.avi and OUT.m1v (see --help)");
   long long threads = 2;
   if (opts.has("threads") && (!ParseInt(opts.value("threads"), threads) || threads < 1 ||
                                 threads > 64))
     return Fail("--threads needs a whole number from 1 to 64");
+  bool highQuality = false;
+  if (!ParseQuality(opts.value("quality", "default"), highQuality))
+    return Fail("--quality must be default or high");
   const std::string& in = opts.positional()[0];
   const std::string& out = opts.positional()[1];
 
@@ -60,6 +64,7 @@ int RunEncodeVideo(const std::vector<std::string>& args) {
   mpeg::VideoSettings settings;
   settings.noAudio = !input.hasAudio();
   settings.threads = int(threads);
+  settings.highQuality = highQuality;
   log.SetTotal(int64_t(input.info().length));
 
   mpeg::VideoEncoder encoder;
@@ -92,6 +97,7 @@ int RunEncodeVideo(const std::vector<std::string>& args) {
   if (dump && std::fclose(dump) != 0) dumpFailed = true;
   if (!ok) return 1;
   if (encoder.result().overflowCount) log.Line("Warning: buffer overflow");
+  for (const std::string& line : mpeg::RateWarnings(encoder.result())) log.Line(line);
   if (input.substitutedFrames())
     log.Line(mpeg::Format("Warning: %u frames were substituted", unsigned(input.substitutedFrames())));
   log.Line("Video completed");
@@ -101,12 +107,15 @@ int RunEncodeVideo(const std::vector<std::string>& args) {
 
 CliRegistrar reg({"encode-video", "encode the video of an AVI file as an MPEG-1 video stream",
                   "Usage: zerarive-cli encode-video IN.avi OUT.m1v [--threads N] [--dump-planes FILE]\n"
+                  "                               [--quality default|high]\n"
                   "Encodes the video of IN.avi into the MPEG-1 video elementary stream OUT.m1v\n"
                   "as the converter does (its log on stderr, with a progress bar).\n"
                   "  --threads N         motion search threads (default 2; the stream is the\n"
                   "                      same for any N)\n"
                   "  --dump-planes FILE  also write the pictures as coded, before compression,\n"
-                  "                      as raw yuv420p in display order (for comparisons)\n",
+                  "                      as raw yuv420p in display order (for comparisons)\n"
+                  "  --quality Q         default, or high: slower, better pictures at the same\n"
+                  "                      bit rate, a 40 KB buffer that never runs over\n",
                   RunEncodeVideo});
 
 }  // namespace

@@ -92,6 +92,12 @@ std::vector<std::string> Options::values(const std::string& name) const {
   return out;
 }
 
+bool ParseQuality(const std::string& text, bool& highQuality) {
+  if (text != "default" && text != "high") return false;
+  highQuality = text == "high";
+  return true;
+}
+
 bool ParseInt(const std::string& text, long long& value) {
   if (text.empty()) return false;
   errno = 0;

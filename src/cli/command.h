@@ -50,5 +50,7 @@ class Options {
 
 // Parses a whole decimal integer; false on junk or overflow.
 bool ParseInt(const std::string& text, long long& value);
+// --quality default|high; false for any other text.
+bool ParseQuality(const std::string& text, bool& highQuality);
 
 }  // namespace zr::cli

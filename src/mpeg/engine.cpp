@@ -11,6 +11,7 @@
 #include "mpeg/sound_input.h"
 #include "mpeg/video/encoder.h"
 #include "mpeg/video/format.h"
+#include "mpeg/video/rate_report.h"
 #include "platform/atomic_file.h"
 #include "platform/paths.h"
 
@@ -53,7 +54,8 @@ class MpgEngine::StageLog : public ConvertLog {
   ConvertStage stage_ = ConvertStage::Opening;
 };
 
-MpgEngine::MpgEngine(ConvertLog& log, int threads) : log_(log), threads_(std::max(1, threads)) {}
+MpgEngine::MpgEngine(ConvertLog& log, int threads, bool highQuality)
+    : log_(log), threads_(std::max(1, threads)), highQuality_(highQuality) {}
 
 bool MpgEngine::Convert(const std::string& input, const std::string& output) {
   StageLog log(log_, stageHook_);
@@ -69,6 +71,7 @@ bool MpgEngine::ConvertFile(const std::string& input, const std::string& output,
   log.Line(Format("Converting %s to %s...", input.c_str(), output.c_str()));
   settings_ = VideoSettings{};
   settings_.threads = threads_;
+  settings_.highQuality = highQuality_;
   mux_ = MuxReport{};
   videoOnly_ = false;
   if (std::find(std::begin(kLayer2Rates), std::end(kLayer2Rates), settings_.audioBitRate) ==
@@ -103,6 +106,7 @@ bool MpgEngine::ConvertFile(const std::string& input, const std::string& output,
   VideoEncoder video;
   if (!video.Encode(avi, videoPath, log, settings_)) return false;
   if (video.result().overflowCount > 0) log.Line("Warning: buffer overflow");
+  for (const std::string& line : RateWarnings(video.result())) log.Line(line);
   if (avi.substitutedFrames() > 0)
     log.Line(Format("Warning: %u frames were substituted", unsigned(avi.substitutedFrames())));
   log.Line("Video completed");
@@ -175,14 +179,15 @@ std::string BatchOutputPath(const std::string& input, const std::string& outputF
 }
 
 int ConvertBatch(const std::vector<std::string>& inputs, const std::string& outputFolder,
-                 const std::string& ext, ConvertProgress& progress, int threads) {
+                 const std::string& ext, ConvertProgress& progress, int threads,
+                 bool highQuality) {
   progress.Begin(true);
   progress.Line("Starting MPG engine...");
   int converted = 0;
   for (const std::string& input : inputs) {
     std::string output = BatchOutputPath(input, outputFolder, ext);
     progress.SetOutput(output);
-    MpgEngine engine(progress, threads);
+    MpgEngine engine(progress, threads, highQuality);
     if (engine.Convert(input, output)) ++converted;
   }
   progress.Line("MPG engine closed");

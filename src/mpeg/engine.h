@@ -30,7 +30,8 @@ enum class ConvertStage { Opening, Video, Audio, Multiplex, Done };
 class MpgEngine {
  public:
   // threads: motion search threads of the video encoder (the bytes are the same for any).
-  explicit MpgEngine(ConvertLog& log, int threads = 2);
+  // highQuality: the slower video mode; like the threads, it outlives the per-file reset.
+  explicit MpgEngine(ConvertLog& log, int threads = 2, bool highQuality = false);
 
   // Converts input (".avi" appended when it has no extension) to output. False when the
   // file was abandoned; then nothing is left under the output's name.
@@ -50,6 +51,7 @@ class MpgEngine {
 
   ConvertLog& log_;
   int threads_;
+  bool highQuality_;
   VideoSettings settings_;
   MuxReport mux_;
   bool videoOnly_ = false;
@@ -64,7 +66,8 @@ std::string BatchOutputPath(const std::string& input, const std::string& outputF
 // Converts every input in order, with the batch's opening and closing lines. Returns the
 // number of files converted.
 int ConvertBatch(const std::vector<std::string>& inputs, const std::string& outputFolder,
-                 const std::string& ext, ConvertProgress& progress, int threads = 2);
+                 const std::string& ext, ConvertProgress& progress, int threads = 2,
+                 bool highQuality = false);
 
 // The file dialog's list rule: append the chosen paths in order, then exchange the first
 // and last entries when the list holds more than one.

@@ -12,6 +12,9 @@
 #include "mpeg/dsp/bitwriter.h"
 #include "mpeg/video/format.h"
 #include "mpeg/video/headers.h"
+#include "mpeg/video/hq_motion.h"
+#include "mpeg/video/hq_picture.h"
+#include "mpeg/video/hq_ratectl.h"
 #include "mpeg/video/motion.h"
 #include "mpeg/video/picture.h"
 #include "mpeg/video/ratectl.h"
@@ -83,6 +86,14 @@ bool VideoEncoder::EncodeStream(PictureSource& source, const VideoParams& p, std
   RateControl rc;
   rc.InitSequence(p.bit_rate, p.pictureRate, mbCount, p.vbv_buffer_size);
   PictureCoder coder(p, dsp, out, rc, log);
+  // The slower mode's own stages; the default ones above stay untouched.
+  HqRateControl hqRc;
+  HqMotion hqMotion;
+  HqPictureCoder hqCoder(p, dsp, out, hqRc, log);
+  if (p.highQuality) {
+    hqRc.InitSequence(p.bit_rate, p.pictureRate, mbCount, p.vbv_buffer_size, p.codedFrames);
+    hqMotion.Reset(p.mbWidth, p.mbHeight);
+  }
 
   WriteSequenceHeader(out, p);
 
@@ -110,6 +121,7 @@ bool VideoEncoder::EncodeStream(PictureSource& source, const VideoParams& p, std
       int n, np, nb;
       GopCounts(step.gopStart, nframes, p.N, p.M, n, np, nb);
       rc.InitGop(np, nb);
+      hqRc.InitGop(np, nb);
       WriteGopHeader(out, TimeCode(step.gopStart, p.pictureRate), step.gopStart == 0);
     }
     source.ReadPicture(step.displayIndex, p.repeat, *src, log);
@@ -126,14 +138,19 @@ bool VideoEncoder::EncodeStream(PictureSource& source, const VideoParams& p, std
     in.olderSums = oldSums;
     in.newerSums = newSums;
     in.record = p.motion[step.motionRecord];
+    if (p.highQuality) hqMotion.Prepare(in, step.displayIndex);
+    auto estimate = [&](int rowBegin, int rowEnd) {
+      if (p.highQuality) hqMotion.EstimateRows(dsp, in, rowBegin, rowEnd, mbs.data());
+      else EstimateMotionRows(dsp, in, rowBegin, rowEnd, mbs.data());
+    };
     if (workers == 1 || p.mbHeight < 2 || step.type == kPictureI) {
-      EstimateMotionRows(dsp, in, 0, p.mbHeight, mbs.data());
+      estimate(0, p.mbHeight);
     } else {
       // Rows handed out one at a time; each writes only its own records.
       std::atomic<int> nextRow{0};
       auto work = [&] {
         for (int row; (row = nextRow.fetch_add(1)) < p.mbHeight;)
-          EstimateMotionRows(dsp, in, row, row + 1, mbs.data());
+          estimate(row, row + 1);
       };
       std::thread helper;
       try {
@@ -148,21 +165,27 @@ bool VideoEncoder::EncodeStream(PictureSource& source, const VideoParams& p, std
     PictureJob job;
     job.type = step.type;
     job.temporalReference = step.displayIndex - step.gopStart;
-    job.record = &p.motion[step.motionRecord];
+    const MotionRecord pictureRecord =
+        p.highQuality ? hqMotion.Finish(in, mbs.data()) : p.motion[step.motionRecord];
+    job.record = &pictureRecord;
     job.source = src;
     job.forwardRef = oldRec;
     job.backwardRef = newRec;
     // B pictures are never referenced; reconstruct them only for whoever watches.
     job.recon = (step.type != kPictureB || reconHook_) ? rec : nullptr;
     job.mbs = mbs.data();
-    coder.CodePicture(job);
+    if (p.highQuality) hqCoder.CodePicture(job);
+    else coder.CodePicture(job);
     if (reconHook_) reconHook_(step.displayIndex, *rec);
   }
+  if (p.highQuality) hqCoder.FinishSequence();
   WriteSequenceEnd(out);
   bool ok = out.Flush();
   result_.codedFrames = nframes;
-  result_.overflowCount = rc.overflowCount();
-  result_.underflowCount = rc.underflowCount();
+  result_.overflowCount = p.highQuality ? hqRc.overflowCount() : rc.overflowCount();
+  result_.underflowCount = p.highQuality ? hqRc.underflowCount() : rc.underflowCount();
+  result_.underflowPictures = p.highQuality ? hqRc.underflowCount() : rc.underflowPictures();
+  result_.seconds = p.pictureRate > 0 ? nframes / p.pictureRate : 0.0;
   result_.bytes = out.BitCount() / 8;
   return ok;
 }

@@ -33,9 +33,14 @@ void WriteGopHeader(BitWriter& out, uint32_t timeCode, bool closedGop) {
 }
 
 void WritePictureHeader(BitWriter& out, const PictureHeader& h, RateControl& rc) {
+  WritePictureHeader(out, h, [&](int64_t bitCount) { return rc.CalcVbvDelay(h.type, bitCount); });
+}
+
+void WritePictureHeader(BitWriter& out, const PictureHeader& h,
+                        const std::function<int(int64_t)>& delayOf) {
   out.AlignBits();
   out.PutBits(0x100, 32);
-  const int vbvDelay = rc.CalcVbvDelay(h.type, out.BitCount());
+  const int vbvDelay = delayOf(out.BitCount());
   out.PutBits(uint32_t(h.temporalReference) & 1023, 10);
   out.PutBits(uint32_t(h.type), 3);
   out.PutBits(uint32_t(vbvDelay), 16);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "mpeg/dsp/bitwriter.h"
 #include "mpeg/video/params.h"
@@ -21,6 +22,9 @@ struct PictureHeader {
 };
 // vbv_delay comes from rate control at the bit count just past the start code.
 void WritePictureHeader(BitWriter& out, const PictureHeader& h, RateControl& rc);
+// The same with vbv_delay from vbvDelay(bit count just past the start code).
+void WritePictureHeader(BitWriter& out, const PictureHeader& h,
+                        const std::function<int(int64_t)>& vbvDelay);
 // One slice per macroblock row; quantiser_scale is mquant / 2.
 void WriteSliceHeader(BitWriter& out, int row, int mquant);
 void WriteSequenceEnd(BitWriter& out);

@@ -117,6 +117,12 @@ bool SetVideoParameters(const VideoSourceInfo& source, VideoSettings& settings, 
   p.N = (p.frame_rate_code == 4 || p.frame_rate_code == 5) ? 15 : 12;
   p.M = 3;
   for (int i = 0; i < 3; ++i) p.motion[i] = kMotionRecords[i];
+  p.highQuality = settings.highQuality;
+  if (p.highQuality) {
+    // 40 KB fits the multiplexer's video buffer; the windows are widened per picture.
+    p.vbv_buffer_size = 20;
+    for (MotionRecord& m : p.motion) m = {2, 2, 15, 15, 2, 2, 15, 15};
+  }
 
   for (int i = 0; i < 3; ++i) {
     MotionRecord& m = p.motion[i];

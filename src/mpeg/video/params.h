@@ -45,6 +45,7 @@ struct VideoParams {
   int display_horizontal_size = 0;
   int display_vertical_size = 0;
   int intra_dc_precision = 0;
+  bool highQuality = false;  // the slower mode's own stages (hq_*.cpp, mode_decision.cpp)
 };
 
 // The picture rate of a frame_rate_code (1..8), 0 for others.

@@ -142,6 +142,7 @@ int RateControl::CalcVbvDelay(int pictureType, int64_t bitCount) {
   }
   if (decodingTime_ == 0.0)
     pictureDelay = double((int64_t(vbvBufferSize_) * 16384 * 7) / 8) * 90000.0 / bitRate_;
+  const int underflowBefore = underflow_;
   if (double(bitcntEop_) * 90000.0 / bitRate_ > decodingTime_) ++underflow_;
   decodingTime_ += pictureDelay;
   double delay = decodingTime_ - double(bitCount) * 90000.0 / bitRate_;
@@ -149,10 +150,9 @@ int RateControl::CalcVbvDelay(int pictureType, int64_t bitCount) {
       double(vbvBufferSize_) * 16384.0 * 90000.0 / bitRate_)
     ++overflow_;
   int64_t vbvDelay = int64_t(delay);
-  if (vbvDelay < 0) {
-    ++underflow_;
-    return 0;
-  }
+  if (vbvDelay < 0) ++underflow_;
+  if (underflow_ != underflowBefore) ++underflowPictures_;
+  if (vbvDelay < 0) return 0;
   if (vbvDelay > 65535) {
     ++overflow_;
     return 65535;

@@ -25,6 +25,8 @@ class RateControl {
 
   int overflowCount() const { return overflow_; }
   int underflowCount() const { return underflow_; }
+  // Pictures with at least one underflow, each counted once.
+  int underflowPictures() const { return underflowPictures_; }
 
   // Exposed for the tests of the budget arithmetic.
   int64_t r() const { return r_; }
@@ -61,6 +63,7 @@ class RateControl {
   int64_t bitcntEop_ = 0;
   int overflow_ = 0;
   int underflow_ = 0;
+  int underflowPictures_ = 0;
 };
 
 // 1 + the smallest variance of the four 8x8 luminance blocks of the macroblock at `y`.

@@ -18,6 +18,8 @@ struct VideoSettings {
   bool outputSizeOverride = false;
   // Threads for motion search; the stream is the same for every value.
   int threads = 2;
+  // The slower mode tuned for quality at the declared rate; off keeps the default stream.
+  bool highQuality = false;
 };
 
 // The AVI facts the parameters derive from.
@@ -32,9 +34,11 @@ struct VideoSourceInfo {
 struct VideoResult {
   int codedFrames = 0;
   int overflowCount = 0;   // "Warning: buffer overflow" when not 0
-  int underflowCount = 0;  // counted, not reported
+  int underflowCount = 0;
+  int underflowPictures = 0;  // "Warning: buffer underflow in N pictures" when not 0
   int64_t bytes = 0;
   double bitRate = 0;
+  double seconds = 0;  // playing time of the coded pictures
 };
 
 }  // namespace zr::mpeg

@@ -1,0 +1,193 @@
+#include "mpeg/video/hq_picture.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "mpeg/video/headers.h"
+#include "mpeg/video/mode_decision.h"
+#include "mpeg/video/reconstruct.h"
+#include "mpeg/video/skip.h"
+#include "mpeg/video/vlc.h"
+
+namespace zr::mpeg {
+
+namespace {
+
+constexpr int kQuants = HqRateControl::kQuants;
+
+// Highest quantiser index at which an intra AC value of (32|x| + W/2) / W is non-zero.
+struct IntraLimits {
+  static constexpr int kSize = 8448;
+  int8_t k[kSize];
+  IntraLimits() {
+    for (int m = 0; m < kSize; ++m) {
+      k[m] = -1;
+      for (int i = 0; i < kQuants; ++i) {
+        const int q = HqRateControl::Mquant(i);
+        if ((m + (3 * q + 2) / 4) / (2 * q) >= 1) k[m] = int8_t(i);
+      }
+    }
+  }
+};
+
+const IntraLimits& Limits() {
+  static const IntraLimits limits;
+  return limits;
+}
+
+}  // namespace
+
+void NonZeroCurve(bool intra, const int16_t coef[6][64], const VideoParams& p,
+                  uint16_t curve[kQuants]) {
+  int count[kQuants] = {};
+  const IntraLimits& limits = Limits();
+  for (int b = 0; b < 6; ++b)
+    for (int i = intra ? 1 : 0; i < 64; ++i) {
+      const int w = intra ? p.intraMatrix[i] : p.nonIntraMatrix[i];
+      const int m = (32 * std::abs(coef[b][i]) + w / 2) / w;
+      int k;
+      if (intra) k = limits.k[std::min(m, IntraLimits::kSize - 1)];
+      else k = std::min(m / 4 - 1, kQuants - 1);  // non-zero while 2 * mquant <= m
+      if (k >= 0) ++count[k];
+    }
+  int sum = 0;
+  for (int k = kQuants - 1; k >= 0; --k) {
+    sum += count[k];
+    curve[k] = uint16_t(sum);
+  }
+}
+
+int RunLevelBits(bool intra, const int16_t* levels) {
+  int bits = 0, run = 0;
+  bool first = !intra;
+  for (int i = intra ? 1 : 0; i < 64; ++i) {
+    const int v = levels[kZigZag[i]];
+    if (v == 0) {
+      ++run;
+      continue;
+    }
+    const int a = std::abs(v);
+    if (first && run == 0 && a == 1) {
+      bits += 2;
+    } else {
+      const Vlc code = CoefficientCode(run, a);
+      bits += code.len && ((run <= 1 && a <= 40) || (run <= 31 && a <= 5)) ? code.len + 1
+                                                                            : (a > 127 ? 28 : 20);
+    }
+    first = false;
+    run = 0;
+  }
+  return bits;
+}
+
+void PutStuffing(BitWriter& out, int64_t bytes) {
+  out.AlignBits();
+  for (int64_t i = 0; i < bytes; ++i) out.PutBits(0, 8);
+}
+
+void HqPictureCoder::CodePicture(const PictureJob& job) {
+  const int mbw = p_.mbWidth, mbh = p_.mbHeight, mbCount = mbw * mbh;
+  const Frame& src = *job.source;
+  coef_.resize(size_t(mbCount) * 384);
+  pred_.resize(size_t(mbCount));
+  curves_.resize(size_t(mbCount));
+  auto coefOf = [&](int k) { return reinterpret_cast<int16_t(*)[64]>(&coef_[size_t(k) * 384]); };
+
+  int64_t totals[kQuants] = {};
+  for (int k = 0; k < mbCount; ++k) {
+    const int x = 16 * (k % mbw), y = 16 * (k / mbw);
+    const MacroblockInfo& mb = job.mbs[k];
+    PredictMacroblock(mb, job.forwardRef, job.backwardRef, x, y, pred_[size_t(k)]);
+    TransformMacroblock(dsp_, src, x, y, pred_[size_t(k)], coefOf(k));
+    NonZeroCurve(mb.flags & kMbIntra, coefOf(k), p_, curves_[size_t(k)].data());
+    for (int q = 0; q < kQuants; ++q) totals[q] += curves_[size_t(k)][size_t(q)];
+  }
+  const int planned = rc_.PlanPicture(job.type, totals, out_.BitCount());
+
+  PictureHeader header;
+  header.type = job.type;
+  header.temporalReference = job.temporalReference;
+  header.forwardFcode = job.record ? job.record->forwardFcodeH : 1;
+  header.backwardFcode = job.record ? job.record->backwardFcodeH : 1;
+  WritePictureHeader(out_, header, [&](int64_t bits) { return rc_.VbvDelay(bits); });
+
+  const int64_t limit = rc_.EndLimit() - 1024;
+  int quant = planned;
+  int64_t remaining[kQuants];
+  std::memcpy(remaining, totals, sizeof remaining);
+  int64_t nonZero = 0, coefBits = 0;
+  int prevFlags = 0;
+  alignas(16) int16_t levels[6][64];
+
+  for (int k = 0; k < mbCount; ++k) {
+    const int row = k / mbw, col = k % mbw;
+    const int x = 16 * col, y = 16 * row;
+    const bool firstInSlice = col == 0 && RowStartsSlice(row);
+    const bool lastInSlice = k == mbCount - 1 || (col == mbw - 1 && RowStartsSlice(row + 1));
+    int mquant = HqRateControl::Mquant(quant);
+    if (firstInSlice) {
+      WriteSliceHeader(out_, row, mquant);
+      syntax_.StartSlice(col, mquant);
+    }
+    // Only a deadline in danger moves the quantiser; past the coarsest, the levels go.
+    auto over = [&](int q) {
+      return double(out_.BitCount()) + rc_.Estimate(double(remaining[q]), mbCount - k) +
+                 40.0 * (mbh - row) >
+             double(limit);
+    };
+    while (quant < kQuants - 1 && over(quant)) ++quant;
+    const bool drop = over(quant);
+    mquant = HqRateControl::Mquant(quant);
+    for (int q = 0; q < kQuants; ++q) remaining[q] -= curves_[size_t(k)][size_t(q)];
+
+    MacroblockInfo& mb = job.mbs[k];
+    mb.mquant = mquant;
+    int flags = mb.flags;
+    const bool intra = flags & kMbIntra;
+    int16_t(*coef)[64] = coefOf(k);
+    QuantiseMacroblock(intra, coef, levels, p_, mquant);
+    int cbp = intra ? 63 : 0;
+    for (int b = 0; b < 6; ++b) {
+      const uint8_t* matrix = intra ? p_.intraMatrix : p_.nonIntraMatrix;
+      if (drop) std::memset(&levels[b][intra ? 1 : 0], 0, sizeof(int16_t) * (intra ? 63 : 64));
+      if (TrimTrailingOnes(intra, coef[b], levels[b], matrix, mquant) && !intra) cbp |= 32 >> b;
+      coefBits += RunLevelBits(intra, levels[b]);
+      for (int i = intra ? 1 : 0; i < 64; ++i) nonZero += levels[b][i] != 0;
+    }
+    if (!intra && cbp) flags |= kMbPattern;
+    if (cbp && mquant != syntax_.transmittedQuant()) flags |= kMbQuant;
+
+    SkipContext context;
+    context.pictureType = job.type;
+    context.firstInSlice = firstInSlice;
+    context.lastInSlice = lastInSlice;
+    context.previousFlags = prevFlags;
+    context.predictors = syntax_.predictors().mv;
+    mb.cbp = cbp;
+    mb.skipped = DecideSkip(context, flags, cbp, mb);
+    if (mb.skipped) {
+      syntax_.Skip(job.type);
+    } else {
+      if (job.type == kPictureP && cbp == 0 && !(flags & kMbForward)) flags |= kMbForward;
+      syntax_.Write(job.type, flags, mquant, mb, cbp, levels, header.forwardFcode,
+                    header.backwardFcode);
+    }
+    prevFlags = flags;
+    mb.flags = flags;
+    if (job.recon)
+      ReconstructMacroblock(dsp_, p_, intra, cbp, levels, mquant, pred_[size_t(k)], x, y,
+                            *job.recon);
+  }
+
+  const int64_t codedEnd = out_.BitCount();
+  out_.AlignBits();
+  PutStuffing(out_, rc_.StuffingBytes(out_.BitCount()));
+  rc_.EndPicture(codedEnd, out_.BitCount(), nonZero, coefBits, planned);
+}
+
+void HqPictureCoder::FinishSequence() {
+  out_.AlignBits();
+  PutStuffing(out_, rc_.FinalStuffingBytes(out_.BitCount()));
+}
+
+}  // namespace zr::mpeg
