@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "gui/help_window.h"
 #include "gui/icons.h"
 #include "ui/hyperlink.h"
 #include "ui/dialog_flags.h"
@@ -26,8 +27,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   text->addWidget(new QLabel(tr("Still images to AVI animations, with sound and a logo;\n"
                                 "AVI tools and an AVI to MPEG-1 converter."),
                              this));
-  text->addWidget(new CHyperLink(tr("zerarive.example.org"),
-                                 QUrl(QStringLiteral("https://zerarive.example.org/")), this));
+  const QUrl site(QString::fromLatin1(kWebAddress));
+  if (!site.isEmpty()) text->addWidget(new CHyperLink(site.host(), site, this));
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   text->addWidget(buttons);

@@ -35,6 +35,11 @@ constexpr CommandSpec kCommands[] = {
     {ID_VIEW_TOOLBAR, "&Toolbar", "", "Show or hide the toolbar\nToggle Toolbar", I::None, true},
     {ID_VIEW_STATUS_BAR, "&Status Bar", "", "Show or hide the status bar\nToggle Status Bar", I::None, true},
     {ID_VIEW_ANIMATION, "&View Animation...", "", "View an AVI file\nView Animation", I::ViewAnimation, false},
+    {ID_VIEW_ZOOM_FIT, "Zoom to &Fit", "Ctrl+0", "Shrink large images to fit the view\nZoom to Fit", I::ZoomFit, true},
+    {ID_VIEW_ACTUAL_SIZE, "&Actual Size", "Ctrl+1", "Show the image at its actual size\nActual Size", I::ZoomActual, false},
+    {ID_VIEW_ZOOM_IN, "Zoom &In", "Ctrl++;Ctrl+=", "Show the image larger\nZoom In", I::ZoomIn, false},
+    {ID_VIEW_ZOOM_OUT, "Zoom &Out", "Ctrl+-", "Show the image smaller\nZoom Out", I::ZoomOut, false},
+    {ID_VIEW_THUMBNAILS, "T&humbnails", "", "Show a small picture of each image in the frame list\nThumbnails", I::None, true},
     {ID_HELP_MANUAL, "On-line &Manual...", "", "Open the manual\nManual", I::Help, false},
     {ID_HELP_TROUBLESHOOTING, "&Troubleshooting", "", "What to do when something goes wrong\nTroubleshooting", I::None, false},
     {ID_HELP_WEB_TUTORIAL, "Adding Animations and Videos to &Web Pages...", "", "How to put animations and videos on web pages\nWeb Pages", I::None, false},
@@ -56,7 +61,9 @@ constexpr int kFileMenu[] = {ID_FILE_NEW,       ID_FILE_OPEN,      ID_FILE_SAVE,
 constexpr int kEditMenu[] = {ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE};
 constexpr int kOptionsMenu[] = {ID_AVI_SETTINGS, ID_LOGO, ID_SCREEN_COLOR, ID_FRAME_IMAGES};
 constexpr int kEffectsMenu[] = {ID_MORPHING};
-constexpr int kViewMenu[] = {ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, 0, ID_VIEW_ANIMATION};
+constexpr int kViewMenu[] = {ID_VIEW_TOOLBAR,  ID_VIEW_STATUS_BAR, ID_VIEW_THUMBNAILS, 0,
+                             ID_VIEW_ZOOM_FIT, ID_VIEW_ACTUAL_SIZE, ID_VIEW_ZOOM_IN, ID_VIEW_ZOOM_OUT,
+                             0,                ID_VIEW_ANIMATION};
 constexpr int kHelpMenu[] = {ID_HELP_MANUAL,      ID_HELP_TROUBLESHOOTING, ID_HELP_WEB_TUTORIAL, 0,
                              ID_HELP_WEB_SITE,    0,                       ID_HELP_MAILING_LIST,
                              ID_HELP_DISCUSSION,  ID_HELP_NEWS,            ID_HELP_MAIL,

@@ -34,6 +34,11 @@ enum CommandId : int {
   ID_VIEW_TOOLBAR = 59392,
   ID_VIEW_STATUS_BAR = 59393,
   ID_VIEW_ANIMATION = 32772,
+  ID_VIEW_ZOOM_FIT = 32800,
+  ID_VIEW_ACTUAL_SIZE = 32801,
+  ID_VIEW_ZOOM_IN = 32802,
+  ID_VIEW_ZOOM_OUT = 32803,
+  ID_VIEW_THUMBNAILS = 32804,
   ID_HELP_MANUAL = 32775,
   ID_HELP_TROUBLESHOOTING = 32786,
   ID_HELP_WEB_TUTORIAL = 32789,
@@ -49,7 +54,7 @@ enum CommandId : int {
 
 enum class CommandIcon {
   None, New, Open, Save, Import, Sound, CreateAvi, ViewAnimation, Merge, Extract,
-  Cut, Copy, Paste, Help, About,
+  Cut, Copy, Paste, Help, About, ZoomFit, ZoomActual, ZoomIn, ZoomOut,
 };
 
 struct CommandSpec {

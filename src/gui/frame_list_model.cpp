@@ -1,6 +1,9 @@
 #include "gui/frame_list_model.h"
 
-#include <QColor>
+#include <QTimer>
+
+#include "gui/thumbnails.h"
+
 
 namespace zr {
 
@@ -23,10 +26,33 @@ QVariant FrameListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid()) return {};
   if (role == Qt::DisplayRole || role == Qt::EditRole)
     return QString::fromStdString(list_.Text(ListRow(index.row()), index.column()));
-  // The name column is the grid's fixed column: drawn like a header cell.
-  if (role == Qt::BackgroundRole && index.column() == FrameList::kNameColumn)
-    return QColor(236, 233, 216);
+  if (thumbnails_ && index.column() == FrameList::kNameColumn &&
+      (role == Qt::DecorationRole || role == Qt::ToolTipRole)) {
+    const std::string path = pathOf_(list_.Text(ListRow(index.row()), FrameList::kNameColumn));
+    const ThumbnailCache::Lookup found = thumbnails_->Find(QString::fromStdString(path));
+    if (role == Qt::DecorationRole) return found.icon.isNull() ? QVariant() : QVariant(found.icon);
+    return found.toolTip.isEmpty() ? QVariant() : QVariant(found.toolTip);
+  }
   return {};
+}
+
+void FrameListModel::SetThumbnails(ThumbnailCache* cache,
+                                   std::function<std::string(const std::string&)> pathOf) {
+  if (thumbnails_) disconnect(thumbnails_, nullptr, this, nullptr);
+  thumbnails_ = cache;
+  pathOf_ = std::move(pathOf);
+  if (thumbnails_) connect(thumbnails_, &ThumbnailCache::thumbnailReady, this, &FrameListModel::ThumbnailArrived);
+  if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, 0));
+}
+
+void FrameListModel::ThumbnailArrived() {
+  // Pictures arrive in bursts: one repaint of the column for each burst.
+  if (thumbnailRefreshQueued_) return;
+  thumbnailRefreshQueued_ = true;
+  QTimer::singleShot(0, this, [this] {
+    thumbnailRefreshQueued_ = false;
+    if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::DecorationRole, Qt::ToolTipRole});
+  });
 }
 
 bool FrameListModel::setData(const QModelIndex& index, const QVariant& value, int role) {

@@ -2,11 +2,16 @@
 // item rows 0..n-1, row 0 of the list as the header. Only the "Frames" cells are editable.
 #pragma once
 
+#include <functional>
+#include <string>
+
 #include <QAbstractTableModel>
 
 #include "app/frame_list.h"
 
 namespace zr {
+
+class ThumbnailCache;
 
 class FrameListModel : public QAbstractTableModel, private FrameListObserver {
   Q_OBJECT
@@ -16,6 +21,11 @@ class FrameListModel : public QAbstractTableModel, private FrameListObserver {
   ~FrameListModel() override;
 
   FrameList& list() { return list_; }
+
+  // Shows a thumbnail beside each name, found through `pathOf` (frame name to image
+  // path); null `cache` shows the plain list.
+  void SetThumbnails(ThumbnailCache* cache, std::function<std::string(const std::string&)> pathOf);
+  bool showsThumbnails() const { return thumbnails_ != nullptr; }
 
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
@@ -44,8 +54,13 @@ class FrameListModel : public QAbstractTableModel, private FrameListObserver {
   void ScrollToTop() override { emit scrollToTopRequested(); }
   void ScrollToBottom() override { emit scrollToBottomRequested(); }
 
+  void ThumbnailArrived();
+
   FrameList& list_;
   bool resetting_ = false;
+  ThumbnailCache* thumbnails_ = nullptr;
+  std::function<std::string(const std::string&)> pathOf_;
+  bool thumbnailRefreshQueued_ = false;
 };
 
 }  // namespace zr

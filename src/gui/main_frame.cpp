@@ -10,6 +10,7 @@
 #include <QDockWidget>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
@@ -27,6 +28,7 @@
 #include "gui/file_dialogs.h"
 #include "gui/frame_list_model.h"
 #include "gui/frame_panel.h"
+#include "gui/help_window.h"
 #include "gui/icons.h"
 #include "gui/logo_dialog.h"
 #include "gui/long_work.h"
@@ -34,6 +36,7 @@
 #include "output/merge.h"
 #include "gui/output_commands.h"
 #include "gui/preview_window.h"
+#include "gui/thumbnails.h"
 #include "gui/view.h"
 #include "platform/host.h"
 #include "platform/paths.h"
@@ -47,6 +50,7 @@ namespace {
 
 constexpr int kMaxRecentFiles = 4;
 constexpr const char* kRecentKey = "Recent File List/Files";
+constexpr const char* kThumbnailsKey = "View/Thumbnails";
 
 constexpr const char* kGeometryKey = "Window/geometry";
 constexpr const char* kStateKey = "Window/state";
@@ -58,15 +62,22 @@ bool IsDocumentFile(const QString& path) {
   return ext == QLatin1String("tvf") || ext == QLatin1String("ini");
 }
 
-// Web pages of the Help menu.
-const char* WebTarget(int id) {
+// Web pages of the Help menu, under the one web address.
+bool IsWebCommand(int id) {
+  return id == ID_HELP_WEB_SITE || id == ID_HELP_MAILING_LIST || id == ID_HELP_DISCUSSION ||
+         id == ID_HELP_NEWS || id == ID_HELP_MAIL;
+}
+
+QString WebTarget(int id) {
+  const QString site = QString::fromLatin1(kWebAddress);
+  if (site.isEmpty()) return {};
   switch (id) {
-    case ID_HELP_WEB_SITE: return "https://zerarive.example.org/";
-    case ID_HELP_MAILING_LIST: return "https://zerarive.example.org/mailing-list";
-    case ID_HELP_DISCUSSION: return "https://zerarive.example.org/forum";
-    case ID_HELP_NEWS: return "https://zerarive.example.org/news";
-    case ID_HELP_MAIL: return "mailto:feedback@zerarive.example.org";
-    default: return nullptr;
+    case ID_HELP_WEB_SITE: return site;
+    case ID_HELP_MAILING_LIST: return site + QStringLiteral("mailing-list");
+    case ID_HELP_DISCUSSION: return site + QStringLiteral("forum");
+    case ID_HELP_NEWS: return site + QStringLiteral("news");
+    case ID_HELP_MAIL: return site + QStringLiteral("feedback");
+    default: return {};
   }
 }
 
@@ -118,10 +129,8 @@ std::string HelpPagePath(const std::string& relative) {
   return beside;
 }
 
-void OpenHelp(const std::string& anchor) {
-  QUrl url = QUrl::fromLocalFile(QS(HelpPagePath("AnimHelp/Index.htm")));
-  if (!anchor.empty()) url.setFragment(QS(anchor[0] == '#' ? anchor.substr(1) : anchor));
-  QDesktopServices::openUrl(url);
+void OpenHelp(const std::string& anchor, QWidget* near) {
+  ShowHelpPage(near ? near : QApplication::activeWindow(), "AnimHelp/Index.htm", anchor);
 }
 
 CMainFrame::CMainFrame() : doc_(nullptr) {
@@ -141,6 +150,8 @@ CMainFrame::CMainFrame() : doc_(nullptr) {
   CreateStatusBar();
   CreatePanel();
   ConnectPanel();
+  UseThumbnailLoader(nullptr);
+  ShowThumbnails(RecentStore().value(QLatin1String(kThumbnailsKey), true).toBool());
   UpdateTitle();
   RestoreWindowLayout();
 
@@ -153,6 +164,7 @@ CMainFrame::CMainFrame() : doc_(nullptr) {
 
 CMainFrame::~CMainFrame() {
   ClosePreview();
+  model_->SetThumbnails(nullptr, {});
   if (!settingsSaved_) {
     SaveWindowLayout();
     settingsSaved_ = true;
@@ -194,6 +206,11 @@ void CMainFrame::CreateActions() {
       {ID_VIEW_TOOLBAR, [this] { OnViewToolbar(); }},
       {ID_VIEW_STATUS_BAR, [this] { OnViewStatusBar(); }},
       {ID_VIEW_ANIMATION, [this] { OnViewAnimation(); }},
+      {ID_VIEW_THUMBNAILS, [this] { ShowThumbnails(!thumbnailsShown()); }},
+      {ID_VIEW_ZOOM_FIT, [this] { view_->ZoomToFit(); }},
+      {ID_VIEW_ACTUAL_SIZE, [this] { view_->ZoomActualSize(); }},
+      {ID_VIEW_ZOOM_IN, [this] { view_->ZoomIn(); }},
+      {ID_VIEW_ZOOM_OUT, [this] { view_->ZoomOut(); }},
       {ID_HELP_MANUAL, [this] { OnHelpManual(); }},
       {ID_HELP_TROUBLESHOOTING, [this] { OnHelpTroubleshooting(); }},
       {ID_HELP_WEB_TUTORIAL, [this] { OnHelpWebTutorial(); }},
@@ -247,6 +264,7 @@ void CMainFrame::CreateMenus() {
         recentSeparator_->setVisible(false);
       } else if (QAction* a = action(id)) {
         menu->addAction(a);
+        if (WebTarget(id).isEmpty() && IsWebCommand(id)) a->setVisible(false);
       }
     }
   }
@@ -333,6 +351,43 @@ void CMainFrame::ConnectPanel() {
   connect(model_.get(), &QAbstractItemModel::dataChanged, this, [this] { UpdateCommandUI(); });
 }
 
+void CMainFrame::UseThumbnailLoader(ThumbnailLoader* loader) {
+  const bool shown = model_->showsThumbnails();
+  model_->SetThumbnails(nullptr, {});
+  thumbnails_.reset();
+  if (!loader) {
+    if (!ownLoader_) ownLoader_ = std::make_unique<PooledThumbnailLoader>();
+    loader = ownLoader_.get();
+  }
+  thumbnails_ = std::make_unique<ThumbnailCache>(loader);
+  if (shown) ShowThumbnails(true);
+}
+
+bool CMainFrame::thumbnailsShown() const { return model_->showsThumbnails(); }
+
+void CMainFrame::ShowThumbnails(bool shown) {
+  CGridCtrl* grid = panel_->grid();
+  QHeaderView* rows = grid->verticalHeader();
+  QHeaderView* columns = grid->horizontalHeader();
+  if (shown) {
+    model_->SetThumbnails(thumbnails_.get(), [this](const std::string& name) { return doc_.GetImagePath(name); });
+    grid->setIconSize(QSize(kThumbnailHeight * 4 / 3, kThumbnailHeight));
+    rows->setDefaultSectionSize(kThumbnailHeight + 6);
+    // The count needs little room; the picture and name take the rest.
+    columns->setSectionResizeMode(FrameList::kFramesColumn, QHeaderView::Fixed);
+    columns->resizeSection(FrameList::kFramesColumn, grid->fontMetrics().horizontalAdvance(QStringLiteral("Frames")) + 24);
+    panel_->setMinimumWidth(300);
+  } else {
+    model_->SetThumbnails(nullptr, {});
+    grid->setIconSize(QSize());
+    rows->setDefaultSectionSize(grid->fontMetrics().height() + 6);
+    columns->setSectionResizeMode(FrameList::kFramesColumn, QHeaderView::Stretch);
+    panel_->setMinimumWidth(210);
+  }
+  action(ID_VIEW_THUMBNAILS)->setChecked(shown);
+  RecentStore().setValue(QLatin1String(kThumbnailsKey), shown);
+}
+
 void CMainFrame::OnGridCurrentChanged() {
   if (syncingCurrent_) return;
   CGridCtrl* grid = panel_->grid();
@@ -407,6 +462,10 @@ void CMainFrame::UpdateCommandUI() {
   action(ID_FRAME_IMAGES)->setChecked(viewSettings_.bFrameImages != 0);
   action(ID_VIEW_TOOLBAR)->setChecked(!toolBar_->isHidden());
   action(ID_VIEW_STATUS_BAR)->setChecked(!statusBar()->isHidden());
+  const bool hasPicture = !view_->bmpCurrent().empty();
+  for (int id : {ID_VIEW_ZOOM_FIT, ID_VIEW_ACTUAL_SIZE, ID_VIEW_ZOOM_IN, ID_VIEW_ZOOM_OUT})
+    action(id)->setEnabled(hasPicture);
+  action(ID_VIEW_ZOOM_FIT)->setChecked(view_->fitting());
 
   const int count = list.FrameCount();
   if (count != cachedFrames_ || paneFrames_.isEmpty()) {
@@ -620,15 +679,14 @@ void CMainFrame::ClosePreview() {
 
 // ---- Help menu
 
-void CMainFrame::OnHelpManual() { OpenHelp(); }
-void CMainFrame::OnHelpTroubleshooting() { OpenHelp("#troubleshooting"); }
+void CMainFrame::OnHelpManual() { OpenHelp({}, this); }
+void CMainFrame::OnHelpTroubleshooting() { OpenHelp("#troubleshooting", this); }
 
-void CMainFrame::OnHelpWebTutorial() {
-  QDesktopServices::openUrl(QUrl::fromLocalFile(QS(HelpPagePath("avitutor/index.htm"))));
-}
+void CMainFrame::OnHelpWebTutorial() { ShowHelpPage(this, "avitutor/index.htm"); }
 
 void CMainFrame::OnHelpWebPage(int id) {
-  if (const char* target = WebTarget(id)) QDesktopServices::openUrl(QUrl(QString::fromLatin1(target)));
+  const QString target = WebTarget(id);
+  if (!target.isEmpty()) QDesktopServices::openUrl(QUrl(target));
 }
 
 void CMainFrame::OnAppAbout() {

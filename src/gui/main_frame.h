@@ -29,6 +29,8 @@ namespace zr {
 class CFramePanel;
 class CTorvexerView;
 class FrameListModel;
+class ThumbnailCache;
+class ThumbnailLoader;
 
 class CConvertProgressDlg;
 class LongWork;
@@ -83,6 +85,13 @@ class CMainFrame : public QMainWindow, public DocumentWindows {
   void SetWork(LongWork* work) { work_ = work; }
   // The window was closed during work: it closes when the work has ended.
   bool closeAfterWork() const { return closeAfterWork_; }
+
+  // Thumbnails in the frame list (the choice is kept in the user's desktop settings).
+  void ShowThumbnails(bool shown);
+  bool thumbnailsShown() const;
+  // Takes pictures from `loader` (not owned; the frame's own pool when null).
+  void UseThumbnailLoader(ThumbnailLoader* loader);
+  ThumbnailCache* thumbnailCache() const { return thumbnails_.get(); }
 
   QStringList recentFiles() const;
   void AddRecentFile(const QString& path);
@@ -164,6 +173,8 @@ class CMainFrame : public QMainWindow, public DocumentWindows {
   AVICOMPRESSOPTIONS aviCompressOptions_ = DefaultCompressOptions();
   ViewSettings viewSettings_;
   std::unique_ptr<FrameListModel> model_;
+  std::unique_ptr<ThumbnailLoader> ownLoader_;
+  std::unique_ptr<ThumbnailCache> thumbnails_;
   CTorvexerView* view_ = nullptr;
   CFramePanel* panel_ = nullptr;
   QToolBar* toolBar_ = nullptr;
@@ -185,9 +196,9 @@ class CMainFrame : public QMainWindow, public DocumentWindows {
   bool closeAfterWork_ = false;
 };
 
-// Opens "AnimHelp/Index.htm" beside the program with `anchor` ("#troubleshooting") in the
-// desktop's browser. Failures are not reported.
-void OpenHelp(const std::string& anchor = {});
+// Shows "AnimHelp/Index.htm" at `anchor` ("#troubleshooting") in the help window of
+// `near`'s main window (the active window's when null).
+void OpenHelp(const std::string& anchor = {}, QWidget* near = nullptr);
 // Where a help page is: beside the executable, or in the installed data folder.
 std::string HelpPagePath(const std::string& relative);
 

@@ -167,7 +167,7 @@ class PreviewPicture : public QWidget {
  protected:
   void paintEvent(QPaintEvent*) override {
     QPainter p(this);
-    p.fillRect(rect(), Qt::black);
+    p.fillRect(rect(), palette().color(QPalette::Shadow));
     if (image_.isNull()) return;
     // Unscaled when it fits, otherwise shrunk keeping its shape.
     QSize shown = image_.size();

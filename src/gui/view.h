@@ -1,5 +1,6 @@
-// The view: the current frame's image, unscaled and centred on the screen colour, with
-// the logo stamped and an etched frame around it when "Frame Images" is on.
+// The view: the current frame's image, centred on the screen colour and scaled by the
+// zoom (fit shrinks large images; a fixed scale shows scroll bars when needed), with the
+// logo stamped and an etched frame just outside it when "Frame Images" is on.
 #pragma once
 
 #include <functional>
@@ -7,6 +8,8 @@
 
 #include <QImage>
 #include <QWidget>
+
+class QScrollBar;
 
 #include "app/startup.h"
 #include "image/cbmp.h"
@@ -38,8 +41,27 @@ class CTorvexerView : public QWidget {
   // Where the image lands: centred, or at 0 on an axis where it is larger than the view.
   static QPoint ImageOrigin(QSize client, QSize image);
 
+  // Zoom. Fit (the default) shrinks an image larger than the view and never enlarges;
+  // the other commands fix a scale that stays from frame to frame.
+  void ZoomToFit();
+  void ZoomActualSize();
+  void ZoomIn();
+  void ZoomOut();
+  bool fitting() const { return fit_; }
+  // The scale the shown image is drawn at (1 = actual size).
+  double scale() const;
+  // Where the scaled image is drawn, in view coordinates (empty without an image).
+  QRect imageRect() const;
+  QScrollBar* horizontalBar() const { return hBar_; }
+  QScrollBar* verticalBar() const { return vBar_; }
+
+ signals:
+  void zoomChanged();
+
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
 
  private:
   CTorvexerDoc& doc_;
@@ -49,6 +71,15 @@ class CTorvexerView : public QWidget {
   QImage shown_;  // bmpCurrent as a Qt image, rebuilt when the bitmap changes
   std::function<void()> firstPaint_;
   bool started_ = false;
+  bool fit_ = true;
+  double fixedScale_ = 1.0;
+  QScrollBar* hBar_ = nullptr;
+  QScrollBar* vBar_ = nullptr;
+
+  void SetFixedScale(double scale);
+  // Shows the scroll bars the scaled image needs and sets their ranges.
+  void LayoutBars();
+  QSize ScaledSize(double scale) const;
 };
 
 }  // namespace zr

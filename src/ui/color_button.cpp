@@ -50,7 +50,7 @@ void CColorBtn::paintEvent(QPaintEvent*) {
   option.text.clear();
   style()->drawControl(QStyle::CE_PushButton, &option, &painter, this);
   QRect swatch = rect().adjusted(6, 5, -6, -5);
-  painter.setPen(isEnabled() ? Qt::black : Qt::gray);
+  painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
   painter.setBrush(isEnabled() ? colour_ : palette().color(QPalette::Disabled, QPalette::Button));
   painter.drawRect(swatch.adjusted(0, 0, -1, -1));
 }

@@ -24,7 +24,7 @@ CGridCtrl::CGridCtrl(QWidget* parent) : QTableView(parent) {
   setDropIndicatorShown(true);
   setDragDropMode(QAbstractItemView::DragDrop);
   setDefaultDropAction(Qt::MoveAction);
-  setCellBackground(QColor(255, 255, 224));
+  // Cells keep the palette's Base and Text, so the list follows light and dark themes.
 }
 
 int CGridCtrl::currentRow() const {

@@ -20,7 +20,7 @@ class CGridCtrl : public QTableView {
   void scrollToTopRow();
   void scrollToBottomRow();
 
-  // Background of the normal (non-header) cells.
+  // Background of the normal (non-header) cells; the palette's Base unless set.
   void setCellBackground(const QColor& colour);
 
  signals:
