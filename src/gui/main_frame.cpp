@@ -151,7 +151,7 @@ CMainFrame::CMainFrame() : doc_(nullptr) {
   CreatePanel();
   ConnectPanel();
   UseThumbnailLoader(nullptr);
-  ShowThumbnails(RecentStore().value(QLatin1String(kThumbnailsKey), true).toBool());
+  ShowThumbnails(ProgramStore().value(QLatin1String(kThumbnailsKey), true).toBool());
   UpdateTitle();
   RestoreWindowLayout();
 
@@ -385,7 +385,7 @@ void CMainFrame::ShowThumbnails(bool shown) {
     panel_->setMinimumWidth(210);
   }
   action(ID_VIEW_THUMBNAILS)->setChecked(shown);
-  RecentStore().setValue(QLatin1String(kThumbnailsKey), shown);
+  ProgramStore().setValue(QLatin1String(kThumbnailsKey), shown);
 }
 
 void CMainFrame::OnGridCurrentChanged() {

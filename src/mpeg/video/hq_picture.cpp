@@ -145,7 +145,7 @@ void HqPictureCoder::CodePicture(const PictureJob& job) {
     int flags = mb.flags;
     const bool intra = flags & kMbIntra;
     int16_t(*coef)[64] = coefOf(k);
-    QuantiseMacroblock(intra, coef, levels, p_, mquant);
+    QuantiseMacroblock(intra, coef, levels, p_, nullptr, mquant);
     int cbp = intra ? 63 : 0;
     for (int b = 0; b < 6; ++b) {
       const uint8_t* matrix = intra ? p_.intraMatrix : p_.nonIntraMatrix;
