@@ -3,7 +3,7 @@ JOBS ?= 2
 BUILD_TYPE ?= RelWithDebInfo
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test demo run bench fuzz install clean
+.PHONY: all deps build test tsan demo run bench fuzz install clean
 
 all: build
 
@@ -19,6 +19,12 @@ test: deps
 	cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZR_SANITIZE=ON $(CMAKE_FLAGS)
 	cmake --build build-test -j$(JOBS)
 	cd build-test && ctest --output-on-failure -j$(JOBS)
+
+# The threaded tests under ThreadSanitizer, in a build of their own (no GUI).
+tsan: deps
+	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZR_TSAN=ON -DZR_GUI=OFF $(CMAKE_FLAGS)
+	cmake --build build-tsan -j$(JOBS) --target test_mpeg test_output test_cli zerarive-cli
+	bash tests/tsan.sh build-tsan
 
 demo: build
 	bash scripts/demo.sh
@@ -39,4 +45,4 @@ install: build
 	cmake --install build
 
 clean:
-	rm -rf build build-test build-fuzz out
+	rm -rf build build-test build-tsan build-fuzz out

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -210,6 +211,67 @@ TEST_F(EngineTest, ParallelEnginesWriteTheSameBytesAsOneAfterAnother) {
   ASSERT_TRUE(okA && okB);
   EXPECT_EQ(expected, ReadBytes(out_.file("a.mpg")));
   EXPECT_EQ(expected, ReadBytes(out_.file("b.mpg")));
+}
+
+// convert --jobs 4 in one process: four engines at once, each with motion-search threads,
+// their lines, frame numbers and stage reports flowing into one shared, locked sink the
+// way the command's batch output takes them. The thread sanitizer run leans on this test.
+TEST_F(EngineTest, FourJobsAtOnceKeepTheirBytesAndTheirMessagesApart) {
+  const std::vector<std::string> inputs = {Avi("sound.avi"), Avi("mono22.avi"), Avi("rate20.avi"),
+                                           out_.file("missing.avi")};
+  std::vector<std::string> serialBytes;
+  std::vector<std::vector<std::string>> serialLines;
+  auto output = [&](size_t i) { return out_.file("job" + std::to_string(i) + ".mpg"); };
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    RecordingLog log;
+    MpgEngine(log, 2).Convert(inputs[i], output(i));
+    serialLines.push_back(log.lines);
+    serialBytes.push_back(ReadBytes(output(i)));
+    std::remove(output(i).c_str());  // the parallel run writes the same names
+  }
+
+  struct Sink {
+    std::mutex mutex;
+    std::vector<std::pair<size_t, std::string>> lines;
+    std::vector<int> percent = std::vector<int>(4, 0);
+    int64_t progressCalls = 0;
+  } sink;
+  struct JobLog : ConvertLog {
+    JobLog(Sink& s, size_t j) : sink(s), job(j) {}
+    void Line(const std::string& text) override {
+      std::lock_guard<std::mutex> lock(sink.mutex);
+      sink.lines.emplace_back(job, text);
+    }
+    void Frame(int) override {}
+    Sink& sink;
+    size_t job;
+  };
+  std::vector<char> ok(inputs.size(), 0);
+  std::vector<std::thread> jobs;
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    jobs.emplace_back([&, i] {
+      JobLog log(sink, i);
+      MpgEngine engine(log, 2);
+      engine.SetStageHook([&, i](ConvertStage, int percent) {
+        std::lock_guard<std::mutex> lock(sink.mutex);
+        sink.percent[i] = percent;
+        ++sink.progressCalls;
+      });
+      ok[i] = engine.Convert(inputs[i], output(i));
+    });
+  }
+  for (auto& t : jobs) t.join();
+
+  EXPECT_EQ(ok, (std::vector<char>{1, 1, 1, 0}));
+  EXPECT_GT(sink.progressCalls, 4);
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    SCOPED_TRACE(inputs[i]);
+    std::vector<std::string> own;
+    for (auto& [job, text] : sink.lines)
+      if (job == i) own.push_back(text);
+    EXPECT_EQ(own, serialLines[i]);
+    if (ok[i]) EXPECT_EQ(ReadBytes(output(i)), serialBytes[i]);
+  }
 }
 
 // Records the batch's window operations in order.
