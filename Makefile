@@ -3,7 +3,7 @@ JOBS ?= 2
 BUILD_TYPE ?= RelWithDebInfo
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test tsan demo run bench fuzz install clean
+.PHONY: all deps build test tsan demo run bench fuzz install package clean
 
 all: build
 
@@ -43,6 +43,10 @@ fuzz: deps
 
 install: build
 	cmake --install build
+
+# zerarive_VERSION_amd64.deb in build/.
+package: build
+	cd build && cpack -G DEB
 
 clean:
 	rm -rf build build-test build-tsan build-fuzz out

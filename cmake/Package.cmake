@@ -29,8 +29,8 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Wombrel")
 set(CPACK_PACKAGE_CONTACT "Zerarive developers <zerarive@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "animation maker: still images to AVI and MPEG-1 video")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "animation maker: still images to AVI and MPEG-1 video
-Collect still images into a project, order them, say for how many frames
+# CPack puts the summary in front of this as the synopsis line.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Collect still images into a project, order them, say for how many frames
 each is shown, stamp a logo into every picture, attach a sound and make an
 AVI video. Also: AVI from a folder of numbered images, extracting images
 and sound from an AVI, merging sound, morphing, a preview player and an

@@ -48,5 +48,5 @@ if command -v man >/dev/null; then
 fi
 
 # Errors fail; warnings are shown.
-lintian --fail-on error --no-tag-display-limit "${deb[0]}" || fail "lintian reports errors"
+lintian --fail-on error --tag-display-limit 0 "${deb[0]}" || fail "lintian reports errors"
 echo "package: ${deb[0]##*/} checked"
