@@ -14,6 +14,9 @@ class ConvertLog {
   virtual void Line(const std::string& text) = 0;
   virtual void Frame(int frameNumber) { (void)frameNumber; }
   virtual void Percent(int percent) { (void)percent; }
+  // The user's Cancel (or a signal): polled at every Frame and Percent and at least every
+  // 100 ms by each stage; the conversion then stops and leaves nothing behind.
+  virtual bool CancelRequested() { return false; }
 };
 
 // Keeps everything, for tests and for the CLI's per-file buffering.

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 
@@ -11,6 +12,7 @@
 #include "mpeg/sound_input.h"
 #include "mpeg/video/encoder.h"
 #include "mpeg/video/format.h"
+#include "mpeg/video/params.h"
 #include "mpeg/video/rate_report.h"
 #include "platform/atomic_file.h"
 #include "platform/paths.h"
@@ -29,29 +31,52 @@ bool MoveToFreeName(const std::string& from, const std::string& to) {
   return true;
 }
 
-
 }  // namespace
 
-// Forwards the log and tells the stage hook how far the current stage is.
+// Thrown from the encoders' notifications when the user cancels; caught in Convert.
+struct ConversionCancelled {};
+
+// Forwards the log and tells the stage hook how far the current stage is. Lines about
+// the conversion's temporary files are held back: the engine reports those failures
+// itself, naming the file the user chose and the reason.
 class MpgEngine::StageLog : public ConvertLog {
  public:
   StageLog(ConvertLog& out, const std::function<void(ConvertStage, int)>& hook)
       : out_(out), hook_(hook) {}
-  void Line(const std::string& text) override { out_.Line(text); }
-  void Frame(int n) override { out_.Frame(n); }
+  void Line(const std::string& text) override {
+    if (!tempPrefix_.empty() && text.find(tempPrefix_) != std::string::npos) {
+      writeFailed = true;
+      return;
+    }
+    out_.Line(text);
+  }
+  void Frame(int n) override {
+    out_.Frame(n);
+    StopIfCancelled();
+  }
   void Percent(int p) override {
     out_.Percent(p);
     if (hook_) hook_(stage_, p);
+    StopIfCancelled();
   }
+  bool CancelRequested() override { return out_.CancelRequested(); }
   void Enter(ConvertStage stage) {
     stage_ = stage;
     if (hook_) hook_(stage, 0);
   }
+  void SetTemporaryPrefix(const std::string& prefix) { tempPrefix_ = prefix; }
+  bool writeFailed = false;
 
  private:
+  // The encoders only notify; the multiplexer polls for itself and ends cleanly.
+  void StopIfCancelled() {
+    if (stage_ != ConvertStage::Multiplex && stage_ != ConvertStage::Done && out_.CancelRequested())
+      throw ConversionCancelled{};
+  }
   ConvertLog& out_;
   const std::function<void(ConvertStage, int)>& hook_;
   ConvertStage stage_ = ConvertStage::Opening;
+  std::string tempPrefix_;
 };
 
 MpgEngine::MpgEngine(ConvertLog& log, int threads, bool highQuality)
@@ -60,7 +85,19 @@ MpgEngine::MpgEngine(ConvertLog& log, int threads, bool highQuality)
 bool MpgEngine::Convert(const std::string& input, const std::string& output) {
   StageLog log(log_, stageHook_);
   log.Enter(ConvertStage::Opening);
-  bool ok = ConvertFile(input, output, log);
+  bool ok = false;
+  cancelled_ = false;
+  try {
+    ok = ConvertFile(input, output, log);
+  } catch (const ConversionCancelled&) {
+    // Every temporary went with the stack; nothing of this file is left.
+    cancelled_ = true;
+  }
+  if (cancelled_ || mux_.cancelled) {
+    cancelled_ = true;
+    ok = false;
+    log_.Line("Cancelled");
+  }
   log.Enter(ConvertStage::Done);
   return ok;
 }
@@ -83,7 +120,8 @@ bool MpgEngine::ConvertFile(const std::string& input, const std::string& output,
   std::string inputPath = input;
   if (PathExtension(inputPath).empty()) inputPath += ".avi";
   // No output name: the input's title beside it; no extension: ".mpg".
-  std::string finalOutput = output.empty() ? PathFolder(inputPath) + PathTitle(inputPath) + ".mpg" : output;
+  std::string finalOutput =
+      output.empty() ? PathFolder(inputPath) + PathTitle(inputPath) + ".mpg" : output;
   if (PathExtension(finalOutput).empty()) finalOutput += ".mpg";
   const std::string folder = PathFolder(finalOutput);
   const std::string title = PathTitle(finalOutput);
@@ -98,13 +136,33 @@ bool MpgEngine::ConvertFile(const std::string& input, const std::string& output,
   AtomicFile out(finalOutput);
   const std::string keptVideo = folder + title + ".m1v";
   AtomicFile m1v(keptVideo);
+  log.SetTemporaryPrefix(folder + "." + title + ".partial");
   bool noAudio = settings_.noAudio;
   const std::string& videoPath = noAudio ? out.tempPath() : m1v.tempPath();
+  auto cannotWrite = [&](int error) {
+    log.Line("Error: " + CannotWriteText(finalOutput, error));
+    return false;
+  };
 
   log.Line("Compressing video...");
   log.Enter(ConvertStage::Video);
   VideoEncoder video;
-  if (!video.Encode(avi, videoPath, log, settings_)) return false;
+  VideoParams params;
+  if (!SetVideoParameters(avi.info(), settings_, log, params)) return false;
+  avi.SetSubstituteMissingFrames(settings_.substituteMissingFrames);
+  {
+    // Opened here, not by the encoder, so a Cancel thrown from its loop closes it too.
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(videoPath.c_str(), "wb"),
+                                                         std::fclose);
+    if (!file) return cannotWrite(errno);
+    bool encoded = video.EncodeStream(avi, params, file.get(), log, settings_.threads);
+    int error = std::ferror(file.get()) ? errno : 0;
+    if (std::fclose(file.release()) != 0 && error == 0) error = errno;
+    if (encoded && (error != 0 || log.writeFailed)) return cannotWrite(error);
+    if (!encoded) return log.writeFailed ? cannotWrite(error) : false;
+  }
+  log.Frame(video.result().codedFrames);
+  log.Percent(100);
   if (video.result().overflowCount > 0) log.Line("Warning: buffer overflow");
   for (const std::string& line : RateWarnings(video.result())) log.Line(line);
   if (avi.substitutedFrames() > 0)
@@ -121,6 +179,8 @@ bool MpgEngine::ConvertFile(const std::string& input, const std::string& output,
     source.Open(pcm, format);
     audio::AudioEncoder encoder;
     bool audioOk = encoder.Encode(source, mp2.tempPath(), log, settings_.audioBitRate);
+    // A disk that filled up fails the file: a silent video-only output would hide it.
+    if (log.writeFailed) return cannotWrite(0);
     if (audioOk && encoder.frames() == 0) {
       // A stream that passed the checks but holds nothing: keep the good video alone.
       log.Line("Warning: the sound holds no samples; the output is video only");
@@ -140,22 +200,20 @@ bool MpgEngine::ConvertFile(const std::string& input, const std::string& output,
 
   if (noAudio) {
     // The output is the bare video stream.
-    if (videoPath != out.tempPath() && std::rename(videoPath.c_str(), out.tempPath().c_str()) != 0) {
-      log.Line("Error: cannot write " + finalOutput);
-      return false;
-    }
-    if (!out.Commit()) {
-      log.Line("Error: cannot write " + finalOutput);
-      return false;
-    }
+    if (videoPath != out.tempPath() && std::rename(videoPath.c_str(), out.tempPath().c_str()) != 0)
+      return cannotWrite(errno);
+    if (!out.Commit()) return cannotWrite(out.error());
     return true;
   }
 
   log.Line("Multiplexing...");
   log.Enter(ConvertStage::Multiplex);
   bool muxed = Multiplex(m1v.tempPath(), mp2.tempPath(), out.tempPath(), log, mux_);
-  if (muxed && !out.Commit()) {
-    log.Line("Error: cannot write " + finalOutput);
+  if (mux_.cancelled) return false;
+  if (!muxed && (mux_.writeError != 0 || log.writeFailed)) {
+    cannotWrite(mux_.writeError);
+  } else if (muxed && !out.Commit()) {
+    cannotWrite(out.error());
     muxed = false;
   }
   if (!muxed) {
@@ -164,6 +222,8 @@ bool MpgEngine::ConvertFile(const std::string& input, const std::string& output,
       log.Line("The video stream is kept in " + keptVideo);
     return false;
   }
+  log.Frame(video.result().codedFrames);
+  log.Percent(100);
   log.Line("MPG completed!");
   if (mux_.videoTimedOut) log.Line("Error: video timed-out");
   if (mux_.audioTimedOut) log.Line("Error: audio timed-out");
@@ -173,8 +233,10 @@ bool MpgEngine::ConvertFile(const std::string& input, const std::string& output,
 std::string BatchOutputPath(const std::string& input, const std::string& outputFolder,
                             const std::string& ext) {
   std::string folder = outputFolder;
-  if (folder.empty()) folder = PathFolder(input);
-  else if (folder.back() != '/') folder += '/';
+  if (folder.empty())
+    folder = PathFolder(input);
+  else if (folder.back() != '/')
+    folder += '/';
   return folder + PathTitle(input) + ext;
 }
 

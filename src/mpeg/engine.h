@@ -38,12 +38,16 @@ class MpgEngine {
   bool Convert(const std::string& input, const std::string& output);
 
   // Called with the stage and its percentage; also see ConvertLog::Percent.
-  void SetStageHook(std::function<void(ConvertStage, int percent)> hook) { stageHook_ = std::move(hook); }
+  void SetStageHook(std::function<void(ConvertStage, int percent)> hook) {
+    stageHook_ = std::move(hook);
+  }
 
   // Of the last Convert.
   const VideoSettings& settings() const { return settings_; }
   const MuxReport& muxReport() const { return mux_; }
   bool videoOnly() const { return videoOnly_; }
+  // The last Convert was stopped by ConvertLog::CancelRequested.
+  bool cancelled() const { return cancelled_; }
 
  private:
   class StageLog;
@@ -55,6 +59,7 @@ class MpgEngine {
   VideoSettings settings_;
   MuxReport mux_;
   bool videoOnly_ = false;
+  bool cancelled_ = false;
   std::function<void(ConvertStage, int)> stageHook_;
 };
 

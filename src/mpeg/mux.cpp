@@ -1,6 +1,8 @@
 #include "mpeg/mux.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -61,7 +63,9 @@ class RecordFile {
     ++count_;
     return std::fwrite(rec, sizeof rec, 1, file_.get()) == 1;
   }
-  bool Rewind() { return std::fflush(file_.get()) == 0 && std::fseek(file_.get(), 0, SEEK_SET) == 0; }
+  bool Rewind() {
+    return std::fflush(file_.get()) == 0 && std::fseek(file_.get(), 0, SEEK_SET) == 0;
+  }
   bool Read(Unit& u) {
     uint8_t rec[24];
     if (std::fread(rec, sizeof rec, 1, file_.get()) != 1) return false;
@@ -209,8 +213,10 @@ bool ScanVideo(std::FILE* f, uint64_t size, RecordFile& records, VideoStreamInfo
     }
     if (headerWanted > 0) {
       header[2 - headerWanted] = uint8_t(b);
-      if (headerWanted == 1) finishHeader();
-      else headerWanted = 1;
+      if (headerWanted == 1)
+        finishHeader();
+      else
+        headerWanted = 1;
     }
     zeros = b == 0 ? zeros + 1 : 0;
   }
@@ -228,8 +234,8 @@ bool ScanVideo(std::FILE* f, uint64_t size, RecordFile& records, VideoStreamInfo
   for (int t = 0; t < 4; ++t)
     info.averageSize[t] = info.pictures[t] ? sums[t] / info.pictures[t] : 0;
   // Bytes per picture over the period, in units of 400 bit/s rounded up to 10 kbit/s.
-  info.comp_bit_rate = unsigned(
-      CeilDiv(u128(info.bytes) * num * 8, u128(info.pictureCount) * den * 10000) * 25);
+  info.comp_bit_rate =
+      unsigned(CeilDiv(u128(info.bytes) * num * 8, u128(info.pictureCount) * den * 10000) * 25);
   return true;
 }
 
@@ -256,7 +262,8 @@ bool ParseAudioHeader(const uint8_t* p, AudioHeader& h) {
          h.sampling_frequency < 3;
 }
 
-constexpr unsigned kLayer2Kbit[15] = {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384};
+constexpr unsigned kLayer2Kbit[15] = {0,   32,  48,  56,  64,  80,  96, 112,
+                                      128, 160, 192, 224, 256, 320, 384};
 constexpr unsigned kSampleRates[3] = {44100, 48000, 32000};
 constexpr unsigned kSamplesPerFrame = 1152;
 
@@ -400,8 +407,8 @@ void PutSystemHeader(uint8_t* p, uint32_t rateBound) {
   p[6] = uint8_t(0x80 | (rateBound >> 15));
   p[7] = uint8_t(rateBound >> 7);
   p[8] = uint8_t((rateBound << 1) | 1);
-  p[9] = (1 << 2) | (1 << 1) | 1;   // audio_bound 1, fixed_flag, CSPS_flag
-  p[10] = 0x80 | 0x40 | 0x20 | 1;   // audio and video locked, marker, video_bound 1
+  p[9] = (1 << 2) | (1 << 1) | 1;  // audio_bound 1, fixed_flag, CSPS_flag
+  p[10] = 0x80 | 0x40 | 0x20 | 1;  // audio and video locked, marker, video_bound 1
   p[11] = 0xFF;
   // Audio first: scale 0 × 128 bytes; video: scale 1 × 1024 bytes.
   p[12] = kAudioStreamId, p[13] = 0xC0 | 0x00, p[14] = kAudioStdBuffer / 128;
@@ -438,8 +445,9 @@ void PutMediaPacket(uint8_t* p, uint8_t id, size_t payload, bool stamped, const 
 }  // namespace
 
 bool PictureRate(unsigned code, unsigned& num, unsigned& den) {
-  static const unsigned kRates[9][2] = {{0, 0},     {24000, 1001}, {24, 1}, {25, 1},   {30000, 1001},
-                                        {30, 1},    {50, 1},       {60000, 1001}, {60, 1}};
+  static const unsigned kRates[9][2] = {{0, 0},  {24000, 1001}, {24, 1},
+                                        {25, 1}, {30000, 1001}, {30, 1},
+                                        {50, 1}, {60000, 1001}, {60, 1}};
   if (code < 1 || code > 8) return false;
   num = kRates[code][0];
   den = kRates[code][1];
@@ -461,7 +469,8 @@ bool MultiplexStreams(std::FILE* video, std::FILE* audio, std::FILE* output, Con
 
   report.video_rate = 50 * uint64_t(std::max(report.video.bit_rate, report.video.comp_bit_rate));
   report.audio_rate = uint64_t(report.audio.kbitRate) * 128;
-  uint64_t dmux = CeilDiv(u128(report.video_rate + report.audio_rate) * kSectorSize, kPacketPayload);
+  uint64_t dmux =
+      CeilDiv(u128(report.video_rate + report.audio_rate) * kSectorSize, kPacketPayload);
   uint64_t muxRate = CeilDiv(dmux, 50);
   if (muxRate == 0 || muxRate >= (1u << 22)) return Fail(log, "MPEG stream rate is too high.");
   report.mux_rate = uint32_t(muxRate);
@@ -471,9 +480,8 @@ bool MultiplexStreams(std::FILE* video, std::FILE* audio, std::FILE* output, Con
                           CeilDiv(report.audio.firstUnitLength, kPacketPayload);
   report.startupDelay = Timestamp(u128(startSectors) * kSectorSize * 90000 / rate);
 
-  uint64_t cap = limits.maxOutputBytes
-                     ? limits.maxOutputBytes
-                     : 64 * (videoSize + audioSize) + (uint64_t(64) << 20);
+  uint64_t cap = limits.maxOutputBytes ? limits.maxOutputBytes
+                                       : 64 * (videoSize + audioSize) + (uint64_t(64) << 20);
   StreamFeed v(videoRecords, video, report.startupDelay, true);
   StreamFeed a(audioRecords, audio, report.startupDelay, false);
   if (!v.Start(report.video.bytes) || !a.Start(report.audio.bytes))
@@ -489,9 +497,25 @@ bool MultiplexStreams(std::FILE* video, std::FILE* audio, std::FILE* output, Con
   };
 
   alignas(16) uint8_t sector[4096];
+  const uint64_t inputBytes = std::max<uint64_t>(1, report.video.bytes + report.audio.bytes);
+  auto lastReport = std::chrono::steady_clock::now();
+  uint64_t sectors = 0;
   while (v.remains() || a.remains()) {
+    if ((++sectors & 15) == 0) {
+      auto now = std::chrono::steady_clock::now();
+      if (now - lastReport >= std::chrono::milliseconds(50)) {
+        lastReport = now;
+        uint64_t sent = report.bytesWritten * kPacketPayload / kSectorSize;
+        log.Percent(int(std::min<uint64_t>(99, sent * 100 / inputBytes)));
+        if (log.CancelRequested()) {
+          report.cancelled = true;
+          return false;
+        }
+      }
+    }
     if (report.bytesWritten > cap)
-      return Fail(log, "multiplexing makes no progress (the stream's time stamps and rates disagree).");
+      return Fail(log,
+                  "multiplexing makes no progress (the stream's time stamps and rates disagree).");
     Timestamp scr = ticks(report.bytesWritten + 9);
     Timestamp videoNext = nextTime(v), audioNext = nextTime(a);
     v.Drain(scr);
@@ -541,14 +565,19 @@ bool MultiplexStreams(std::FILE* video, std::FILE* audio, std::FILE* output, Con
       sectorBytes = kSectorSize - kPacketPayload + got;
       ++(isVideo ? report.videoPackets : report.audioPackets);
     }
-    if (std::fwrite(sector, 1, sectorBytes, output) != sectorBytes)
+    if (std::fwrite(sector, 1, sectorBytes, output) != sectorBytes) {
+      report.writeError = errno;
       return Fail(log, "cannot write the MPEG output.");
+    }
     report.bytesWritten += sectorBytes;
   }
   const uint8_t end[4] = {0, 0, 1, uint8_t(kEndCode & 0xFF)};
-  if (std::fwrite(end, 1, 4, output) != 4 || std::fflush(output) != 0)
+  if (std::fwrite(end, 1, 4, output) != 4 || std::fflush(output) != 0) {
+    report.writeError = errno;
     return Fail(log, "cannot write the MPEG output.");
+  }
   report.bytesWritten += 4;
+  log.Percent(100);
   return true;
 }
 
@@ -561,11 +590,17 @@ bool Multiplex(const std::string& videoPath, const std::string& audioPath,
   FilePtr audio(std::fopen(audioPath.c_str(), "rb"));
   if (!audio) return Fail(log, "File " + audioPath + " not found.");
   FilePtr out(std::fopen(outputPath.c_str(), "wb"));
-  if (!out) return Fail(log, "cannot create " + outputPath + ".");
+  if (!out) {
+    report.writeError = errno;
+    return Fail(log, "cannot create " + outputPath + ".");
+  }
   std::vector<char> buffer(1 << 16);
   std::setvbuf(out.get(), buffer.data(), _IOFBF, buffer.size());
   bool ok = MultiplexStreams(video.get(), audio.get(), out.get(), log, report, limits);
-  if (std::fclose(out.release()) != 0 && ok) ok = Fail(log, "cannot write " + outputPath + ".");
+  if (std::fclose(out.release()) != 0 && ok) {
+    report.writeError = errno;
+    ok = Fail(log, "cannot write " + outputPath + ".");
+  }
   return ok;
 }
 

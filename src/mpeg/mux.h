@@ -20,7 +20,8 @@ inline constexpr int kSectorSize = 2048;
 inline constexpr int kPackHeaderSize = 12;
 inline constexpr int kSystemHeaderSize = 18;
 inline constexpr int kPacketHeaderSize = 21;
-inline constexpr int kPacketPayload = kSectorSize - kPackHeaderSize - kSystemHeaderSize - kPacketHeaderSize;
+inline constexpr int kPacketPayload =
+    kSectorSize - kPackHeaderSize - kSystemHeaderSize - kPacketHeaderSize;
 inline constexpr int kVideoStdBuffer = 47104;
 inline constexpr int kAudioStdBuffer = 4096;
 inline constexpr uint8_t kVideoStreamId = 0xE0;
@@ -34,12 +35,12 @@ struct VideoStreamInfo {
   unsigned vbv_buffer_size = 0;
   bool constrained = false;
   unsigned sequenceHeaders = 0, gops = 0, sequenceEnds = 0;
-  unsigned pictures[4] = {};       // by picture_coding_type: [1] I, [2] P, [3] B, [0] other
-  uint64_t averageSize[4] = {};    // bytes per picture of that type
+  unsigned pictures[4] = {};     // by picture_coding_type: [1] I, [2] P, [3] B, [0] other
+  uint64_t averageSize[4] = {};  // bytes per picture of that type
   uint64_t pictureCount = 0;
   uint64_t bytes = 0;
-  unsigned comp_bit_rate = 0;      // units of 400 bit/s, a multiple of 25
-  Timestamp firstPts = 0;          // before the start-up delay
+  unsigned comp_bit_rate = 0;  // units of 400 bit/s, a multiple of 25
+  Timestamp firstPts = 0;      // before the start-up delay
   uint32_t firstUnitLength = 0;
 };
 
@@ -64,6 +65,9 @@ struct MuxReport {
   uint64_t bytesWritten = 0;
   // Outcome flags read by the converter after the output is complete.
   bool videoTimedOut = false, audioTimedOut = false;
+  // Why the output could not be written (an errno value), or 0.
+  int writeError = 0;
+  bool cancelled = false;  // ConvertLog::CancelRequested stopped it
 };
 
 struct MuxLimits {
@@ -73,6 +77,8 @@ struct MuxLimits {
 };
 
 // Multiplexes the files at videoPath and audioPath into outputPath (created or truncated).
+// Reports its share done through log.Percent and polls log.CancelRequested at least every
+// 100 ms.
 // False after a message line starting "Error: "; the report's flags are set on success.
 bool Multiplex(const std::string& videoPath, const std::string& audioPath,
                const std::string& outputPath, ConvertLog& log, MuxReport& report,

@@ -53,7 +53,12 @@ bool WriteAviWithSound(CAviWriter& writer, const std::string& sound, const std::
       host.SetStatusText(kStatusCancelled);
       return false;
     }
-    if (!writer.told) host.Message(CodecErrorMessage(writer.nError));
+    if (!writer.told) {
+      std::string text = CodecErrorMessage(writer.nError);
+      if (writer.nError == AVIERR_FILEWRITE || writer.nError == AVIERR_FILEOPEN)
+        text += "\n" + WriteFailureDetail(path);
+      host.Message(text);
+    }
     host.SetStatusText(kStatusNotSaved);
     return false;
   }
@@ -66,7 +71,7 @@ bool WriteAviWithSound(CAviWriter& writer, const std::string& sound, const std::
     result = MergeStreams(target, sound, path, &failure, &unopened);
     if (failure == MergeFailure::CannotOpen) host.Message(CannotOpenMessage(unopened));
     std::remove(target.c_str());
-    if (!result) host.SetStatusText(kStatusNotSaved);
+    if (!result && failure != MergeFailure::Cancelled) host.SetStatusText(kStatusNotSaved);
   }
   if (result) host.SetStatusText(kStatusDone);
   return result;

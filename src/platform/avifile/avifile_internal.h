@@ -146,6 +146,10 @@ HRESULT OpenWriteFile(const std::string& path, PAVIFILE* out);
 HRESULT MakeCompressedStream(PAVISTREAM source, const AVICOMPRESSOPTIONS& options,
                              PAVISTREAM* out);
 
+// AVIERR_FILEWRITE, noting the system's error behind an FFmpeg result for the message
+// that names the file (LastWriteError).
+HRESULT WriteFailed(int averror);
+
 // Stream refcount helpers shared by the translation units.
 void StreamAddRef(AviStreamObject* s);
 uint32_t StreamRelease(AviStreamObject* s);

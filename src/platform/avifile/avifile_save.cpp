@@ -92,12 +92,6 @@ bool AsStored(const ReadStreamObject& s, const AVICOMPRESSOPTIONS* o) {
   return true;
 }
 
-// The system's error behind a failed write, for the caller's message.
-HRESULT WriteFailed(int averror) {
-  if (averror < 0 && averror > -4096) NoteWriteError(-averror);
-  return AVIERR_FILEWRITE;
-}
-
 // Reports the share of the longest stream copied so far, at most every 50 ms.
 class SaveProgress {
  public:
@@ -130,6 +124,11 @@ class SaveProgress {
 };
 
 }  // namespace
+
+HRESULT WriteFailed(int averror) {
+  if (averror < 0 && averror > -4096) NoteWriteError(-averror);
+  return AVIERR_FILEWRITE;
+}
 
 HRESULT AVISaveV(const std::string& path, const void* handler, AVISAVECALLBACK callback,
                  int streamCount, PAVISTREAM* streams, AVICOMPRESSOPTIONS** options) {

@@ -2,6 +2,7 @@
 // frames through a libavcodec encoder first. The file is written under a temporary name
 // and renamed over the target when it is complete.
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <optional>
 
@@ -41,10 +42,10 @@ struct WriteStreamObject : AviStreamObject {
   AVStream* st = nullptr;
   AVRational ourTimeBase{1, 1};  // dwScale / dwRate: one sample per tick
   bool hasFormat = false;
-  int64_t next = 0;          // next sample index
-  int64_t written = 0;       // samples stored (the stream's length)
-  int blockAlign = 1;        // audio
-  uint32_t frameBytes = 0;   // raw video: bytes of one frame
+  int64_t next = 0;         // next sample index
+  int64_t written = 0;      // samples stored (the stream's length)
+  int blockAlign = 1;       // audio
+  uint32_t frameBytes = 0;  // raw video: bytes of one frame
   bool paletted = false;
   uint32_t palette[256] = {};
   bool paletteSent = false;
@@ -114,7 +115,7 @@ HRESULT WriteFileObject::EnsureHeader() {
   av_dict_free(&opts);
   if (r < 0) {
     headerFailed = true;
-    writeError = AVIERR_FILEWRITE;
+    writeError = WriteFailed(r);
     return writeError;
   }
   headerWritten = true;
@@ -125,11 +126,13 @@ HRESULT WriteFileObject::Finish() {
   HRESULT result = writeError;
   if (!abandoned && result == AVIERR_OK) {
     if (!headerWritten && EnsureHeader() != AVIERR_OK) result = AVIERR_NODATA;
-    if (headerWritten && av_write_trailer(oc) < 0) result = AVIERR_FILEWRITE;
+    if (headerWritten) {
+      if (int e = av_write_trailer(oc); e < 0) result = WriteFailed(e);
+    }
   }
   if (oc && oc->pb) {
-    if (oc->pb->error < 0 && result == AVIERR_OK) result = AVIERR_FILEWRITE;
-    if (avio_closep(&oc->pb) < 0 && result == AVIERR_OK) result = AVIERR_FILEWRITE;
+    if (oc->pb->error < 0 && result == AVIERR_OK) result = WriteFailed(oc->pb->error);
+    if (int e = avio_closep(&oc->pb); e < 0 && result == AVIERR_OK) result = WriteFailed(e);
   }
   if (abandoned || result != AVIERR_OK) {
     atomic->Discard();
@@ -154,9 +157,9 @@ HRESULT WriteStreamObject::SetFormat(int32_t, const void* format, int32_t size) 
     if (colors > 256 || uint32_t(size) < sizeof h + 4 * colors) return AVIERR_BADSIZE;
     paletted = h.biBitCount == 8;
     if (paletted) {
-      PaletteFromRgbQuads(reinterpret_cast<const RgbQuad*>(static_cast<const uint8_t*>(format) +
-                                                           sizeof h),
-                          colors, palette);
+      PaletteFromRgbQuads(
+          reinterpret_cast<const RgbQuad*>(static_cast<const uint8_t*>(format) + sizeof h), colors,
+          palette);
     }
     p->codec_type = AVMEDIA_TYPE_VIDEO;
     p->codec_id = AV_CODEC_ID_RAWVIDEO;
@@ -207,8 +210,13 @@ HRESULT WriteStreamObject::WritePacket(AVPacket* pkt) {
   if (hr != AVIERR_OK) return hr;
   pkt->stream_index = st->index;
   av_packet_rescale_ts(pkt, ourTimeBase, st->time_base);
-  if (av_interleaved_write_frame(wfile->oc, pkt) < 0) {
-    wfile->writeError = AVIERR_FILEWRITE;
+  if (int e = av_interleaved_write_frame(wfile->oc, pkt); e < 0) {
+    wfile->writeError = WriteFailed(e);
+    return wfile->writeError;
+  }
+  // A full disk may show only in the I/O context's own error.
+  if (wfile->oc->pb && wfile->oc->pb->error < 0) {
+    wfile->writeError = WriteFailed(wfile->oc->pb->error);
     return wfile->writeError;
   }
   return AVIERR_OK;
@@ -264,15 +272,29 @@ struct CompressorSpec {
 const std::vector<CompressorSpec>& Specs() {
   static const std::vector<CompressorSpec> specs = {
       {kCompressorVideo1, "Video 1", "msvideo1", false, true, false, {16}},
-      {kCompressorDib, "Uncompressed (stored as it comes)", nullptr, false, false, false,
+      {kCompressorDib,
+       "Uncompressed (stored as it comes)",
+       nullptr,
+       false,
+       false,
+       false,
        {8, 16, 24}},
       {MakeFourCC('M', 'J', 'P', 'G'), "Motion JPEG", "mjpeg", true, false, true, {24}},
       {MakeFourCC('c', 'v', 'i', 'd'), "Cinepak", "cinepak", false, true, false, {24}},
-      {MakeFourCC('Z', 'M', 'B', 'V'), "Zip Motion Blocks Video", "zmbv", false, true, false,
+      {MakeFourCC('Z', 'M', 'B', 'V'),
+       "Zip Motion Blocks Video",
+       "zmbv",
+       false,
+       true,
+       false,
        {8, 16, 24}},
-      {MakeFourCC('F', 'F', 'V', '1'), "FFV1 (lossless)", "ffv1", false, true, false,
-       {8, 16, 24}},
-      {MakeFourCC('H', 'F', 'Y', 'U'), "HuffYUV (lossless)", "huffyuv", false, false, false,
+      {MakeFourCC('F', 'F', 'V', '1'), "FFV1 (lossless)", "ffv1", false, true, false, {8, 16, 24}},
+      {MakeFourCC('H', 'F', 'Y', 'U'),
+       "HuffYUV (lossless)",
+       "huffyuv",
+       false,
+       false,
+       false,
        {8, 16, 24}},
       {MakeFourCC('H', '2', '6', '4'), "H.264 (x264)", "libx264", true, true, true, {24}},
   };
@@ -462,11 +484,10 @@ HRESULT CompressedStreamObject::Drain() {
 }
 
 HRESULT CompressedStreamObject::Write(int32_t start, int32_t samples, const void* buffer,
-                                      int32_t bufferSize, uint32_t flags,
-                                      int32_t* samplesWritten, int32_t* bytesWritten) {
+                                      int32_t bufferSize, uint32_t flags, int32_t* samplesWritten,
+                                      int32_t* bytesWritten) {
   if (!spec->encoder) {
-    return target->Write(start, samples, buffer, bufferSize, flags, samplesWritten,
-                         bytesWritten);
+    return target->Write(start, samples, buffer, bufferSize, flags, samplesWritten, bytesWritten);
   }
   if (!hasFormat) return AVIERR_BADFORMAT;
   if (samples != 1 || start < next) return AVIERR_BADPARAM;
@@ -527,8 +548,13 @@ HRESULT OpenWriteFile(const std::string& path, PAVIFILE* out) {
       !file->oc) {
     return AVIERR_MEMORY;
   }
-  if (FolderExists(path) ||
-      avio_open(&file->oc->pb, file->atomic->tempPath().c_str(), AVIO_FLAG_WRITE) < 0) {
+  NoteWriteError(0);
+  if (FolderExists(path)) {
+    NoteWriteError(EISDIR);
+    return AVIERR_FILEOPEN;
+  }
+  if (int e = avio_open(&file->oc->pb, file->atomic->tempPath().c_str(), AVIO_FLAG_WRITE); e < 0) {
+    WriteFailed(e);
     return AVIERR_FILEOPEN;
   }
   *out = file.release();
