@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
   xvfb xauth imagemagick
+  mpeg2dec
 )
 
 missing=()

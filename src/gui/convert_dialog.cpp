@@ -1,6 +1,7 @@
 #include "gui/convert_dialog.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -8,6 +9,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "app/settings_file.h"
+#include "app/settings_keys.h"
 #include "platform/host.h"
 #include "ui/folder_dialog.h"
 
@@ -68,6 +71,12 @@ ConvertAviDialog::ConvertAviDialog(QWidget* parent)
   note->setWordWrap(true);
   layout->addWidget(note);
 
+  highQuality_ = new QCheckBox(QStringLiteral("High quality (slower)"));
+  std::string stored;
+  highQuality_->setChecked(GetSettings().ReadString(kSectionConverter, kKeyHighQuality, stored) &&
+                           stored == "1");
+  layout->addWidget(highQuality_);
+
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   doIt_ = new QPushButton(QStringLiteral("&Do it!"));
@@ -87,6 +96,8 @@ ConvertAviDialog::ConvertAviDialog(QWidget* parent)
 
 std::string ConvertAviDialog::extension() const { return mpeg_->isChecked() ? ".mpeg" : ".mpg"; }
 
+bool ConvertAviDialog::highQuality() const { return highQuality_->isChecked(); }
+
 void ConvertAviDialog::OnFiles() {
   std::vector<std::string> chosen = chooseFiles(this);
   if (chosen.empty()) return;  // cancelled: nothing changes
@@ -105,9 +116,10 @@ void ConvertAviDialog::OnFolder() {
 int RunMpgConverter(QWidget* parent, mpeg::ConvertProgress& progress, int threads) {
   ConvertAviDialog dialog(parent);
   if (dialog.exec() != QDialog::Accepted || dialog.files().empty()) return 0;
+  GetSettings().WriteString(kSectionConverter, kKeyHighQuality, dialog.highQuality() ? "1" : "0");
   WaitCursor wait;
   return mpeg::ConvertBatch(dialog.files(), dialog.outputFolder(), dialog.extension(), progress,
-                            threads);
+                            threads, dialog.highQuality());
 }
 
 }  // namespace zr
