@@ -13,7 +13,7 @@ packages=(
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
   xvfb xauth imagemagick
-  lintian
+  lintian mpeg2dec
 )
 
 missing=()

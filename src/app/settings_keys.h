@@ -13,6 +13,8 @@ inline constexpr const char* kSectionGeneral = "General";
 inline constexpr const char* kSectionLogo = "Logo";
 inline constexpr const char* kSectionMorph = "Morph";
 inline constexpr const char* kSectionImages = "Images";
+inline constexpr const char* kSectionConverter = "Converter";
+inline constexpr const char* kKeyHighQuality = "bHighQuality";  // 0/1, default 0
 
 inline constexpr const char* kKeyImportPath = "ImportPath";
 inline constexpr const char* kKeySavePath = "SavePath";

@@ -1,6 +1,7 @@
 #include "gui/convert_dialog.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -8,6 +9,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "app/settings_file.h"
+#include "app/settings_keys.h"
 #include "platform/host.h"
 #include "ui/dialog_flags.h"
 #include "ui/folder_dialog.h"
@@ -70,6 +73,12 @@ ConvertAviDialog::ConvertAviDialog(QWidget* parent)
   note->setWordWrap(true);
   layout->addWidget(note);
 
+  highQuality_ = new QCheckBox(QStringLiteral("High quality (slower)"));
+  std::string stored;
+  highQuality_->setChecked(GetSettings().ReadString(kSectionConverter, kKeyHighQuality, stored) &&
+                           stored == "1");
+  layout->addWidget(highQuality_);
+
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   doIt_ = new QPushButton(QStringLiteral("&Do it!"));
@@ -88,6 +97,8 @@ ConvertAviDialog::ConvertAviDialog(QWidget* parent)
 }
 
 std::string ConvertAviDialog::extension() const { return mpeg_->isChecked() ? ".mpeg" : ".mpg"; }
+
+bool ConvertAviDialog::highQuality() const { return highQuality_->isChecked(); }
 
 void ConvertAviDialog::OnFiles() {
   std::vector<std::string> chosen = chooseFiles(this);

@@ -13,6 +13,7 @@
 
 class QPushButton;
 class QRadioButton;
+class QCheckBox;
 
 namespace zr {
 
@@ -26,6 +27,7 @@ class ConvertAviDialog : public QDialog {
   const std::string& outputFolder() const { return folder_; }
   // ".mpg" or ".mpeg".
   std::string extension() const;
+  bool highQuality() const;
 
   // The choosers, replaceable for tests: the multi-select AVI chooser (empty = cancelled)
   // and the folder chooser (empty = cancelled).
@@ -45,6 +47,7 @@ class ConvertAviDialog : public QDialog {
   std::string folder_;
   QPushButton *filesButton_, *folderButton_, *doIt_;
   QRadioButton *mpg_, *mpeg_;
+  QCheckBox* highQuality_;
 };
 
 // Adapts a progress window with the operations Begin(bool), AppendLine(text),

@@ -1,6 +1,8 @@
 // The AVI tools' commands of the main window: ask, call the core, show.
 #include <QPushButton>
 
+#include "app/settings_file.h"
+#include "app/settings_keys.h"
 #include "gui/convert_dialog.h"
 #include "gui/long_work.h"
 #include "gui/main_frame.h"
@@ -28,7 +30,9 @@ void CMainFrame::OnMpgConverter() {
   ProgressWindowSink<CConvertProgressDlg> sink(window);
   LongWork work(*this);
   work.AddWindow(&window, window.cancelButton());
-  mpeg::ConvertBatch(dialog.files(), dialog.outputFolder(), dialog.extension(), sink);
+  GetSettings().WriteString(kSectionConverter, kKeyHighQuality, dialog.highQuality() ? "1" : "0");
+  mpeg::ConvertBatch(dialog.files(), dialog.outputFolder(), dialog.extension(), sink, 2,
+                     dialog.highQuality());
   if (work.cancelled()) window.NoteCancelled();
 }
 
