@@ -447,16 +447,17 @@ TEST_F(AviSound, WaveFilesReportTheirRealFormatAndRawSamples) {
   AVIFileRelease(file);
 }
 
-// A one-track MIDI file: a few notes on a piano.
-std::string SmallMidi() {
+// A one-track MIDI file: a few notes on a piano (none for a silent song).
+std::string SmallMidi(std::initializer_list<int> notes = {60, 64, 67}) {
   std::string track;
   auto ev = [&](std::initializer_list<int> b) {
     for (int v : b) track += char(v);
   };
-  for (int note : {60, 64, 67}) {
+  for (int note : notes) {
     ev({0x00, 0x90, note, 100});
     ev({0x83, 0x60, 0x80, note, 0});  // 480 ticks later
   }
+  if (notes.size() == 0) ev({0x83, 0x60, 0xB0, 7, 100});  // a second of nothing
   ev({0x00, 0xFF, 0x2F, 0x00});
   std::string m = std::string("MThd\0\0\0\6\0\0\0\1\1\xE0", 14);
   m += "MTrk";
@@ -491,6 +492,33 @@ TEST_F(AviSound, MidiIsRenderedToPcmWithTheSoundFont) {
   AVIFileRelease(file);
 
   EXPECT_EQ(AviOpenMidi(&file, mid, dir.file("none.sf2")), AVIERR_FILEOPEN);
+}
+
+// The whole rendered song's largest sample magnitude, in dBFS (-inf for silence).
+double MidiPeakDb(const std::string& mid) {
+  PAVIFILE file = nullptr;
+  if (AVIFileOpen(&file, mid, OF_READ) != 0) return 99;
+  PAVISTREAM s = nullptr;
+  if (AVIFileGetStream(file, &s, streamtypeAUDIO, 0) != 0) return 99;
+  int32_t length = AVIStreamLength(s);
+  std::vector<int16_t> pcm(2 * size_t(length));
+  int32_t got = 0, samples = 0;
+  AVIStreamRead(s, 0, length, pcm.data(), int32_t(pcm.size() * 2), &got, &samples);
+  AVIStreamRelease(s);
+  AVIFileRelease(file);
+  int peak = 0;
+  for (int16_t v : pcm) peak = std::max(peak, std::abs(int(v)));
+  return 20 * std::log10(peak / 32768.0);
+}
+
+TEST_F(AviSound, MidiIsNormalisedToMinusOneDbfsAndSilenceStaysSilent) {
+  std::string loud = dir.file("loud.mid"), soft = dir.file("soft.mid"), quiet = dir.file("q.mid");
+  test::WriteBytes(loud, SmallMidi());
+  test::WriteBytes(soft, SmallMidi({72}));
+  test::WriteBytes(quiet, SmallMidi({}));
+  EXPECT_NEAR(MidiPeakDb(loud), -1.0, 0.5);
+  EXPECT_NEAR(MidiPeakDb(soft), -1.0, 0.5);
+  EXPECT_TRUE(std::isinf(MidiPeakDb(quiet))) << "silence must not be amplified";
 }
 
 TEST_F(AviSound, SaveCopiesStreamsUnconvertedByExtension) {

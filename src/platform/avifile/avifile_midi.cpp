@@ -1,8 +1,10 @@
-// MIDI files open as a file with one sound stream: the song rendered once, at open, to
-// 44.1 kHz 16-bit stereo PCM with FluidSynth and a General MIDI sound font.
+// MIDI files open as a file with one sound stream: the song rendered at open to 44.1 kHz
+// 16-bit stereo PCM with FluidSynth and a General MIDI sound font, normalised to a -1 dBFS
+// peak (the synthesizer's default gain leaves a song near -30 dBFS, barely audible).
 #include <fluidsynth.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "platform/atomic_file.h"
@@ -38,6 +40,52 @@ void QuietFluidSynth() {
   (void)done;
 }
 
+constexpr int kBlock = 1024;
+const float kTargetPeak = std::pow(10.0f, -1.0f / 20);
+
+int16_t ToPcm16(float v) {
+  return int16_t(std::lrint(std::clamp(v * 32767.0f, -32768.0f, 32767.0f)));
+}
+
+// Renders the song block by block into `sink(left, right, frames)`; the same song and
+// sound font give the same samples each time.
+template <typename Sink>
+HRESULT RenderMidi(const std::string& song, const std::string& soundFont, int64_t maxFrames,
+                   Sink&& sink) {
+  Synth s;
+  s.settings = new_fluid_settings();
+  if (!s.settings) return AVIERR_MEMORY;
+  fluid_settings_setnum(s.settings, "synth.sample-rate", kRate);
+  // Render by sample count, not wall clock, so the song comes out faster than real time.
+  fluid_settings_setstr(s.settings, "player.timing-source", "sample");
+  fluid_settings_setint(s.settings, "synth.lock-memory", 0);
+  fluid_settings_setint(s.settings, "synth.cpu-cores", 1);
+  s.synth = new_fluid_synth(s.settings);
+  if (!s.synth) return AVIERR_MEMORY;
+  if (fluid_synth_sfload(s.synth, soundFont.c_str(), 1) == FLUID_FAILED) return AVIERR_FILEOPEN;
+  s.player = new_fluid_player(s.synth);
+  if (!s.player) return AVIERR_MEMORY;
+  if (fluid_player_add_mem(s.player, song.data(), song.size()) != FLUID_OK) {
+    return AVIERR_BADFORMAT;
+  }
+  if (fluid_player_play(s.player) != FLUID_OK) return AVIERR_BADFORMAT;
+
+  float left[kBlock], right[kBlock];
+  int64_t frames = 0;
+  // A second of tail lets the last notes ring out.
+  int tailBlocks = kRate / kBlock;
+  while (frames < maxFrames) {
+    // The player idles on for a while after the last event; the song ends there.
+    bool playing = fluid_player_get_status(s.player) == FLUID_PLAYER_PLAYING &&
+                   fluid_player_get_current_tick(s.player) < fluid_player_get_total_ticks(s.player);
+    if (!playing && tailBlocks-- <= 0) break;
+    if (fluid_synth_write_float(s.synth, kBlock, left, 0, 1, right, 0, 1) != FLUID_OK) break;
+    sink(left, right, kBlock);
+    frames += kBlock;
+  }
+  return AVIERR_OK;
+}
+
 }  // namespace
 
 HRESULT OpenMidiFile(const std::string& path, const std::string& soundFont, PAVIFILE* out,
@@ -65,43 +113,34 @@ HRESULT OpenMidiFile(const std::string& path, const std::string& soundFont, PAVI
   if (!FileExists(soundFont)) return AVIERR_FILEOPEN;
 
   QuietFluidSynth();
-  Synth s;
-  s.settings = new_fluid_settings();
-  if (!s.settings) return AVIERR_MEMORY;
-  fluid_settings_setnum(s.settings, "synth.sample-rate", kRate);
-  // Render by sample count, not wall clock, so the song comes out faster than real time.
-  fluid_settings_setstr(s.settings, "player.timing-source", "sample");
-  fluid_settings_setint(s.settings, "synth.lock-memory", 0);
-  fluid_settings_setint(s.settings, "synth.cpu-cores", 1);
-  s.synth = new_fluid_synth(s.settings);
-  if (!s.synth) return AVIERR_MEMORY;
-  if (fluid_synth_sfload(s.synth, soundFont.c_str(), 1) == FLUID_FAILED) return AVIERR_FILEOPEN;
-  s.player = new_fluid_player(s.synth);
-  if (!s.player) return AVIERR_MEMORY;
-  if (fluid_player_add_mem(s.player, data.data(), data.size()) != FLUID_OK) {
-    return AVIERR_BADFORMAT;
-  }
-  if (fluid_player_play(s.player) != FLUID_OK) return AVIERR_BADFORMAT;
+  // Two renders of the same song: the first only measures the peak, so the kept PCM
+  // is scaled from float once and memory stays at one 16-bit copy.
+  float peak = 0;
+  int64_t frames = 0;
+  const int64_t maxFrames = std::min(maxSeconds, avi::kMaxMidiSeconds) * kRate;
+  HRESULT hr =
+      RenderMidi(data, soundFont, maxFrames, [&](const float* left, const float* right, int n) {
+        for (int i = 0; i < n; ++i)
+          peak = std::max({peak, std::fabs(left[i]), std::fabs(right[i])});
+      });
+  if (hr != AVIERR_OK) return hr;
 
+  // Silence stays silence rather than amplified noise.
+  const float gain = peak > 1e-6f ? kTargetPeak / peak : 1.0f;
   auto file = std::make_unique<ReadFileObject>();
   file->path = path;
   file->kind = avi::Container::Midi;
-  constexpr int kBlock = 1024;
-  int16_t block[kBlock * kChannels];
-  const int64_t maxFrames = std::min(maxSeconds, avi::kMaxMidiSeconds) * kRate;
-  int64_t frames = 0;
-  // A second of tail lets the last notes ring out.
-  int tailBlocks = kRate / kBlock;
-  while (frames < maxFrames) {
-    // The player idles on for a while after the last event; the song ends there.
-    bool playing = fluid_player_get_status(s.player) == FLUID_PLAYER_PLAYING &&
-                   fluid_player_get_current_tick(s.player) < fluid_player_get_total_ticks(s.player);
-    if (!playing && tailBlocks-- <= 0) break;
-    if (fluid_synth_write_s16(s.synth, kBlock, block, 0, 2, block, 1, 2) != FLUID_OK) break;
+  hr = RenderMidi(data, soundFont, maxFrames, [&](const float* left, const float* right, int n) {
+    int16_t block[kBlock * kChannels];
+    for (int i = 0; i < n; ++i) {
+      block[2 * i] = ToPcm16(left[i] * gain);
+      block[2 * i + 1] = ToPcm16(right[i] * gain);
+    }
     const uint8_t* bytes = reinterpret_cast<const uint8_t*>(block);
-    file->pcm.insert(file->pcm.end(), bytes, bytes + sizeof block);
-    frames += kBlock;
-  }
+    file->pcm.insert(file->pcm.end(), bytes, bytes + size_t(n) * kChannels * 2);
+    frames += n;
+  });
+  if (hr != AVIERR_OK) return hr;
 
   auto stream = std::make_unique<ReadStreamObject>();
   stream->owner = file.get();
