@@ -152,7 +152,7 @@ bool CTorvexerDoc::Paste() {
   MakeFolders(folder);
   if (!image->Save(path)) {
     // A row whose file does not exist would lose the pasted picture without a word.
-    GetHost().Message("Could not save the pasted image as " + path);
+    GetHost().Message("Error: " + CannotWriteText(path, LastWriteError()));
     return false;
   }
   SetImagePath(name, path);
@@ -286,9 +286,10 @@ bool CTorvexerDoc::OnSaveDocument(const std::string& path) {
   Archive ar;
   Serialize(ar);
   const std::string& bytes = ar.bytes();
-  if (!WriteFileAtomic(path,
-                       std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()))) {
-    GetHost().Message("Could not save the project as " + path + ".");
+  int error = 0;
+  if (!WriteFileAtomic(path, std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
+                       &error)) {
+    GetHost().Message("Error: " + CannotWriteText(path, error));
     return false;
   }
   SetPathName(path);

@@ -3,6 +3,7 @@
 #include <span>
 
 #include "platform/atomic_file.h"
+#include "platform/host.h"
 
 namespace zr {
 
@@ -93,8 +94,14 @@ bool SettingsFile::Save() {
   if (!writable_ || !dirty_) return true;
   if (path_.empty()) return false;
   std::string text = Serialize();
-  return WriteFileAtomic(path_,
-                         std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+  int error = 0;
+  if (WriteFileAtomic(path_, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()),
+                      &error)) {
+    return true;
+  }
+  // Every caller saves in passing; the reason is told here once, not by each of them.
+  GetHost().Message("Error: " + CannotWriteText(path_, error));
+  return false;
 }
 
 void SettingsFile::Reset() {

@@ -7,6 +7,7 @@
 #include "image/builtin_bitmaps.h"
 #include "image/cbmp.h"
 #include "image/image_dispatch.h"
+#include "platform/atomic_file.h"
 #include "platform/paths.h"
 
 namespace zr::cli {
@@ -37,7 +38,7 @@ int RunImage(const std::vector<std::string>& args) {
   if (!CanSaveImageKey(outKey))
     return Fail("cannot write ." + PathExtension(out) +
                 " files (use .bmp, .pcx, .jpg, .jpeg, .tif, .tiff or .png): " + out);
-  if (!image.Save(out)) return Fail("could not save " + out);
+  if (!image.Save(out)) return Fail(CannotWriteText(out, LastWriteError()));
   return 0;
 }
 

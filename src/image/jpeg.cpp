@@ -246,7 +246,7 @@ bool WriteJpegFile(const std::string& path, const PackedDib& dib, int quality, b
   bool written = false;
   if (encoded) written = WriteFileAtomic(path, ByteSpan(job.out, job.outSize));
   std::free(job.out);
-  if (encoded && !written) GetHost().Message("Can't open " + path + "\n");
+  // The caller names the path the user chose (this may be a temporary) and the reason.
   return written;
 }
 

@@ -3,6 +3,7 @@
 #include <tiffio.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -330,7 +331,12 @@ bool WriteTiffFile(const std::string& path, const PackedDib& dib) {
   AtomicFile file(path);
   OpenOptions options(int64_t(1) << 30);
   TiffPtr tif(TIFFOpenExt(file.tempPath().c_str(), "w", options.options));
-  if (!tif) return false;
+  // The library's own failures leave errno as the system set it; keep it for the caller.
+  auto failed = [] {
+    NoteWriteError(errno);
+    return false;
+  };
+  if (!tif) return failed();
   TIFF* t = tif.get();
   TIFFSetField(t, TIFFTAG_IMAGEWIDTH, width);
   TIFFSetField(t, TIFFTAG_IMAGELENGTH, height);
@@ -372,11 +378,12 @@ bool WriteTiffFile(const std::string& path, const PackedDib& dib) {
         }
       }
     }
-    if (TIFFWriteScanline(t, row.data(), y, 0) < 0) return false;
+    if (TIFFWriteScanline(t, row.data(), y, 0) < 0) return failed();
   }
   // Closing flushes the last strip and the directory; only then is the file whole.
   TIFF* raw = tif.release();
   if (TIFFFlush(raw) != 1) {
+    failed();
     TIFFClose(raw);
     return false;
   }

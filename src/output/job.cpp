@@ -24,8 +24,9 @@ JobResult RunUnattendedJob(const std::string& ini, const AVICOMPRESSOPTIONS& opt
   const std::string& out = start.job.output;
   bool made = IsExportPath(out) ? ExportProject(doc, out, {}) : CreateAvi(doc, out, options);
   // As at the program's exit: the store reaches the file only when something changed.
-  if (!SaveSettingsAtExit()) GetHost().Message("Warning: could not write back " + ini);
-  return made ? JobResult::Made : JobResult::Failed;
+  // A store that cannot be written back has told why and fails the job.
+  const bool stored = SaveSettingsAtExit();
+  return made && stored ? JobResult::Made : JobResult::Failed;
 }
 
 }  // namespace zr
