@@ -55,6 +55,8 @@ class JobLog : public mpeg::ConvertLog {
  public:
   JobLog(BatchOutput& out, std::string file) : out_(out), file_(std::move(file)) {}
   void Line(const std::string& text) override { out_.Line(file_, text); }
+  // SIGINT or SIGTERM: the engine stops and removes this file's temporaries.
+  bool CancelRequested() override { return GetHost().CancelRequested(); }
 
  private:
   BatchOutput& out_;
@@ -110,6 +112,7 @@ int RunConvert(const std::vector<std::string>& args) {
   std::atomic<size_t> next{0};
   auto worker = [&]() {
     for (size_t i; (i = next.fetch_add(1)) < inputs.size();) {
+      if (GetHost().CancelRequested()) break;  // the rest are skipped
       const std::string name = PathFileName(inputs[i]);
       JobLog log(out, name);
       if (refused[i]) {

@@ -159,7 +159,8 @@ bool MpgEngine::ConvertFile(const std::string& input, const std::string& output,
     int error = std::ferror(file.get()) ? errno : 0;
     if (std::fclose(file.release()) != 0 && error == 0) error = errno;
     if (encoded && (error != 0 || log.writeFailed)) return cannotWrite(error);
-    if (!encoded) return log.writeFailed ? cannotWrite(error) : false;
+    // A stream that failed on a full disk says why, as a finished one does.
+    if (!encoded) return log.writeFailed || error != 0 ? cannotWrite(error) : false;
   }
   log.Frame(video.result().codedFrames);
   log.Percent(100);
