@@ -79,12 +79,19 @@ std::optional<ImageSizeAnswer> AviCliHost::AskImageSize(const ImageSizeQuestion&
     a.background = background_;
     return a;
   }
+  // Both sizes, as the desktop program's question shows them.
+  const std::string sizes = " (image " + std::to_string(question.imageWidth) + "x" +
+                            std::to_string(question.imageHeight) + ", frame " +
+                            std::to_string(question.frameWidth) + "x" +
+                            std::to_string(question.frameHeight) + ")";
   if (!interactive()) {
-    Message("Warning: skipped " + path + ": its size differs from the first image's");
+    Message("Warning: skipped " + path + ": its size differs from the first image's" + sizes, {},
+            MessageKind::Warning);
     return ImageSizeAnswer{};
   }
-  Message("The size of the image " + path +
-          " does not match the size of the animation frame.");
+  Message("The size of the image " + path + sizes +
+              " does not match the size of the animation frame.",
+          {}, MessageKind::Warning);
   for (;;) {
     std::fprintf(stderr,
                  "[s]kip, [r]esize to fit, [c]entre, [p]lace at x,y, or [q] to cancel; add '!' "

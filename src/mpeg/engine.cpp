@@ -210,7 +210,11 @@ bool MpgEngine::ConvertFile(const std::string& input, const std::string& output,
   log.Line("Multiplexing...");
   log.Enter(ConvertStage::Multiplex);
   bool muxed = Multiplex(m1v.tempPath(), mp2.tempPath(), out.tempPath(), log, mux_);
-  if (mux_.cancelled) return false;
+  // A short multiplex ends before its first poll; a Cancel asked meanwhile still counts.
+  if (mux_.cancelled || log.CancelRequested()) {
+    mux_.cancelled = true;
+    return false;
+  }
   if (!muxed && (mux_.writeError != 0 || log.writeFailed)) {
     cannotWrite(mux_.writeError);
   } else if (muxed && !out.Commit()) {

@@ -276,7 +276,8 @@ TEST(ProjectFile, FailedSaveLeavesOldProjectByteIdentical) {
     ASSERT_TRUE(limit.ok());
     EXPECT_FALSE(doc.OnSaveDocument(path));
   }
-  EXPECT_EQ(host.messages.size(), 1u);
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0], "Error: cannot write " + path + ": File too large");
   EXPECT_TRUE(doc.IsModified());
   EXPECT_EQ(doc.GetPathName(), "");
   EXPECT_EQ(test::ReadBytes(path), old);

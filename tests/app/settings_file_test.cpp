@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "support/fake_host.h"
 #include "support/temp_dir.h"
 #include "write_failure.h"
 
@@ -185,6 +186,7 @@ TEST(SettingsFile, SaveNeedsWritableAndDirtyAndDirtyStays) {
 
 // A write that fails halfway must leave the previous file as it was.
 TEST(SettingsFile, FailedSaveLeavesOldFileByteIdentical) {
+  test::FakeHost host;
   test::TempDir dir;
   std::string path = dir.file("keep.ini");
   const std::string old = "[A]\nx=old\n";
@@ -199,6 +201,8 @@ TEST(SettingsFile, FailedSaveLeavesOldFileByteIdentical) {
     EXPECT_FALSE(s.Save());
   }
   EXPECT_EQ(test::ReadBytes(path), old);
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0], "Error: cannot write " + path + ": File too large");
 
   // A folder we cannot write into (meaningless for root, who may write anywhere).
   if (geteuid() != 0) {
