@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "mpeg/engine.h"
+#include "platform/host.h"
 
 class QPushButton;
 class QRadioButton;
@@ -65,6 +66,8 @@ class ProgressWindowSink : public mpeg::ConvertProgress {
   }
   void Frame(int n) override { w_.SetFrame(n); }
   void Percent(int p) override { w_.SetPercent(p); }
+  // The window's Cancel reaches the engine through the host's long-work state.
+  bool CancelRequested() override { return GetHost().CancelRequested(); }
   void Begin(bool clear) override { w_.Begin(clear); }
   void SetOutput(const std::string& path) override {
     if constexpr (requires(Window& w) { w.SetOutput(QString()); })

@@ -252,6 +252,7 @@ int ConvertBatch(const std::vector<std::string>& inputs, const std::string& outp
   progress.Line("Starting MPG engine...");
   int converted = 0;
   for (const std::string& input : inputs) {
+    if (progress.CancelRequested()) break;  // a Cancel skips the files not begun
     std::string output = BatchOutputPath(input, outputFolder, ext);
     progress.SetOutput(output);
     MpgEngine engine(progress, threads, highQuality);

@@ -18,6 +18,7 @@
 
 #include "app/settings_file.h"
 #include "gui/commands.h"
+#include "gui/convert_dialog.h"
 #include "gui/file_dialogs.h"
 #include "gui/frame_panel.h"
 #include "gui/long_work.h"
@@ -161,6 +162,49 @@ TEST_F(LongWorkTest, CancelAtFrame100OfAQuickAviStopsWithinAFrameAndLeavesNothin
   EXPECT_EQ(WorkCancel(), nullptr);
   EXPECT_TRUE(frame->centralWidget()->isEnabled());
   EXPECT_EQ(frame->work(), nullptr);
+}
+
+TEST_F(LongWorkTest, ConverterCancelStopsTheCurrentFileAndSkipsTheRest) {
+  std::vector<std::string> inputs;
+  for (const char* name : {"a.avi", "b.avi", "c.avi"}) {
+    inputs.push_back(dir.file(name));
+    ASSERT_EQ(
+        0, RunCommand("ffmpeg -v error -y -f lavfi -i testsrc2=size=160x120:rate=25 -f lavfi "
+                      "-i sine=r=44100 -ac 2 -t 6 -c:v rawvideo -pix_fmt bgr24 -c:a pcm_s16le '" +
+                      inputs.back() + "'"));
+  }
+  const std::string out = dir.file("mpg/");
+  MakeFolders(out);
+  WhenShown<ConvertAviDialog>([&](ConvertAviDialog& d) {
+    d.chooseFiles = [&](QWidget*) { return inputs; };
+    d.chooseFolder = [&](QWidget*, const std::string&) { return out; };
+    d.filesButton()->click();
+    d.folderButton()->click();
+    d.doItButton()->click();
+  });
+  CConvertProgressDlg& window = *frame->convertProgress();
+  bool runningDisabled = false, cancelled = false;
+  auto* poll = new QTimer(frame.get());
+  QObject::connect(poll, &QTimer::timeout, poll, [&] {
+    if (cancelled || window.percent() <= 5) return;
+    runningDisabled = !window.closeButton()->isEnabled() && !window.runButton()->isEnabled() &&
+                      window.cancelButton()->isEnabled();
+    window.cancelButton()->click();
+    cancelled = true;
+  });
+  poll->start(5);
+  frame->Execute(ID_MPG_CONVERTER);
+  poll->stop();
+  ASSERT_TRUE(cancelled) << window.logText().toStdString();
+  EXPECT_TRUE(runningDisabled);
+  const std::string log = window.logText().toStdString();
+  int started = 0;
+  for (size_t at = 0; (at = log.find("Converting ", at)) != std::string::npos; ++at) ++started;
+  EXPECT_EQ(started, 1) << "the other files are skipped: " << log;
+  EXPECT_NE(std::string::npos, log.find("Cancelled")) << log;
+  EXPECT_TRUE(ListDir(out).empty()) << ListDir(out).front();
+  EXPECT_TRUE(window.closeButton()->isEnabled());
+  EXPECT_TRUE(frame->centralWidget()->isEnabled());
 }
 
 TEST_F(LongWorkTest, ClosingTheWindowDuringWorkCancelsAndThenCloses) {
