@@ -6,6 +6,7 @@
 #include "platform/paths.h"
 #include "support/fake_host.h"
 #include "support/temp_dir.h"
+#include "write_failure.h"
 
 namespace zr {
 namespace {
@@ -200,6 +201,20 @@ TEST_F(DocumentTest, PasteCreatesTheImagesFolder) {
   host.clipboard = ClipboardImage{Filled(1, 1, 7), {}};
   ASSERT_TRUE(doc.Paste());
   EXPECT_TRUE(FileExists(dir.file("Images/Image0.bmp")));
+}
+
+TEST_F(DocumentTest, PasteThatCannotBeSavedNamesTheFileAndAddsNoRow) {
+  host.clipboard = ClipboardImage{Filled(200, 200, 7), {}};
+  {
+    test::FileSizeLimit limit(4096);
+    ASSERT_TRUE(limit.ok());
+    EXPECT_FALSE(doc.Paste());
+  }
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0],
+            "Error: cannot write " + dir.file("Images/Image0.bmp") + ": File too large");
+  EXPECT_EQ(doc.frames.FrameCount(), 3);
+  EXPECT_TRUE(test::ListDir(dir.file("Images")).empty());
 }
 
 TEST_F(DocumentTest, LogoRules) {

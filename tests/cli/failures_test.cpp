@@ -58,6 +58,8 @@ pid_t Spawn(const std::vector<std::string>& args, const std::string& log) {
     int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(fd, 1);
     dup2(fd, 2);
+    // Never a terminal, so no command waits for an answer.
+    dup2(open("/dev/null", O_RDONLY), 0);
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
     sigset_t none;
@@ -198,6 +200,18 @@ TEST_F(CliFailures, MorphAndExtractionRefuseToReplaceUnlessAsked) {
   EXPECT_EQ("not a sample", ReadBytes(samples.file("notes.txt")));
   EXPECT_EQ(20u + 1, Snapshot(samples.path()).size());
   EXPECT_NE("an old sample", ReadBytes(samples.file("00_00002.bmp")));
+}
+
+TEST_F(CliFailures, AnImageOfAnotherSizeIsSkippedNamingBothSizes) {
+  TempDir images, out;
+  fs::copy_file(Frame(1), images.file("Img0001.bmp"));
+  fs::copy_file(In("big.bmp"), images.file("Img0002.bmp"));
+  std::string log;
+  EXPECT_EQ(0, RunCli({"quick", images.path(), out.file("q.avi")}, &log)) << log;
+  EXPECT_NE(std::string::npos, log.find("Warning: skipped " + images.file("Img0002.bmp") +
+                                        ": its size differs from the first image's "
+                                        "(image 320x240, frame 160x120)"))
+      << log;
 }
 
 // A signal arriving once the output's temporary exists: the exit code tells the signal and
