@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <dirent.h>
 
+#include "mpeg/engine.h"
 #include "mpeg/video/format.h"
 #include "mpeg/video/hq_motion.h"
 #include "mpeg/video/motion.h"
@@ -205,6 +206,7 @@ TEST_F(HighQualityPan, TwoDecodersAgree) {
                            "' -f null - 2>&1",
                        &out);
   EXPECT_EQ(out.find("rror"), std::string::npos) << out;
+  EXPECT_EQ(out.find("out of range"), std::string::npos) << out;
   test::Decoded ours = test::DecodeWithFfmpeg(dir_->file("1.m1v"), 320, 240, *dir_);
   ASSERT_EQ(ours.frames.size(), 40u);
   zr::test::TempDir pgm;
@@ -226,6 +228,36 @@ TEST_F(HighQualityPan, TwoDecodersAgree) {
     EXPECT_GE(psnr, 45.0);
   }
   EXPECT_TRUE(zr::test::ReadBytes(pgm.file("40.pgm")).empty());
+}
+
+// A fast pan over fixed grain with sound: video that overran its rate starved the
+// multiplexer of room for the sound.
+TEST(HighQualityConvert, PanWithSoundMultiplexesWithoutTimeOut) {
+  zr::test::TempDir dir;
+  const std::string avi = dir.file("pan.avi"), mpg = dir.file("pan.mpg");
+  ASSERT_EQ(zr::test::RunCommand(
+                "ffmpeg -v error -y -f lavfi -i 'color=gray:size=960x320,format=gray,"
+                "noise=alls=50:allf=u:all_seed=5,gblur=sigma=0.8,format=rgb24,loop=loop=-1:size=1,"
+                "crop=320:240:x=8*n:y=n' -f lavfi -i sine=f=440:r=44100 -ac 2 -frames:v 75 "
+                "-t 3 -c:v rawvideo -pix_fmt bgr24 -c:a pcm_s16le '" + avi + "'"),
+            0);
+  RecordingLog log;
+  ASSERT_TRUE(MpgEngine(log, 2, true).Convert(avi, mpg));
+  for (const std::string& line : log.lines) EXPECT_EQ(line.find("timed-out"), std::string::npos) << line;
+  std::string out;
+  zr::test::RunCommand("ffmpeg -nostdin -v error -err_detect explode -i '" + mpg +
+                           "' -f null - 2>&1",
+                       &out);
+  EXPECT_EQ(out, "");
+  const std::string m1v = dir.file("pan.m1v");
+  ASSERT_EQ(zr::test::RunCommand("ffmpeg -v error -y -i '" + mpg + "' -map 0:v -c copy -f mpeg1video '" +
+                                 m1v + "'"),
+            0);
+  ASSERT_EQ(zr::test::RunCommand("cd '" + dir.path() + "' && mpeg2dec -o pgm '" + m1v +
+                                 "' >/dev/null 2>&1"),
+            0);
+  EXPECT_FALSE(zr::test::ReadBytes(dir.file("74.pgm")).empty());
+  EXPECT_TRUE(zr::test::ReadBytes(dir.file("75.pgm")).empty());
 }
 
 // Intra macroblocks of a P picture two anchors into the pan, each mode's search.
