@@ -22,10 +22,11 @@ namespace {
 using test::MovingPattern;
 
 // A window moving `step` pixels right and a quarter of that down per picture over a large
-// non-repeating texture (smoothed noise), so no search can find a periodic false match.
+// non-repeating texture (noise smoothed over +-radius), so no search can find a periodic
+// false match.
 class NoisePan : public PictureSource {
  public:
-  explicit NoisePan(int step) : step_(step) {
+  explicit NoisePan(int step, int radius = 1) : step_(step) {
     uint32_t seed = 12345;
     std::vector<int> noise(size_t(kW) * kH);
     for (int& v : noise) v = int((seed = seed * 1664525u + 1013904223u) >> 24);
@@ -33,10 +34,10 @@ class NoisePan : public PictureSource {
     for (int y = 0; y < kH; ++y)
       for (int x = 0; x < kW; ++x) {
         int s = 0;
-        for (int j = -1; j <= 1; ++j)
-          for (int i = -1; i <= 1; ++i)
+        for (int j = -radius; j <= radius; ++j)
+          for (int i = -radius; i <= radius; ++i)
             s += noise[size_t(std::clamp(y + j, 0, kH - 1)) * kW + size_t(std::clamp(x + i, 0, kW - 1))];
-        texture_[size_t(y) * kW + x] = uint8_t(s / 9);
+        texture_[size_t(y) * kW + x] = uint8_t(s / ((2 * radius + 1) * (2 * radius + 1)));
       }
   }
   void ReadPicture(int frame, int, Frame& f, ConvertLog&) override {
@@ -197,6 +198,30 @@ TEST_F(HighQualityPan, HeaderBufferRateAndThreads) {
       wideP += pic.forwardFcode >= 3;
     }
   EXPECT_GE(wideP, pCount - 1) << "only the first P picture may lack the motion";
+}
+
+// A smooth, slow pan needs far fewer bits than the rate brings: the buffer must be kept
+// from overflowing by stuffing, and the stream still carries its declared rate.
+TEST(HighQualitySmoothPan, StuffsInsteadOfOverflowing) {
+  NoisePan pan(2, 6);
+  VideoSettings settings;
+  settings.noAudio = true;
+  settings.highQuality = true;
+  VideoSourceInfo info{320, 240, 25, 1, 40};
+  RecordingLog log;
+  VideoParams p;
+  ASSERT_TRUE(SetVideoParameters(info, settings, log, p));
+  zr::test::TempDir dir;
+  VideoEncoder encoder;
+  ASSERT_TRUE(test::EncodeToFile(encoder, pan, p, dir.file("s.m1v"), log, 2));
+  const std::string stream = zr::test::ReadBytes(dir.file("s.m1v"));
+  EXPECT_NEAR(stream.size() * 8.0 / (40 / 25.0) / p.bit_rate, 1.0, 0.02);
+  EXPECT_EQ(encoder.result().overflowCount, 0);
+  EXPECT_EQ(encoder.result().underflowCount, 0);
+  std::vector<PictureInfo> pics = ParsePictures(stream);
+  ASSERT_EQ(pics.size(), 40u);
+  ExpectCleanVbv(pics, p.bit_rate, 25, 20);
+  EXPECT_EQ(test::DecodeErrors(dir.file("s.m1v")), "");
 }
 
 TEST_F(HighQualityPan, TwoDecodersAgree) {
