@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <dirent.h>
 
+#include "mpeg/engine.h"
 #include "mpeg/video/format.h"
 #include "mpeg/video/hq_motion.h"
 #include "mpeg/video/motion.h"
@@ -21,10 +22,11 @@ namespace {
 using test::MovingPattern;
 
 // A window moving `step` pixels right and a quarter of that down per picture over a large
-// non-repeating texture (smoothed noise), so no search can find a periodic false match.
+// non-repeating texture (noise smoothed over +-radius), so no search can find a periodic
+// false match.
 class NoisePan : public PictureSource {
  public:
-  explicit NoisePan(int step) : step_(step) {
+  explicit NoisePan(int step, int radius = 1) : step_(step) {
     uint32_t seed = 12345;
     std::vector<int> noise(size_t(kW) * kH);
     for (int& v : noise) v = int((seed = seed * 1664525u + 1013904223u) >> 24);
@@ -32,10 +34,10 @@ class NoisePan : public PictureSource {
     for (int y = 0; y < kH; ++y)
       for (int x = 0; x < kW; ++x) {
         int s = 0;
-        for (int j = -1; j <= 1; ++j)
-          for (int i = -1; i <= 1; ++i)
+        for (int j = -radius; j <= radius; ++j)
+          for (int i = -radius; i <= radius; ++i)
             s += noise[size_t(std::clamp(y + j, 0, kH - 1)) * kW + size_t(std::clamp(x + i, 0, kW - 1))];
-        texture_[size_t(y) * kW + x] = uint8_t(s / 9);
+        texture_[size_t(y) * kW + x] = uint8_t(s / ((2 * radius + 1) * (2 * radius + 1)));
       }
   }
   void ReadPicture(int frame, int, Frame& f, ConvertLog&) override {
@@ -198,6 +200,30 @@ TEST_F(HighQualityPan, HeaderBufferRateAndThreads) {
   EXPECT_GE(wideP, pCount - 1) << "only the first P picture may lack the motion";
 }
 
+// A smooth, slow pan needs far fewer bits than the rate brings: the buffer must be kept
+// from overflowing by stuffing, and the stream still carries its declared rate.
+TEST(HighQualitySmoothPan, StuffsInsteadOfOverflowing) {
+  NoisePan pan(2, 6);
+  VideoSettings settings;
+  settings.noAudio = true;
+  settings.highQuality = true;
+  VideoSourceInfo info{320, 240, 25, 1, 40};
+  RecordingLog log;
+  VideoParams p;
+  ASSERT_TRUE(SetVideoParameters(info, settings, log, p));
+  zr::test::TempDir dir;
+  VideoEncoder encoder;
+  ASSERT_TRUE(test::EncodeToFile(encoder, pan, p, dir.file("s.m1v"), log, 2));
+  const std::string stream = zr::test::ReadBytes(dir.file("s.m1v"));
+  EXPECT_NEAR(stream.size() * 8.0 / (40 / 25.0) / p.bit_rate, 1.0, 0.02);
+  EXPECT_EQ(encoder.result().overflowCount, 0);
+  EXPECT_EQ(encoder.result().underflowCount, 0);
+  std::vector<PictureInfo> pics = ParsePictures(stream);
+  ASSERT_EQ(pics.size(), 40u);
+  ExpectCleanVbv(pics, p.bit_rate, 25, 20);
+  EXPECT_EQ(test::DecodeErrors(dir.file("s.m1v")), "");
+}
+
 TEST_F(HighQualityPan, TwoDecodersAgree) {
   EXPECT_EQ(test::DecodeErrors(dir_->file("1.m1v")), "");
   std::string out;
@@ -205,6 +231,7 @@ TEST_F(HighQualityPan, TwoDecodersAgree) {
                            "' -f null - 2>&1",
                        &out);
   EXPECT_EQ(out.find("rror"), std::string::npos) << out;
+  EXPECT_EQ(out.find("out of range"), std::string::npos) << out;
   test::Decoded ours = test::DecodeWithFfmpeg(dir_->file("1.m1v"), 320, 240, *dir_);
   ASSERT_EQ(ours.frames.size(), 40u);
   zr::test::TempDir pgm;
@@ -226,6 +253,36 @@ TEST_F(HighQualityPan, TwoDecodersAgree) {
     EXPECT_GE(psnr, 45.0);
   }
   EXPECT_TRUE(zr::test::ReadBytes(pgm.file("40.pgm")).empty());
+}
+
+// A fast pan over fixed grain with sound: video that overran its rate starved the
+// multiplexer of room for the sound.
+TEST(HighQualityConvert, PanWithSoundMultiplexesWithoutTimeOut) {
+  zr::test::TempDir dir;
+  const std::string avi = dir.file("pan.avi"), mpg = dir.file("pan.mpg");
+  ASSERT_EQ(zr::test::RunCommand(
+                "ffmpeg -v error -y -f lavfi -i 'color=gray:size=960x320,format=gray,"
+                "noise=alls=50:allf=u:all_seed=5,gblur=sigma=0.8,format=rgb24,loop=loop=-1:size=1,"
+                "crop=320:240:x=8*n:y=n' -f lavfi -i sine=f=440:r=44100 -ac 2 -frames:v 75 "
+                "-t 3 -c:v rawvideo -pix_fmt bgr24 -c:a pcm_s16le '" + avi + "'"),
+            0);
+  RecordingLog log;
+  ASSERT_TRUE(MpgEngine(log, 2, true).Convert(avi, mpg));
+  for (const std::string& line : log.lines) EXPECT_EQ(line.find("timed-out"), std::string::npos) << line;
+  std::string out;
+  zr::test::RunCommand("ffmpeg -nostdin -v error -err_detect explode -i '" + mpg +
+                           "' -f null - 2>&1",
+                       &out);
+  EXPECT_EQ(out, "");
+  const std::string m1v = dir.file("pan.m1v");
+  ASSERT_EQ(zr::test::RunCommand("ffmpeg -v error -y -i '" + mpg + "' -map 0:v -c copy -f mpeg1video '" +
+                                 m1v + "'"),
+            0);
+  ASSERT_EQ(zr::test::RunCommand("cd '" + dir.path() + "' && mpeg2dec -o pgm '" + m1v +
+                                 "' >/dev/null 2>&1"),
+            0);
+  EXPECT_FALSE(zr::test::ReadBytes(dir.file("74.pgm")).empty());
+  EXPECT_TRUE(zr::test::ReadBytes(dir.file("75.pgm")).empty());
 }
 
 // Intra macroblocks of a P picture two anchors into the pan, each mode's search.

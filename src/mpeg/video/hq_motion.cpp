@@ -79,6 +79,21 @@ int FcodeFor(int v) {
   return fc;
 }
 
+// Approximate bits of one vector component's difference (half pixels) from its predictor.
+int VectorBits(int delta, int fcode) {
+  if (delta == 0) return 1;
+  int a = (std::abs(delta) + (1 << (fcode - 1)) - 1) >> (fcode - 1), bits = 3;
+  while (a > 1) {
+    a >>= 1;
+    bits += 2;
+  }
+  return bits + fcode - 1;
+}
+
+// SAD worth of one vector bit: vectors that agree with their neighbours cost almost
+// nothing to code, so a slightly better match elsewhere rarely pays.
+constexpr int kLambda = 4;
+
 struct Window {
   int xmin, xmax, ymin, ymax;
   bool inside(int i, int j) const { return i >= xmin && i <= xmax && j >= ymin && j <= ymax; }
@@ -86,14 +101,20 @@ struct Window {
 
 class BlockSearch {
  public:
+  // (px, py): the predictor as a whole-pixel position, in half pixels.
   BlockSearch(const dsp::Functions& dsp, const uint8_t* src, const uint8_t* cur, int stride,
-              const Window& w)
-      : dsp_(dsp), src_(src), cur_(cur), stride_(stride), w_(w) {}
+              const Window& w, int px, int py, int fcode)
+      : dsp_(dsp), src_(src), cur_(cur), stride_(stride), w_(w), px_(px), py_(py), fcode_(fcode) {}
+  int Penalty(int i, int j) const {
+    return kLambda * (VectorBits(2 * i - px_, fcode_) + VectorBits(2 * j - py_, fcode_));
+  }
   void Try(int i, int j) {
     i = std::clamp(i, w_.xmin, w_.xmax);
     j = std::clamp(j, w_.ymin, w_.ymax);
     if (i == bx_ && j == by_ && started_) return;
-    int d = dsp_.sad(src_ + j * stride_ + i, cur_, stride_, 16, started_ ? best_ : 65536);
+    const int pen = Penalty(i, j);
+    if (started_ && pen >= best_) return;
+    int d = dsp_.sad(src_ + j * stride_ + i, cur_, stride_, 16, started_ ? best_ - pen : 65536) + pen;
     if (!started_ || d < best_) {
       best_ = d;
       bx_ = i;
@@ -119,20 +140,23 @@ class BlockSearch {
   const uint8_t* cur_;
   int stride_;
   Window w_;
+  int px_, py_, fcode_;
   int best_ = 0;
   bool started_ = false;
 };
 
 // Half-pixel refinement on the reconstruction around a whole-pixel position.
 void RefineHalf(const dsp::Functions& dsp, const uint8_t* rec, const uint8_t* cur, int stride,
-                int bx, int by, int width, int height, int& x2, int& y2) {
+                int bx, int by, int width, int height, int px, int py, int fcode, int& x2,
+                int& y2) {
   const int cx = 2 * bx, cy = 2 * by;
   const int y0 = cy > 0 ? cy - 1 : cy, y1 = cy < 2 * (height - 16) ? cy + 1 : cy;
   const int x0 = cx > 0 ? cx - 1 : cx, x1 = cx < 2 * (width - 16) ? cx + 1 : cx;
   int best = INT32_MAX;
   for (int j = y0; j <= y1; ++j)
     for (int i = x0; i <= x1; ++i) {
-      int d = dsp.sadHalf(rec + (j >> 1) * stride + (i >> 1), cur, stride, i & 1, j & 1, 16);
+      int d = dsp.sadHalf(rec + (j >> 1) * stride + (i >> 1), cur, stride, i & 1, j & 1, 16) +
+              kLambda * (VectorBits(i - px, fcode) + VectorBits(j - py, fcode));
       if (d < best) {
         best = d;
         x2 = i;
@@ -187,6 +211,7 @@ void HqMotion::EstimateRows(const dsp::Functions& dsp, const MotionInput& in, in
   const int dirs = in.pictureType == kPictureB ? 2 : 1;
   for (int row = rowBegin; row < rowEnd; ++row) {
     int left[2][2] = {{0, 0}, {0, 0}};  // whole-pixel offsets found for the left neighbour
+    int pred[2][2] = {{0, 0}, {0, 0}};  // half-pixel vectors of the left neighbour
     for (int col = 0; col < mbWidth_; ++col) {
       const int k = row * mbWidth_ + col;
       MacroblockInfo& mb = mbs[k];
@@ -206,7 +231,8 @@ void HqMotion::EstimateRows(const dsp::Functions& dsp, const MotionInput& in, in
         const int r = range_[d];
         const Window w{std::max(0, x - r), std::min(x + r, width - 16), std::max(0, y - r),
                        std::min(y + r, height - 16)};
-        BlockSearch s(dsp, src.y.data(), cur, stride, w);
+        BlockSearch s(dsp, src.y.data(), cur, stride, w, 2 * x + pred[d][0], 2 * y + pred[d][1],
+                      fcode_[d]);
         s.Try(x, y);
         for (int j = -4; j <= 4; ++j)
           for (int i = -4; i <= 4; ++i)
@@ -225,7 +251,10 @@ void HqMotion::EstimateRows(const dsp::Functions& dsp, const MotionInput& in, in
         s.Descend();
         left[d][0] = s.bx_ - x;
         left[d][1] = s.by_ - y;
-        RefineHalf(dsp, rec.y.data(), cur, stride, s.bx_, s.by_, width, height, x2[d], y2[d]);
+        RefineHalf(dsp, rec.y.data(), cur, stride, s.bx_, s.by_, width, height,
+                   2 * x + pred[d][0], 2 * y + pred[d][1], fcode_[d], x2[d], y2[d]);
+        pred[d][0] = x2[d] - 2 * x;
+        pred[d][1] = y2[d] - 2 * y;
       }
       const uint8_t* oldRec = in.olderRecon->y.data();
       auto at = [&](const uint8_t* p, int i2, int j2) { return p + (j2 >> 1) * stride + (i2 >> 1); };

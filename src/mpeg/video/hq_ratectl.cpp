@@ -9,11 +9,12 @@ namespace zr::mpeg {
 
 namespace {
 
-// Quantiser weights per picture type (1 I, 2 P, 3 B): B pictures are referenced by none,
-// so their bits buy the least.
-constexpr double kWeight[4] = {1.0, 1.0, 1.0, 1.15};
+// Quantiser of each picture type (1 I, 2 P, 3 B) against the GOP's base: anchors are
+// predicted from, B pictures by none, so their bits buy the least.
+constexpr double kRatio[4] = {1.0, 0.8, 1.0, 1.4};
 // Bits the VBV keeps in hand below a picture's deadline, for rounding and start codes.
 constexpr int64_t kSafetyBits = 2048;
+constexpr double kFill = 0.6;
 
 }  // namespace
 
@@ -24,8 +25,9 @@ void HqRateControl::InitSequence(double bitRate, double pictureRate, int mbCount
   pictureRate_ = pictureRate;
   mbCount_ = std::max(1, mbCount);
   bufferBits_ = double(vbvBufferSize) * 16384.0;
-  // Room for a first I picture as large as most of the buffer.
-  initialFill_ = 0.9 * bufferBits_;
+  // Room for a large first I picture, and for pictures under their budget without an
+  // overflow.
+  initialFill_ = kFill * bufferBits_;
   pictures_ = pictures;
   const double start[4] = {0, 160, 60, 42};
   const double header[4] = {0, 40, 12, 8};
@@ -45,6 +47,12 @@ double HqRateControl::ArrivalAtDecode(int64_t picture) const {
   return initialFill_ + double(picture) * bitRate_ / pictureRate_;
 }
 
+double HqRateControl::TypeBits(int type, int k) const {
+  const TypeModel& m = model_[type];
+  if (!m.haveLevels) return m.complexity / Mquant(k);
+  return m.bitsPerLevel * double(m.levels[k]) + m.headerPerMb * mbCount_;
+}
+
 double HqRateControl::Estimate(double nz, int mbs) const {
   const TypeModel& m = model_[type_];
   return m.bitsPerLevel * nz + m.headerPerMb * mbs;
@@ -53,20 +61,35 @@ double HqRateControl::Estimate(double nz, int mbs) const {
 int HqRateControl::PlanPicture(int type, const int64_t* nzByQuant, int64_t bitCount) {
   type_ = type;
   start_ = bitCount;
-  const double xi = model_[1].complexity / kWeight[1], xp = model_[2].complexity / kWeight[2],
-               xb = model_[3].complexity / kWeight[3];
-  double denominator;
-  if (type == 1) denominator = 1.0 + Np_ * xp / xi + Nb_ * xb / xi;
-  else if (type == 2) denominator = Np_ + Nb_ * xb / xp;
-  else denominator = Nb_ + Np_ * xp / xb;
-  double T = std::isfinite(denominator) && denominator > 0 ? R_ / denominator : 0;
-  T = std::max(T, bitRate_ / (8.0 * pictureRate_));
+  // One base quantiser for the rest of the GOP, each type at its fixed ratio to it: this
+  // picture's bits from its own level counts, the others' from the counts of the last
+  // picture of their type. The smallest base whose total fits the GOP budget wins.
+  const int np = Np_ - (type == kPictureP), nb = Nb_ - (type == kPictureB);
+  auto indexOf = [](double mquant) {
+    return std::clamp(int(std::lround(mquant / 2.0)) - 1, 0, kQuants - 1);
+  };
+  auto others = [&](double base) {
+    return np * TypeBits(kPictureP, indexOf(base * kRatio[kPictureP])) +
+           nb * TypeBits(kPictureB, indexOf(base * kRatio[kPictureB]));
+  };
   const double room = double(EndLimit() - bitCount - kSafetyBits);
-  T = std::min(T, 0.9 * room);
-  T_ = int64_t(T);
-  for (int k = 0; k < kQuants; ++k)
-    if (Estimate(double(nzByQuant[k]), mbCount_) <= T) return k;
-  return kQuants - 1;
+  auto bits = [&](int i) { return Estimate(double(nzByQuant[i]), mbCount_); };
+  int k = kQuants - 1;
+  for (double base = 2.0; base <= 62.0 * 1.5; base *= 1.02) {
+    const int i = indexOf(base * kRatio[type]);
+    const double budget = R_ - others(base);
+    if (bits(i) <= budget) {
+      k = i;
+      break;
+    }
+  }
+  model_[type].haveLevels = true;
+  std::copy(nzByQuant, nzByQuant + kQuants, model_[type].levels);
+  // The VBV deadline comes first.
+  const double limit = 0.9 * room;
+  while (k < kQuants - 1 && bits(k) > limit) ++k;
+  T_ = int64_t(std::min(bits(k), std::max(0.0, room)));
+  return k;
 }
 
 int HqRateControl::VbvDelay(int64_t bitCount) const {

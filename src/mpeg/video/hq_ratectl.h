@@ -1,6 +1,7 @@
-// Rate control of the high-quality mode: one quantiser per picture, chosen from the
-// picture's own counts of non-zero levels at every quantiser and a bits-per-level model
-// fitted on the last picture of the same type, with picture budgets from the GOP budget.
+// Rate control of the high-quality mode: one quantiser per picture, from one base
+// quantiser for the rest of the GOP (fixed ratios per picture type) that fits the GOP
+// budget, with bits estimated from non-zero level counts at every quantiser and a
+// bits-per-level model fitted on the last picture of the same type.
 // It runs the VBV of a constant-rate stream (decoding times 1/picture rate apart) and
 // says where a picture must end (no underflow) and how much stuffing follows it (no
 // overflow); the vbv_delay values are the model's real delays.
@@ -44,7 +45,11 @@ class HqRateControl {
     double complexity = 0;    // bits x mquant of the last picture
     double bitsPerLevel = 6;  // AC run/level bits per non-zero level
     double headerPerMb = 0;   // every other bit, per macroblock
+    bool haveLevels = false;  // levels: the last picture's non-zero counts per quantiser
+    int64_t levels[kQuants]{};
   };
+  // Bits a picture of `type` is expected to take at quantiser index k.
+  double TypeBits(int type, int k) const;
   double ArrivalAtDecode(int64_t picture) const;  // bits in at that picture's decoding
 
   double bitRate_ = 0, pictureRate_ = 25;
