@@ -63,10 +63,15 @@ void TransformMacroblock(const dsp::Functions& dsp, const Frame& src, int x, int
     const int oy = (place.component == 0 ? y : y / 2) + place.planeY;
     const uint8_t* s = src.plane(place.component) + oy * stride + ox;
     const uint8_t* pr = pred.pixels + place.predOffset;
+    int differs = 0;
     for (int j = 0; j < 8; ++j)
-      for (int i = 0; i < 8; ++i)
-        coef[b][8 * j + i] = int16_t(s[j * stride + i] - pr[j * place.predStride + i]);
-    dsp.fdct(coef[b]);
+      for (int i = 0; i < 8; ++i) {
+        const int d = s[j * stride + i] - pr[j * place.predStride + i];
+        coef[b][8 * j + i] = int16_t(d);
+        differs |= d;
+      }
+    // A perfectly predicted block transforms to zeros; static areas are full of them.
+    if (differs) dsp.fdct(coef[b]);
   }
 }
 
