@@ -14,13 +14,18 @@ void FormPrediction(const uint8_t* plane, int stride, int px2, int py2, int w, i
                     uint8_t* dst) {
   const uint8_t* s = plane + (py2 >> 1) * stride + (px2 >> 1);
   const int hx = px2 & 1, hy = py2 & 1;
-  for (int j = 0; j < h; ++j, s += stride, dst += w)
-    for (int i = 0; i < w; ++i) {
-      if (hx && hy) dst[i] = uint8_t((s[i] + s[i + 1] + s[i + stride] + s[i + stride + 1] + 2) >> 2);
-      else if (hx) dst[i] = uint8_t((s[i] + s[i + 1] + 1) >> 1);
-      else if (hy) dst[i] = uint8_t((s[i] + s[i + stride] + 1) >> 1);
-      else dst[i] = s[i];
-    }
+  // One loop per case, so that each vectorises.
+  if (hx && hy) {
+    for (int j = 0; j < h; ++j, s += stride, dst += w)
+      for (int i = 0; i < w; ++i)
+        dst[i] = uint8_t((s[i] + s[i + 1] + s[i + stride] + s[i + stride + 1] + 2) >> 2);
+  } else if (hx || hy) {
+    const int next = hx ? 1 : stride;
+    for (int j = 0; j < h; ++j, s += stride, dst += w)
+      for (int i = 0; i < w; ++i) dst[i] = uint8_t((s[i] + s[i + next] + 1) >> 1);
+  } else {
+    for (int j = 0; j < h; ++j, s += stride, dst += w) std::memcpy(dst, s, size_t(w));
+  }
 }
 
 void PredictFrom(const Frame& ref, const int mv[2], int x, int y, uint8_t* out) {
