@@ -36,4 +36,11 @@ printf 'ffmpeg per file, sequential:  %6.2f s   speed of ours (--jobs 2) vs ffmp
 for i in 1; do
   printf 'sizes of in%s: ours %s bytes, ffmpeg %s bytes\n' "$i" "$(stat -c %s one/in$i.mpg)" "$(stat -c %s ff/in$i.mpg)"
 done
-[ "$same" = yes ]
+# Peak memory on a long input: ten minutes of 640x480 at 10 fps with sound.
+ffmpeg -v error -y -f lavfi -i "testsrc2=size=640x480:rate=10" -f lavfi -i "sine=f=440:r=44100" \
+  -t 600 -ac 2 -c:v mjpeg -q:v 5 -pix_fmt yuvj420p -c:a pcm_s16le long.avi
+mkdir long
+/usr/bin/time -f "%M" -o long.rss "$cli" convert --jobs 1 --out long long.avi >/dev/null 2>&1
+rss=$(tail -1 long.rss)
+printf 'convert of a 10-minute 640x480 AVI: peak RSS %.1f MB (guard 64 MB)\n' "$(echo "$rss / 1024" | bc -l)"
+[ "$same" = yes ] && [ "$rss" -le $((64 * 1024)) ]

@@ -37,9 +37,15 @@ measure() {
   echo "$best $cpu $rss"
 }
 
+guard_failed=0
 report() {
   local name=$1 ours=$2 theirs=$3
   read -r ot oc orss <<< "$ours"
+  # More frames than the 100 of the guard only make it stricter.
+  if [ "$orss" -gt $((100 * 1024)) ]; then
+    echo "create_avi: $name peak RSS $((orss / 1024)) MB is above 100 MB" >&2
+    guard_failed=1
+  fi
   read -r ft fc _ <<< "$theirs"
   awk -v n="$name" -v o="$ot" -v f="$ft" -v oc="$oc" -v fc="$fc" -v r="$orss" \
     'BEGIN{printf "%-13s ours %6.2f s  ffmpeg %6.2f s  time ratio %.2f  CPU ratio %.2f  our peak RSS %.1f MB\n", n, o, f, (f > 0 ? o / f : 0), (fc > 0 ? oc / fc : 0), r / 1024}'
@@ -57,3 +63,4 @@ report "DIB (24-bit)" "$ours" "$theirs"
 # here only that the result is a valid AVI of every frame.
 n=$(ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 "$work/ours.avi")
 [ "$n" = "$frames" ] || { echo "create_avi: expected $frames frames, got $n" >&2; exit 1; }
+[ "$guard_failed" = 0 ]

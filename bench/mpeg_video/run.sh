@@ -27,9 +27,9 @@ psnr_y() {
 }
 
 run_case() {
-  local size=$1 frames=$2 name="$1x$2"
-  local avi="$WORK/$name.avi" planes="$WORK/$name.yuv"
-  ffmpeg -nostdin -v error -y -f lavfi -i "testsrc2=size=$size:rate=25" -frames:v "$frames" \
+  local size=$1 frames=$2 source=${3:-testsrc2} name="${3:-testsrc2} $1x$2"
+  local avi="$WORK/$source$size.avi" planes="$WORK/$source$size.yuv"
+  ffmpeg -nostdin -v error -y -f lavfi -i "$source=size=$size:rate=25" -frames:v "$frames" \
     -c:v rawvideo -pix_fmt bgr24 "$avi"
   "$CLI" encode-video --threads 1 --dump-planes "$planes" "$avi" "$WORK/dump.m1v" 2>/dev/null
 
@@ -56,3 +56,4 @@ run_case() {
 
 run_case 320x240 500
 run_case 640x480 300
+run_case 640x480 150 mandelbrot

@@ -30,6 +30,7 @@ struct Planes {
 };
 
 TEST(DspTwins, DistortionMeasuresAgreeOnRandomBlocks) {
+  const bool avx2 = CpuHasAvx2();
   std::mt19937 rng(7);
   for (int trial = 0; trial < 300; ++trial) {
     Planes p(rng, trial % 2 ? 255 : 12);
@@ -41,19 +42,29 @@ TEST(DspTwins, DistortionMeasuresAgreeOnRandomBlocks) {
     for (int hx = 0; hx < 2; ++hx)
       for (int hy = 0; hy < 2; ++hy) {
         EXPECT_EQ(SadHalfSse2(r, c, s, hx, hy, rows), SadHalfRef(r, c, s, hx, hy, rows));
+        if (avx2) {
+          EXPECT_EQ(SadHalfAvx2(r, c, s, hx, hy, rows), SadHalfRef(r, c, s, hx, hy, rows));
+          EXPECT_EQ(SadHalfAvx2(r, c, s, hx, hy, 7), SadHalfRef(r, c, s, hx, hy, 7));
+        }
         EXPECT_EQ(SseHalfSse2(r, c, s, hx, hy, rows), SseHalfRef(r, c, s, hx, hy, rows));
         EXPECT_EQ(SseBiSse2(r, hx, hy, o, hy, hx, c, s, rows),
                   SseBiRef(r, hx, hy, o, hy, hx, c, s, rows));
       }
     const int full = SadRef(r, c, s, rows, 1 << 20);
     EXPECT_EQ(SadSse2(r, c, s, rows, 1 << 20), full);
+    if (avx2) {
+      EXPECT_EQ(SadAvx2(r, c, s, rows, 1 << 20), full);
+      EXPECT_EQ(SadAvx2(r, c, s, 7, 1 << 20), SadRef(r, c, s, 7, 1 << 20));
+    }
     EXPECT_EQ(full, SadHalfRef(r, c, s, 0, 0, rows));
     // With a limit both stop early; the search only relies on "reached the limit or not".
     for (int limit : {1, full / 3, full, full + 1}) {
-      int a = SadRef(r, c, s, rows, limit), b = SadSse2(r, c, s, rows, limit);
-      EXPECT_EQ(a >= limit, b >= limit) << limit;
-      if (a < limit) {
-        EXPECT_EQ(a, b);
+      const int a = SadRef(r, c, s, rows, limit);
+      for (int b : {SadSse2(r, c, s, rows, limit), avx2 ? SadAvx2(r, c, s, rows, limit) : a}) {
+        EXPECT_EQ(a >= limit, b >= limit) << limit;
+        if (a < limit) {
+          EXPECT_EQ(a, b);
+        }
       }
     }
   }

@@ -87,6 +87,11 @@ TEST(PrunedSearch, BlockSumsAndBoundsTwins) {
     dsp::SadBoundsRef(sums.at(0, y), w, quarter, count, a.data());
     dsp::SadBoundsSse2(sums.at(0, y), w, quarter, count, b.data());
     ASSERT_EQ(a, b) << trial;
+    if (dsp::CpuHasAvx2()) {
+      std::fill(b.begin(), b.end(), uint16_t(0));
+      dsp::SadBoundsAvx2(sums.at(0, y), w, quarter, count, b.data());
+      ASSERT_EQ(a, b) << trial;
+    }
   }
 }
 

@@ -14,15 +14,16 @@ const Functions& Reference() {
 }
 
 const Functions& Best() {
-  // SSE2 is part of every x86-64 CPU; the transforms need more and fall back.
+  // SSE2 is part of every x86-64 CPU; the other forms need more and fall back.
+  const bool avx2 = CpuHasAvx2();
   static const Functions table{"simd",
-                               SadSse2,
-                               SadHalfSse2,
+                               avx2 ? SadAvx2 : SadSse2,
+                               avx2 ? SadHalfAvx2 : SadHalfSse2,
                                SseHalfSse2,
                                SseBiSse2,
-                               CpuHasAvx2() ? FdctAvx2 : FdctRef,
+                               avx2 ? FdctAvx2 : FdctRef,
                                CpuHasSse41() ? IdctSse41 : IdctRef,
-                               SadBoundsSse2};
+                               avx2 ? SadBoundsAvx2 : SadBoundsSse2};
   return table;
 }
 

@@ -48,8 +48,10 @@ const Functions& Best();
 // Individual twins, exposed for the tests that compare them.
 int SadRef(const uint8_t* ref, const uint8_t* cur, int stride, int rows, int limit);
 int SadSse2(const uint8_t* ref, const uint8_t* cur, int stride, int rows, int limit);
+int SadAvx2(const uint8_t* ref, const uint8_t* cur, int stride, int rows, int limit);
 int SadHalfRef(const uint8_t* ref, const uint8_t* cur, int stride, int hx, int hy, int rows);
 int SadHalfSse2(const uint8_t* ref, const uint8_t* cur, int stride, int hx, int hy, int rows);
+int SadHalfAvx2(const uint8_t* ref, const uint8_t* cur, int stride, int hx, int hy, int rows);
 int SseHalfRef(const uint8_t* ref, const uint8_t* cur, int stride, int hx, int hy, int rows);
 int SseHalfSse2(const uint8_t* ref, const uint8_t* cur, int stride, int hx, int hy, int rows);
 int SseBiRef(const uint8_t* fwd, int fhx, int fhy, const uint8_t* bwd, int bhx, int bhy,
@@ -60,6 +62,9 @@ void SadBoundsRef(const uint16_t* sums, int stride, const int quarter[4], int co
                   uint16_t* out);
 // Reads up to 7 candidates past `count` (within the sums' rows).
 void SadBoundsSse2(const uint16_t* sums, int stride, const int quarter[4], int count,
+                   uint16_t* out);
+// Reads up to 15 candidates past `count`.
+void SadBoundsAvx2(const uint16_t* sums, int stride, const int quarter[4], int count,
                    uint16_t* out);
 void FdctRef(int16_t block[64]);
 void FdctAvx2(int16_t block[64]);

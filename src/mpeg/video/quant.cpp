@@ -1,5 +1,7 @@
 #include "mpeg/video/quant.h"
 
+#include <emmintrin.h>
+
 #include <cstdlib>
 
 namespace zr::mpeg {
@@ -67,6 +69,8 @@ FastQuantiser::FastQuantiser(const uint8_t* intraMatrix, const uint8_t* nonIntra
       intra_[q / 2 - 1][i] = {((uint64_t(1) << kShift) + di - 1) / di,
                               wi / 2 + wi * uint32_t((3 * q + 2) / 4)};
       nonIntra_[q / 2 - 1][i] = {((uint64_t(1) << kShift) + dn - 1) / dn, wn / 2};
+      // Level >= 1 exactly when 32|x| + wn/2 >= 2q wn.
+      nonIntraZero_[q / 2 - 1][i] = int16_t((2 * q * wn - wn / 2 + 31) / 32 - 1);
     }
 }
 
@@ -85,14 +89,25 @@ void FastQuantiser::Intra(const int16_t* src, int16_t* dst, int mquant) const {
 
 bool FastQuantiser::NonIntra(const int16_t* src, int16_t* dst, int mquant) const {
   const Entry* e = nonIntra_[mquant / 2 - 1];
+  const int16_t* zero = nonIntraZero_[mquant / 2 - 1];
   int any = 0;
-  for (int i = 0; i < 64; ++i) {
-    const int x = src[i];
-    const uint64_t a = 32 * uint64_t(x < 0 ? -x : x) + e[i].bias;
-    int y = int((a * e[i].mul) >> kShift);
-    y = y > 255 ? 255 : y;
-    dst[i] = int16_t(x < 0 ? -y : y);
-    any |= y;
+  for (int g = 0; g < 64; g += 8) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + g));
+    const __m128i t = _mm_load_si128(reinterpret_cast<const __m128i*>(zero + g));
+    const __m128i big = _mm_or_si128(_mm_cmpgt_epi16(x, t),
+                                     _mm_cmplt_epi16(x, _mm_sub_epi16(_mm_setzero_si128(), t)));
+    if (!_mm_movemask_epi8(big)) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + g), _mm_setzero_si128());
+      continue;
+    }
+    for (int i = g; i < g + 8; ++i) {
+      const int x = src[i];
+      const uint64_t a = 32 * uint64_t(x < 0 ? -x : x) + e[i].bias;
+      int y = int((a * e[i].mul) >> kShift);
+      y = y > 255 ? 255 : y;
+      dst[i] = int16_t(x < 0 ? -y : y);
+      any |= y;
+    }
   }
   return any != 0;
 }

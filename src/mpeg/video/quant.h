@@ -31,6 +31,9 @@ class FastQuantiser {
   static constexpr int kShift = 36;
   Entry intra_[31][64];
   Entry nonIntra_[31][64];
+  // One below the smallest |x| with a non-zero non-intra level: most coefficients of a
+  // predicted block are under it, eight are ruled out per compare.
+  alignas(16) int16_t nonIntraZero_[31][64];
 };
 
 }  // namespace zr::mpeg

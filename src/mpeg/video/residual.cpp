@@ -14,13 +14,18 @@ void FormPrediction(const uint8_t* plane, int stride, int px2, int py2, int w, i
                     uint8_t* dst) {
   const uint8_t* s = plane + (py2 >> 1) * stride + (px2 >> 1);
   const int hx = px2 & 1, hy = py2 & 1;
-  for (int j = 0; j < h; ++j, s += stride, dst += w)
-    for (int i = 0; i < w; ++i) {
-      if (hx && hy) dst[i] = uint8_t((s[i] + s[i + 1] + s[i + stride] + s[i + stride + 1] + 2) >> 2);
-      else if (hx) dst[i] = uint8_t((s[i] + s[i + 1] + 1) >> 1);
-      else if (hy) dst[i] = uint8_t((s[i] + s[i + stride] + 1) >> 1);
-      else dst[i] = s[i];
-    }
+  // One loop per case, so that each vectorises.
+  if (hx && hy) {
+    for (int j = 0; j < h; ++j, s += stride, dst += w)
+      for (int i = 0; i < w; ++i)
+        dst[i] = uint8_t((s[i] + s[i + 1] + s[i + stride] + s[i + stride + 1] + 2) >> 2);
+  } else if (hx || hy) {
+    const int next = hx ? 1 : stride;
+    for (int j = 0; j < h; ++j, s += stride, dst += w)
+      for (int i = 0; i < w; ++i) dst[i] = uint8_t((s[i] + s[i + next] + 1) >> 1);
+  } else {
+    for (int j = 0; j < h; ++j, s += stride, dst += w) std::memcpy(dst, s, size_t(w));
+  }
 }
 
 void PredictFrom(const Frame& ref, const int mv[2], int x, int y, uint8_t* out) {
@@ -63,10 +68,15 @@ void TransformMacroblock(const dsp::Functions& dsp, const Frame& src, int x, int
     const int oy = (place.component == 0 ? y : y / 2) + place.planeY;
     const uint8_t* s = src.plane(place.component) + oy * stride + ox;
     const uint8_t* pr = pred.pixels + place.predOffset;
+    int differs = 0;
     for (int j = 0; j < 8; ++j)
-      for (int i = 0; i < 8; ++i)
-        coef[b][8 * j + i] = int16_t(s[j * stride + i] - pr[j * place.predStride + i]);
-    dsp.fdct(coef[b]);
+      for (int i = 0; i < 8; ++i) {
+        const int d = s[j * stride + i] - pr[j * place.predStride + i];
+        coef[b][8 * j + i] = int16_t(d);
+        differs |= d;
+      }
+    // A perfectly predicted block transforms to zeros; static areas are full of them.
+    if (differs) dsp.fdct(coef[b]);
   }
 }
 
