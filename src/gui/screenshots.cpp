@@ -22,6 +22,7 @@
 #include "gui/tool_dialogs.h"
 #include "gui/main_frame.h"
 #include "gui/merge_dialog.h"
+#include "ui/path_field.h"
 #include "gui/preview_window.h"
 #include "gui/size_dialog.h"
 #include "gui/view.h"
@@ -80,7 +81,7 @@ int RunScreenshots(CMainFrame& frame, const QString& folder, const QString& samp
   }
   {
     CMergeDlg merge(&frame);
-    merge.videoButton()->setText(sampleAvi);
+    merge.videoField()->setText(sampleAvi);
     failures += Save(&merge, folder, QStringLiteral("merge-dialog"));
   }
   {
