@@ -17,10 +17,12 @@ out="$root/out/screens"
 sample="$root/out/screens-sample"
 mkdir -p "$out" "$sample"
 
-# A small sample project: three pictures of one size, one of another, a logo and a sound.
+# A small sample project: five pictures of one size, one of another, a logo and a sound.
 convert -size 240x180 gradient:'#1f5fa8-#9fd3ff' -fill '#ffd23f' -draw 'circle 70,90 70,60' "$sample/img01.png"
 convert -size 240x180 gradient:'#1f5fa8-#9fd3ff' -fill '#ffd23f' -draw 'circle 120,80 120,50' "$sample/img02.png"
 convert -size 240x180 gradient:'#1f5fa8-#9fd3ff' -fill '#ffd23f' -draw 'circle 170,90 170,60' "$sample/img03.png"
+convert -size 240x180 gradient:'#1f5fa8-#9fd3ff' -fill '#ffd23f' -draw 'circle 190,110 190,80' "$sample/img04.png"
+convert -size 240x180 gradient:'#1f5fa8-#9fd3ff' -fill '#ffd23f' -draw 'circle 200,140 200,110' "$sample/img05.png"
 convert -size 120x90 xc:'#c03030' -fill white -draw 'rectangle 20,20 100,70' "$sample/small.bmp"
 convert -size 48x24 xc:white -fill '#202060' -draw 'rectangle 2,2 45,21' -fill white \
   -draw 'rectangle 8,8 40,16' "$sample/logo.bmp"
@@ -46,7 +48,9 @@ sLogoFile=$sample/logo.bmp
 0=$sample/img01.png
 1=$sample/img02.png
 2=$sample/img03.png
-3=$sample/small.bmp
+3=$sample/img04.png
+4=$sample/img05.png
+5=$sample/small.bmp
 INI
 
 display=":$((90 + RANDOM % 100))"
@@ -62,7 +66,8 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=0}"
 DISPLAY="$display" QT_QPA_PLATFORM=xcb "$program" --screenshots "$out" "$sample/small.bmp" \
   "$sample/sample.avi" "$sample/sample.ini" || status=$?
 ls -1 "$out"
-for name in work-progress-dialog extract-progress-dialog convert-progress-running convert-progress-done; do
+for name in main-window main-window-dark quick-avi-dialog morph-dialog converter-dialog help-window \
+  work-progress-dialog extract-progress-dialog convert-progress-running convert-progress-done; do
   [ -s "$out/$name.png" ] || { echo "screenshot: $name.png is missing" >&2; status=1; }
 done
 exit $status

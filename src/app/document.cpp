@@ -34,6 +34,11 @@ std::string SaveChangesQuestion(const std::string& title) {
   return "Save changes to " + title + "?";
 }
 
+bool SameProject(const ProjectState& a, const ProjectState& b) {
+  return a.rows == b.rows && a.images == b.images && a.fpsText == b.fpsText && a.bpp == b.bpp &&
+         a.sound == b.sound;
+}
+
 std::string SoundDisplayName(const std::string& soundFile) { return PathFileName(soundFile); }
 
 CTorvexerDoc::CTorvexerDoc(DocumentWindows* windows) : logo_(std::make_unique<LogoImages>()) {
@@ -177,6 +182,40 @@ void CTorvexerDoc::NewProject() {
   windows_->UpdateSoundDisplay(sSoundFile);
   modified_ = false;
   saved_ = TakeSnapshot();
+  if (tracker_) tracker_->Restarted();
+}
+
+ProjectState CTorvexerDoc::CaptureState() const {
+  ProjectState state;
+  state.rows.reserve(size_t(frames.FrameCount()));
+  for (int r = 1; r <= frames.FrameCount(); ++r)
+    state.rows.emplace_back(frames.Name(r), frames.Text(r, FrameList::kFramesColumn));
+  state.images = mapImages;
+  state.fpsText = windows_->FpsText();
+  state.bpp = nBpp;
+  state.sound = sSoundFile;
+  state.currentRow = frames.CurrentRow();
+  return state;
+}
+
+void CTorvexerDoc::RestoreState(const ProjectState& state) {
+  frames.Reset();
+  for (const auto& [name, count] : state.rows) {
+    const int row = frames.AddFrameRow(name, -1, 1);
+    frames.SetText(row, FrameList::kFramesColumn, count);
+  }
+  mapImages = state.images;
+  nBpp = state.bpp;
+  windows_->SetDepthButton(nBpp == 8 ? 8 : nBpp == 16 ? 16 : 24);
+  windows_->SetFpsText(state.fpsText);
+  ReadFpsFromPanel();
+  sSoundFile = state.sound;
+  windows_->UpdateSoundDisplay(sSoundFile);
+  if (state.currentRow >= 1 && state.currentRow <= frames.FrameCount())
+    frames.SetCurrentCell(state.currentRow, FrameList::kNameColumn);
+  else
+    frames.ClearCurrent();
+  windows_->RedrawView(true);
 }
 
 void CTorvexerDoc::SetDepth(int bits) { nBpp = int16_t(bits); }
@@ -272,6 +311,7 @@ bool CTorvexerDoc::OnOpenDocument(const std::string& path) {
   if (result == ProjectRead::Truncated) {
     GetHost().Message("Unexpected end of file while reading " + path + ".");
     // What was read replaced the old project; saving it must not look optional.
+    if (tracker_) tracker_->Restarted();
     modified_ = true;
     return false;
   }
@@ -279,6 +319,7 @@ bool CTorvexerDoc::OnOpenDocument(const std::string& path) {
   SetPathName(path);
   modified_ = false;
   saved_ = TakeSnapshot();
+  if (tracker_) tracker_->Restarted();
   return true;
 }
 
@@ -295,6 +336,7 @@ bool CTorvexerDoc::OnSaveDocument(const std::string& path) {
   SetPathName(path);
   modified_ = false;
   saved_ = TakeSnapshot();
+  if (tracker_) tracker_->Saved();
   return true;
 }
 
@@ -311,6 +353,7 @@ CTorvexerDoc::Snapshot CTorvexerDoc::TakeSnapshot() const {
 
 bool CTorvexerDoc::IsModified() const {
   if (modified_) return true;
+  if (tracker_) return tracker_->HasUnsavedChanges();
   Snapshot now = TakeSnapshot();
   return now.revision != saved_.revision || now.fps != saved_.fps || now.bpp != saved_.bpp ||
          now.sound != saved_.sound;
@@ -318,7 +361,10 @@ bool CTorvexerDoc::IsModified() const {
 
 void CTorvexerDoc::SetModifiedFlag(bool modified) {
   modified_ = modified;
-  if (!modified) saved_ = TakeSnapshot();
+  if (!modified) {
+    saved_ = TakeSnapshot();
+    if (tracker_) tracker_->Saved();
+  }
 }
 
 bool CTorvexerDoc::SaveModified(const std::function<std::string()>& chooseSavePath) {

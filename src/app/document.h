@@ -9,6 +9,8 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/frame_list.h"
 #include "platform/raster.h"
@@ -47,6 +49,28 @@ class HeadlessWindows : public DocumentWindows {
   std::string fpsText = "10";
   int depthButton = 24;
   std::string soundCaption;
+};
+
+// The project data one undo step puts back. The current row only says where the user was.
+struct ProjectState {
+  std::vector<std::pair<std::string, std::string>> rows;  // name, "Frames" text as typed
+  std::map<std::string, std::string> images;
+  std::string fpsText;
+  int16_t bpp = 24;
+  std::string sound;
+  int currentRow = -1;
+};
+bool SameProject(const ProjectState& a, const ProjectState& b);
+
+// Where the GUI's undo history tells whether the project differs from the saved one.
+class ChangeTracker {
+ public:
+  virtual ~ChangeTracker() = default;
+  virtual bool HasUnsavedChanges() const = 0;
+  // The project was saved: the present state is the clean one.
+  virtual void Saved() = 0;
+  // A new or opened project replaced the old one: no history to go back to.
+  virtual void Restarted() = 0;
 };
 
 // How reading a project ended.
@@ -149,6 +173,12 @@ class CTorvexerDoc {
   const std::string& GetPathName() const { return pathName_; }
   const std::string& GetTitle() const { return title_; }
 
+  // --- undo
+  ProjectState CaptureState() const;
+  void RestoreState(const ProjectState& state);
+  // Without a tracker, the document compares itself with the state it was saved in.
+  void SetChangeTracker(ChangeTracker* tracker) { tracker_ = tracker; }
+
   // --- unsaved changes
   bool IsModified() const;
   void SetModifiedFlag(bool modified);
@@ -178,6 +208,7 @@ class CTorvexerDoc {
   Snapshot saved_;
   bool modified_ = false;
   bool unattended_ = false;
+  ChangeTracker* tracker_ = nullptr;
   ProjectRead lastRead_ = ProjectRead::Ok;
   int16_t fileVersion_ = 0;
 };

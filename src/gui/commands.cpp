@@ -26,7 +26,8 @@ constexpr CommandSpec kCommands[] = {
     {ID_EDIT_CUT, "Cu&t", "Ctrl+X;Shift+Del", "Cut the current image to the clipboard\nCut", I::Cut, false},
     {ID_EDIT_COPY, "&Copy", "Ctrl+C;Ctrl+Ins", "Copy the current image to the clipboard\nCopy", I::Copy, false},
     {ID_EDIT_PASTE, "&Paste", "Ctrl+V;Shift+Ins", "Paste the clipboard image as a new frame\nPaste", I::Paste, false},
-    {ID_EDIT_UNDO, "&Undo", "Ctrl+Z;Alt+Backspace", "", I::None, false},
+    {ID_EDIT_UNDO, "&Undo", "Ctrl+Z;Alt+Backspace", "Undo the last change of the project\nUndo", I::Undo, false},
+    {ID_EDIT_REDO, "&Redo", "Ctrl+Shift+Z;Ctrl+Y", "Redo the change just undone\nRedo", I::Redo, false},
     {ID_AVI_SETTINGS, "&AVI Settings...", "", "Choose the video compressor for new AVI files\nAVI Settings", I::None, false},
     {ID_LOGO, "&Logo...", "", "Choose the logo stamped on every frame\nLogo", I::None, false},
     {ID_SCREEN_COLOR, "&Screen Color...", "", "Choose the background colour of the view\nScreen Color", I::None, false},
@@ -58,7 +59,7 @@ constexpr int kFileMenu[] = {ID_FILE_NEW,       ID_FILE_OPEN,      ID_FILE_SAVE,
                              ID_EXPORT,         0,                 ID_QUICK_AVI,      ID_EXTRACT_IMAGES,
                              ID_EXTRACT_SOUNDS, ID_MERGE,          0,                 ID_MPG_CONVERTER,
                              0,                 ID_FILE_MRU_FIRST, 0,                 ID_APP_EXIT};
-constexpr int kEditMenu[] = {ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE};
+constexpr int kEditMenu[] = {ID_EDIT_UNDO, ID_EDIT_REDO, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE};
 constexpr int kOptionsMenu[] = {ID_AVI_SETTINGS, ID_LOGO, ID_SCREEN_COLOR, ID_FRAME_IMAGES};
 constexpr int kEffectsMenu[] = {ID_MORPHING};
 constexpr int kViewMenu[] = {ID_VIEW_TOOLBAR,  ID_VIEW_STATUS_BAR, ID_VIEW_THUMBNAILS, 0,

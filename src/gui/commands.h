@@ -26,6 +26,7 @@ enum CommandId : int {
   ID_EDIT_COPY = 57634,
   ID_EDIT_PASTE = 57637,
   ID_EDIT_UNDO = 57643,
+  ID_EDIT_REDO = 57644,
   ID_AVI_SETTINGS = 32777,
   ID_LOGO = 32782,
   ID_SCREEN_COLOR = 32779,
@@ -54,7 +55,7 @@ enum CommandId : int {
 
 enum class CommandIcon {
   None, New, Open, Save, Import, Sound, CreateAvi, ViewAnimation, Merge, Extract,
-  Cut, Copy, Paste, Help, About, ZoomFit, ZoomActual, ZoomIn, ZoomOut,
+  Cut, Copy, Paste, Help, About, ZoomFit, ZoomActual, ZoomIn, ZoomOut, Undo, Redo,
 };
 
 struct CommandSpec {

@@ -14,6 +14,7 @@
 #include "platform/host.h"
 #include "ui/dialog_flags.h"
 #include "ui/folder_dialog.h"
+#include "ui/path_field.h"
 
 namespace zr {
 
@@ -49,10 +50,9 @@ ConvertAviDialog::ConvertAviDialog(QWidget* parent)
 
   layout->addWidget(new QLabel(QStringLiteral(
       "Step 2: Specify the output directory, or leave blank to save in the input directory")));
-  folderButton_ = new QPushButton;
-  folderButton_->setObjectName(QStringLiteral("button1032"));
-  folderButton_->setMinimumHeight(28);
-  layout->addWidget(folderButton_);
+  folderField_ = new CPathField(PathRule::ExistingFolder, true);
+  folderField_->setObjectName(QStringLiteral("field1032"));
+  layout->addWidget(folderField_);
 
   auto* extRow = new QHBoxLayout;
   extRow->addWidget(new QLabel(QStringLiteral("Extension to append:")));
@@ -91,7 +91,13 @@ ConvertAviDialog::ConvertAviDialog(QWidget* parent)
   setMinimumWidth(480);
 
   connect(filesButton_, &QPushButton::clicked, this, [this] { OnFiles(); });
-  connect(folderButton_, &QPushButton::clicked, this, [this] { OnFolder(); });
+  folderField_->chooser = [this] {
+    return QString::fromStdString(chooseFolder(this, folderField_->text().toStdString()));
+  };
+  connect(folderField_, &CPathField::pathChanged, this, [this](const QString& folder) {
+    folder_ = folder.trimmed().toStdString();
+    ApplyEnableRule();
+  });
   connect(doIt_, &QPushButton::clicked, this, &QDialog::accept);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -105,14 +111,9 @@ void ConvertAviDialog::OnFiles() {
   if (chosen.empty()) return;  // cancelled: nothing changes
   mpeg::AddChosenFiles(files_, chosen);
   filesButton_->setText(QStringLiteral("Number of files selected: %1").arg(files_.size()));
-  doIt_->setEnabled(!filesButton_->text().isEmpty());
+  ApplyEnableRule();
 }
 
-void ConvertAviDialog::OnFolder() {
-  std::string folder = chooseFolder(this, folder_);
-  if (folder.empty()) return;
-  folder_ = folder;
-  folderButton_->setText(QString::fromStdString(folder_));
-}
+void ConvertAviDialog::ApplyEnableRule() { doIt_->setEnabled(!files_.empty() && folderField_->valid()); }
 
 }  // namespace zr

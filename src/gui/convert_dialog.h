@@ -18,6 +18,8 @@ class QCheckBox;
 
 namespace zr {
 
+class CPathField;
+
 class ConvertAviDialog : public QDialog {
   Q_OBJECT
  public:
@@ -36,17 +38,18 @@ class ConvertAviDialog : public QDialog {
   std::function<std::string(QWidget*, const std::string& start)> chooseFolder;
 
   QPushButton* filesButton() const { return filesButton_; }
-  QPushButton* folderButton() const { return folderButton_; }
+  CPathField* folderField() const { return folderField_; }
   QPushButton* doItButton() const { return doIt_; }
   QRadioButton* mpegButton() const { return mpeg_; }
 
  private:
   void OnFiles();
-  void OnFolder();
+  void ApplyEnableRule();
 
   std::vector<std::string> files_;
   std::string folder_;
-  QPushButton *filesButton_, *folderButton_, *doIt_;
+  QPushButton *filesButton_, *doIt_;
+  CPathField* folderField_;
   QRadioButton *mpg_, *mpeg_;
   QCheckBox* highQuality_;
 };

@@ -58,7 +58,11 @@ void FrameListModel::ThumbnailArrived() {
 bool FrameListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
   if (!index.isValid() || role != Qt::EditRole || index.column() != FrameList::kFramesColumn)
     return false;
-  list_.SetText(ListRow(index.row()), index.column(), value.toString().toStdString());
+  const int row = ListRow(index.row());
+  const std::string text = value.toString().toStdString();
+  if (text == list_.Text(row, index.column())) return true;
+  list_.SetText(row, index.column(), text);
+  emit countEdited();
   return true;
 }
 

@@ -43,6 +43,8 @@ class FrameListModel : public QAbstractTableModel, private FrameListObserver {
   void currentMoved(int itemRow, int column);
   void scrollToTopRequested();
   void scrollToBottomRequested();
+  // The user typed a different frame count into a cell.
+  void countEdited();
 
  private:
   void RowsAboutToBeInserted(int first, int last) override;

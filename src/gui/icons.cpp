@@ -65,6 +65,21 @@ void Badge(QPainter& p, const Ink& ink, const QString& letter, int pixelSize) {
   p.drawText(QRect(1, 0, 14, 14), Qt::AlignCenter, letter);
 }
 
+// A hooked arrow turning left (undo) or, mirrored, right (redo).
+void TurnArrow(QPainter& p, const Ink& ink, bool mirrored) {
+  if (mirrored) {
+    p.translate(kW, 0);
+    p.scale(-1, 1);
+  }
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(ink.line, 2, Qt::SolidLine, Qt::RoundCap));
+  p.setBrush(Qt::NoBrush);
+  p.drawArc(QRectF(3, 3, 10, 9), 90 * 16, -200 * 16);
+  p.setPen(Qt::NoPen);
+  p.setBrush(ink.line);
+  p.drawPolygon(QPolygonF({QPointF(1, 3), QPointF(7, 0), QPointF(7, 6)}));
+}
+
 void Magnifier(QPainter& p, const Ink& ink, const QString& sign) {
   p.setRenderHint(QPainter::Antialiasing);
   p.setPen(QPen(ink.line, 1.5));
@@ -95,6 +110,8 @@ const char* ThemeName(CommandIcon icon) {
     case CommandIcon::ZoomActual: return "zoom-original";
     case CommandIcon::ZoomIn: return "zoom-in";
     case CommandIcon::ZoomOut: return "zoom-out";
+    case CommandIcon::Undo: return "edit-undo";
+    case CommandIcon::Redo: return "edit-redo";
     default: return nullptr;
   }
 }
@@ -193,6 +210,8 @@ QIcon DrawnCommandIcon(CommandIcon icon) {
     case CommandIcon::About: Badge(p, ink, QStringLiteral("i"), 11); break;
     case CommandIcon::ZoomIn: Magnifier(p, ink, QStringLiteral("+")); break;
     case CommandIcon::ZoomOut: Magnifier(p, ink, QStringLiteral("-")); break;
+    case CommandIcon::Undo: TurnArrow(p, ink, false); break;
+    case CommandIcon::Redo: TurnArrow(p, ink, true); break;
     case CommandIcon::ZoomActual: {
       QFont f = p.font();
       f.setPixelSize(9);

@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QVBoxLayout>
 
@@ -17,6 +18,7 @@
 #include "ui/bitmap_button.h"
 #include "ui/color_button.h"
 #include "ui/dialog_flags.h"
+#include "ui/path_field.h"
 
 namespace zr {
 
@@ -42,7 +44,13 @@ CLogoDlg::CLogoDlg(CTorvexerDoc& doc, QWidget* parent) : QDialog(parent), doc_(d
   logo_->setMinimumSize(120, 80);
   logo_->setEmptyText(tr("Choose a logo..."));
   logo_->setToolTip(tr("Click to choose the logo image"));
-  middle->addWidget(logo_);
+  auto* picture = new QVBoxLayout;
+  picture->addWidget(logo_);
+  logoField_ = new CPathField(PathRule::ExistingFile, false, this);
+  // "<LOGO" and the other built-in pictures are names, not files.
+  logoField_->alsoValid = [](const QString& name) { return name.startsWith('<'); };
+  picture->addWidget(logoField_);
+  middle->addLayout(picture);
 
   auto* fields = new QGridLayout;
   fields->addWidget(new QLabel(tr("Position:"), this), 0, 0);
@@ -67,6 +75,7 @@ CLogoDlg::CLogoDlg(CTorvexerDoc& doc, QWidget* parent) : QDialog(parent), doc_(d
   layout->addLayout(middle);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  ok_ = buttons->button(QDialogButtonBox::Ok);
   connect(buttons, &QDialogButtonBox::accepted, this, &CLogoDlg::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &CLogoDlg::reject);
   layout->addWidget(buttons);
@@ -79,7 +88,7 @@ CLogoDlg::CLogoDlg(CTorvexerDoc& doc, QWidget* parent) : QDialog(parent), doc_(d
   y_->setText(QString::number(doc_.nYPos));
   const ColorRef c = doc_.crTrans;
   colour_->setColour(QColor(GetR(c), GetG(c), GetB(c)));
-  logo_->setCaption(QStringLiteral("U:%1~").arg(QString::fromStdString(doc_.sLogoFile)));
+  ShowLogo(QString::fromStdString(doc_.sLogoFile));
 
   chooseFile_ = [this] {
     return BrowseForFile(this,
@@ -90,6 +99,16 @@ CLogoDlg::CLogoDlg(CTorvexerDoc& doc, QWidget* parent) : QDialog(parent), doc_(d
   connect(useLogo_, &QCheckBox::clicked, this, &CLogoDlg::OnUseLogoClicked);
   connect(transparent_, &QCheckBox::clicked, this, &CLogoDlg::OnTransparentClicked);
   connect(logo_, &QPushButton::clicked, this, &CLogoDlg::OnLogoClicked);
+  logoField_->chooser = [this] { return QString::fromStdString(chooseFile_ ? chooseFile_() : std::string()); };
+  connect(logoField_, &CPathField::pathChanged, this, [this](const QString& name) {
+    ok_->setEnabled(logoField_->valid() || !useLogo_->isChecked());
+    if (logoField_->valid()) logo_->setCaption(QStringLiteral("U:%1~").arg(name));
+  });
+}
+
+void CLogoDlg::ShowLogo(const QString& name) {
+  logo_->setCaption(QStringLiteral("U:%1~").arg(name));
+  logoField_->setText(name);
 }
 
 void CLogoDlg::OnUseLogoClicked() {
@@ -98,6 +117,8 @@ void CLogoDlg::OnUseLogoClicked() {
   y_->setEnabled(on);
   transparent_->setEnabled(on);
   logo_->setEnabled(on);
+  logoField_->setEnabled(on);
+  ok_->setEnabled(logoField_->valid() || !on);
   const bool transparentOn = on && transparent_->isChecked();
   colour_->setEnabled(transparentOn);
   fromLogo_->setEnabled(transparentOn);
@@ -111,7 +132,7 @@ void CLogoDlg::OnTransparentClicked() {
 
 void CLogoDlg::OnLogoClicked() {
   std::string path = chooseFile_ ? chooseFile_() : std::string();
-  if (!path.empty()) logo_->setCaption(QStringLiteral("U:%1~").arg(QString::fromStdString(path)));
+  if (!path.empty()) ShowLogo(QString::fromStdString(path));
 }
 
 void CLogoDlg::accept() {

@@ -13,6 +13,7 @@ class QLineEdit;
 namespace zr {
 
 class CBmpBtn;
+class CPathField;
 class CColorBtn;
 class CTorvexerDoc;
 
@@ -31,6 +32,7 @@ class CLogoDlg : public QDialog {
   QLineEdit* xEdit() const { return x_; }
   QLineEdit* yEdit() const { return y_; }
   CBmpBtn* logoButton() const { return logo_; }
+  CPathField* logoField() const { return logoField_; }
   CColorBtn* colourButton() const { return colour_; }
 
   void accept() override;
@@ -39,10 +41,13 @@ class CLogoDlg : public QDialog {
   void OnUseLogoClicked();
   void OnTransparentClicked();
   void OnLogoClicked();
+  void ShowLogo(const QString& name);
 
   CTorvexerDoc& doc_;
   QCheckBox* useLogo_;
   CBmpBtn* logo_;
+  CPathField* logoField_;
+  QPushButton* ok_;
   QLineEdit* x_;
   QLineEdit* y_;
   QCheckBox* transparent_;

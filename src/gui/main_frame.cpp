@@ -36,6 +36,7 @@
 #include "output/merge.h"
 #include "gui/output_commands.h"
 #include "gui/preview_window.h"
+#include "gui/project_undo.h"
 #include "gui/thumbnails.h"
 #include "gui/view.h"
 #include "platform/host.h"
@@ -150,6 +151,11 @@ CMainFrame::CMainFrame() : doc_(nullptr) {
   CreateStatusBar();
   CreatePanel();
   ConnectPanel();
+  // After the panel: the first state recorded reads its frame-rate field.
+  undo_ = std::make_unique<ProjectUndo>(doc_, [this] {
+    view_->update();
+    UpdateCommandUI();
+  });
   UseThumbnailLoader(nullptr);
   ShowThumbnails(ProgramStore().value(QLatin1String(kThumbnailsKey), true).toBool());
   UpdateTitle();
@@ -165,6 +171,7 @@ CMainFrame::CMainFrame() : doc_(nullptr) {
 CMainFrame::~CMainFrame() {
   ClosePreview();
   model_->SetThumbnails(nullptr, {});
+  undo_.reset();
   if (!settingsSaved_) {
     SaveWindowLayout();
     settingsSaved_ = true;
@@ -197,7 +204,8 @@ void CMainFrame::CreateActions() {
       {ID_EDIT_CUT, [this] { OnEditCut(); }},
       {ID_EDIT_COPY, [this] { OnEditCopy(); }},
       {ID_EDIT_PASTE, [this] { OnEditPaste(); }},
-      {ID_EDIT_UNDO, [] {}},  // no handler: undo does nothing
+      {ID_EDIT_UNDO, [this] { OnEditUndo(false); }},
+      {ID_EDIT_REDO, [this] { OnEditUndo(true); }},
       {ID_AVI_SETTINGS, [this] { OnAviSettings(); }},
       {ID_LOGO, [this] { OnLogo(); }},
       {ID_SCREEN_COLOR, [this] { OnScreenColor(); }},
@@ -319,13 +327,26 @@ void CMainFrame::CreatePanel() {
 
 void CMainFrame::ConnectPanel() {
   CGridCtrl* grid = panel_->grid();
-  connect(panel_, &CFramePanel::moveFirst, this, [this] { doc_.MoveFrameToFirst(); UpdateCommandUI(); });
-  connect(panel_, &CFramePanel::moveUp, this, [this] { doc_.MoveFrameUp(); UpdateCommandUI(); });
-  connect(panel_, &CFramePanel::moveDown, this, [this] { doc_.MoveFrameDown(); UpdateCommandUI(); });
-  connect(panel_, &CFramePanel::moveLast, this, [this] { doc_.MoveFrameToLast(); UpdateCommandUI(); });
-  connect(panel_, &CFramePanel::deleteFrame, this, [this] { doc_.DeleteFrame(); UpdateCommandUI(); });
-  connect(panel_, &CFramePanel::depthChosen, this, [this](int bits) { doc_.SetDepth(bits); });
-  connect(panel_, &CFramePanel::detachSound, this, [this] { doc_.DetachSound(); UpdateCommandUI(); });
+  auto change = [this](const char* name, auto operation) {
+    return [this, name, operation] {
+      operation();
+      RecordChange(tr(name));
+      UpdateCommandUI();
+    };
+  };
+  connect(panel_, &CFramePanel::moveFirst, this, change("Move Frame", [this] { doc_.MoveFrameToFirst(); }));
+  connect(panel_, &CFramePanel::moveUp, this, change("Move Frame", [this] { doc_.MoveFrameUp(); }));
+  connect(panel_, &CFramePanel::moveDown, this, change("Move Frame", [this] { doc_.MoveFrameDown(); }));
+  connect(panel_, &CFramePanel::moveLast, this, change("Move Frame", [this] { doc_.MoveFrameToLast(); }));
+  connect(panel_, &CFramePanel::deleteFrame, this, change("Delete Frame", [this] { doc_.DeleteFrame(); }));
+  connect(panel_, &CFramePanel::depthChosen, this, [this](int bits) {
+    doc_.SetDepth(bits);
+    RecordChange(tr("Change Color Depth"));
+  });
+  connect(panel_, &CFramePanel::detachSound, this, change("Detach Sound", [this] { doc_.DetachSound(); }));
+  connect(panel_->fpsEdit(), &CUpDownEdit::textEdited, this,
+          [this] { RecordChange(tr("Change Frames per Second"), ProjectUndo::kFpsMerge); });
+  connect(model_.get(), &FrameListModel::countEdited, this, [this] { RecordChange(tr("Change Frame Count")); });
   // The list moves its current cell (moves, paste, reset): the grid follows.
   connect(model_.get(), &FrameListModel::currentMoved, this, [this, grid](int itemRow, int) {
     if (syncingCurrent_) return;
@@ -341,7 +362,10 @@ void CMainFrame::ConnectPanel() {
   connect(grid, &CGridCtrl::filesDropped, this, [this](const QStringList& paths, int itemRow) {
     QStringList images, documents;
     for (const QString& p : paths) (IsImportableImage(p) ? images : documents) << p;
-    if (!images.isEmpty()) AddImageFiles(images, FrameListModel::ListRow(itemRow));
+    if (!images.isEmpty()) {
+      AddImageFiles(images, FrameListModel::ListRow(itemRow), false);
+      RecordChange(tr("Drop Images"));
+    }
     for (const QString& p : documents)
       if (IsDocumentFile(p)) {
         OpenDocumentFile(p);
@@ -417,6 +441,7 @@ void CMainFrame::OnGridRowDragged(int fromItem, int toItem) {
     while (list.CurrentRow() < to && doc_.MoveFrameDown()) {
     }
   }
+  RecordChange(tr("Move Frame"));
   UpdateCommandUI();
 }
 
@@ -424,6 +449,8 @@ void CMainFrame::FirstPaint() { view_->EnsureStarted(); }
 
 void CMainFrame::RunFirstPaint() {
   StartupResult result = FirstPaintStartup(doc_, viewSettings_);
+  // The start-up fills the panel: that is where the history begins.
+  undo_->Restarted();
   UpdateTitle();
   view_->update();
   UpdateCommandUI();
@@ -466,6 +493,13 @@ void CMainFrame::UpdateCommandUI() {
   for (int id : {ID_VIEW_ZOOM_FIT, ID_VIEW_ACTUAL_SIZE, ID_VIEW_ZOOM_IN, ID_VIEW_ZOOM_OUT})
     action(id)->setEnabled(hasPicture);
   action(ID_VIEW_ZOOM_FIT)->setChecked(view_->fitting());
+  const QUndoStack& history = undo_->stack();
+  QAction* undo = action(ID_EDIT_UNDO);
+  undo->setEnabled(history.canUndo());
+  undo->setText(history.canUndo() ? tr("&Undo %1").arg(history.undoText()) : tr("&Undo"));
+  QAction* redo = action(ID_EDIT_REDO);
+  redo->setEnabled(history.canRedo());
+  redo->setText(history.canRedo() ? tr("&Redo %1").arg(history.redoText()) : tr("&Redo"));
 
   const int count = list.FrameCount();
   if (count != cachedFrames_ || paneFrames_.isEmpty()) {
@@ -500,7 +534,11 @@ int CMainFrame::AddFrameRow(const std::string& name, int after, int frames) {
 
 void CMainFrame::SetStatusText(const std::string& text) { GetHost().SetStatusText(text); }
 
-void CMainFrame::AddImageFiles(const QStringList& paths, int afterRow) {
+void CMainFrame::RecordChange(const QString& name, int mergeId) {
+  if (undo_) undo_->Record(name, mergeId);
+}
+
+void CMainFrame::AddImageFiles(const QStringList& paths, int afterRow, bool record) {
   std::vector<std::string> names;
   for (const QString& p : paths) {
     std::string path = p.toStdString();
@@ -515,6 +553,7 @@ void CMainFrame::AddImageFiles(const QStringList& paths, int afterRow) {
     int row = doc_.frames.AddFrameRow(name, after, 1);
     if (after >= 0) after = row;
   }
+  if (record) RecordChange(tr("Add Images"));
   view_->update();
   UpdateCommandUI();
 }
@@ -587,7 +626,9 @@ void CMainFrame::OnImportImages() {
 
 void CMainFrame::OnAttachSound() {
   std::string path = ChooseAviFile(doc_, false, true);
-  if (!path.empty()) doc_.AttachSound(path);
+  if (path.empty()) return;
+  doc_.AttachSound(path);
+  RecordChange(tr("Attach Sound"));
 }
 
 void CMainFrame::OnCreateAvi() {
@@ -624,9 +665,24 @@ void CMainFrame::OnAppExit() { close(); }
 
 // ---- Edit menu
 
-void CMainFrame::OnEditCut() { doc_.Cut(); }
+void CMainFrame::OnEditCut() {
+  if (doc_.Cut()) RecordChange(tr("Cut Frame"));
+}
 void CMainFrame::OnEditCopy() { doc_.Copy(); }
-void CMainFrame::OnEditPaste() { doc_.Paste(); }
+// Undoing a paste keeps its picture file: a redo, or another project, may still use it.
+void CMainFrame::OnEditPaste() {
+  if (doc_.Paste()) RecordChange(tr("Paste Frame"));
+}
+
+void CMainFrame::OnEditUndo(bool redo) {
+  // A half-typed frame count belongs to the state being left.
+  if (QWidget* editor = QApplication::focusWidget(); editor && panel_->grid()->isAncestorOf(editor))
+    panel_->grid()->setFocus();
+  if (redo)
+    undo_->stack().redo();
+  else
+    undo_->stack().undo();
+}
 
 // ---- Options menu
 
@@ -819,7 +875,10 @@ void CMainFrame::OpenDroppedFiles(const QList<QUrl>& urls) {
       images << path;
   }
   if (!document.isEmpty()) OpenDocumentFile(document);
-  if (!images.isEmpty()) AddImageFiles(images);
+  if (!images.isEmpty()) {
+    AddImageFiles(images, -1, false);
+    RecordChange(tr("Drop Images"));
+  }
 }
 
 }  // namespace zr

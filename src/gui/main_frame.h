@@ -34,6 +34,7 @@ class ThumbnailLoader;
 
 class CConvertProgressDlg;
 class LongWork;
+class ProjectUndo;
 
 class CMainFrame : public QMainWindow, public DocumentWindows {
   Q_OBJECT
@@ -64,8 +65,9 @@ class CMainFrame : public QMainWindow, public DocumentWindows {
   int AddFrameRow(const std::string& name, int after, int frames);
   std::string GetCurrentImagePath() const { return doc_.GetCurrentImagePath(); }
   void SetStatusText(const std::string& text);
-  // Adds image files as frames after `afterRow` (list row; -1 appends), sorted by name.
-  void AddImageFiles(const QStringList& paths, int afterRow = -1);
+  // Adds image files as frames after `afterRow` (list row; -1 appends), sorted by name,
+  // as one undo step unless the caller records it.
+  void AddImageFiles(const QStringList& paths, int afterRow = -1, bool record = true);
   // What a drop on the window does: the first project or settings file is opened, image
   // files are added as frames.
   void OpenDroppedFiles(const QList<QUrl>& urls);
@@ -92,6 +94,11 @@ class CMainFrame : public QMainWindow, public DocumentWindows {
   // Takes pictures from `loader` (not owned; the frame's own pool when null).
   void UseThumbnailLoader(ThumbnailLoader* loader);
   ThumbnailCache* thumbnailCache() const { return thumbnails_.get(); }
+
+  ProjectUndo& undo() { return *undo_; }
+  // Makes the project's change since the last record one undo step (`name` follows
+  // "Undo " in the menu).
+  void RecordChange(const QString& name, int mergeId = -1);
 
   QStringList recentFiles() const;
   void AddRecentFile(const QString& path);
@@ -150,6 +157,7 @@ class CMainFrame : public QMainWindow, public DocumentWindows {
   void OnEditCut();
   void OnEditCopy();
   void OnEditPaste();
+  void OnEditUndo(bool redo);
   void OnAviSettings();
   void OnLogo();
   void OnScreenColor();
@@ -172,6 +180,7 @@ class CMainFrame : public QMainWindow, public DocumentWindows {
   CTorvexerDoc doc_;
   AVICOMPRESSOPTIONS aviCompressOptions_ = DefaultCompressOptions();
   ViewSettings viewSettings_;
+  std::unique_ptr<ProjectUndo> undo_;
   std::unique_ptr<FrameListModel> model_;
   std::unique_ptr<ThumbnailLoader> ownLoader_;
   std::unique_ptr<ThumbnailCache> thumbnails_;

@@ -10,6 +10,7 @@
 #include "platform/host.h"
 #include "platform/paths.h"
 #include "ui/dialog_flags.h"
+#include "ui/path_field.h"
 
 namespace zr {
 
@@ -19,17 +20,16 @@ CMergeDlg::CMergeDlg(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("mergeDialog"));
   setMinimumWidth(440);
   auto* layout = new QVBoxLayout(this);
-  auto addStep = [&](const QString& label) {
+  auto addStep = [&](const QString& label, PathRule rule) {
     layout->addWidget(new QLabel(label, this));
-    auto* b = new QPushButton(this);
-    b->setMinimumHeight(26);
-    b->setStyleSheet(QStringLiteral("text-align: left; padding-left: 6px;"));
-    layout->addWidget(b);
-    return b;
+    auto* field = new CPathField(rule, false, this);
+    layout->addWidget(field);
+    connect(field, &CPathField::pathChanged, this, &CMergeDlg::ApplyEnableRule);
+    return field;
   };
-  video_ = addStep(tr("Step 1: Select input file (AVI animation)"));
-  sound_ = addStep(tr("Step 2: Select sound file to merge it with (AVI, MIDI or WAV)"));
-  output_ = addStep(tr("Step 3: Specify the name of the output file (AVI)"));
+  video_ = addStep(tr("Step 1: Select input file (AVI animation)"), PathRule::ExistingFile);
+  sound_ = addStep(tr("Step 2: Select sound file to merge it with (AVI, MIDI or WAV)"), PathRule::ExistingFile);
+  output_ = addStep(tr("Step 3: Specify the name of the output file (AVI)"), PathRule::NewFile);
   video_->setObjectName(QStringLiteral("mergeVideo"));
   sound_->setObjectName(QStringLiteral("mergeSound"));
   output_->setObjectName(QStringLiteral("mergeOutput"));
@@ -48,29 +48,20 @@ CMergeDlg::CMergeDlg(QWidget* parent) : QDialog(parent) {
   merge_ = [](const std::string& v, const std::string& s, const std::string& o) {
     return MergeCommand(v, s, o);
   };
-  connect(video_, &QPushButton::clicked, this,
-          [this] { Choose(video_, "Animation Files|*.avi||", "avi", true, tr("Choose the AVI to add a sound to")); });
-  connect(sound_, &QPushButton::clicked, this,
-          [this] { Choose(sound_, "Multimedia Files|*.wav; *.avi; *.mid||", "wav", true, tr("Choose the sound to merge")); });
-  connect(output_, &QPushButton::clicked, this,
-          [this] { Choose(output_, "Animation Files|*.avi||", "avi", false, tr("Save the merged AVI as")); });
+  auto chooser = [this](const char* filter, const char* ext, bool open, const QString& title) {
+    return [this, filter, ext, open, title] {
+      return QString::fromStdString(browse_ ? browse_(filter, ext, open, title) : std::string());
+    };
+  };
+  video_->chooser = chooser("Animation Files|*.avi||", "avi", true, tr("Choose the AVI to add a sound to"));
+  sound_->chooser = chooser("Multimedia Files|*.wav; *.avi; *.mid||", "wav", true, tr("Choose the sound to merge"));
+  output_->chooser = chooser("Animation Files|*.avi||", "avi", false, tr("Save the merged AVI as"));
 }
 
 QString CMergeDlg::outputPath() const { return output_->text(); }
 
-void CMergeDlg::Choose(QPushButton* button, const char* filter, const char* ext, bool open,
-                       const QString& title) {
-  std::string path = browse_ ? browse_(filter, ext, open, title) : std::string();
-  if (path.empty()) return;
-  button->setText(QString::fromStdString(path));
-  ApplyEnableRule();
-}
-
 void CMergeDlg::ApplyEnableRule() {
-  // Once enabled it stays enabled, as the rule never disables.
-  if (FileExists(video_->text().toStdString()) && FileExists(sound_->text().toStdString()) &&
-      !output_->text().isEmpty())
-    doIt_->setEnabled(true);
+  doIt_->setEnabled(video_->valid() && sound_->valid() && output_->valid());
 }
 
 void CMergeDlg::DoIt() {

@@ -10,6 +10,10 @@
 class QPushButton;
 
 namespace zr {
+class CPathField;
+}
+
+namespace zr {
 
 class CMergeDlg : public QDialog {
   Q_OBJECT
@@ -27,9 +31,9 @@ class CMergeDlg : public QDialog {
   void setBrowse(Browse browse) { browse_ = std::move(browse); }
   void setMerge(Merge merge) { merge_ = std::move(merge); }
 
-  QPushButton* videoButton() const { return video_; }
-  QPushButton* soundButton() const { return sound_; }
-  QPushButton* outputButton() const { return output_; }
+  CPathField* videoField() const { return video_; }
+  CPathField* soundField() const { return sound_; }
+  CPathField* outputField() const { return output_; }
   QPushButton* doItButton() const { return doIt_; }
 
   // After the dialog: whether the merge made the output (open it in the preview).
@@ -37,14 +41,12 @@ class CMergeDlg : public QDialog {
   QString outputPath() const;
 
  private:
-  void Choose(QPushButton* button, const char* filter, const char* ext, bool open,
-              const QString& title);
   void ApplyEnableRule();
   void DoIt();
 
-  QPushButton* video_;
-  QPushButton* sound_;
-  QPushButton* output_;
+  CPathField* video_;
+  CPathField* sound_;
+  CPathField* output_;
   QPushButton* doIt_;
   Browse browse_;
   Merge merge_;

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPalette>
 #include <QPushButton>
@@ -15,6 +16,8 @@
 
 #include "gui/about_dialog.h"
 #include "gui/compress_dialog.h"
+#include "gui/convert_dialog.h"
+#include "gui/help_window.h"
 #include "gui/export_dialog.h"
 #include "gui/frame_panel.h"
 #include "gui/logo_dialog.h"
@@ -22,6 +25,7 @@
 #include "gui/tool_dialogs.h"
 #include "gui/main_frame.h"
 #include "gui/merge_dialog.h"
+#include "ui/path_field.h"
 #include "gui/preview_window.h"
 #include "gui/size_dialog.h"
 #include "gui/view.h"
@@ -53,67 +57,92 @@ int Save(QWidget* widget, const QString& folder, const QString& name) {
 
 }  // namespace
 
-int RunScreenshots(CMainFrame& frame, const QString& folder, const QString& sampleImage,
-                   const QString& sampleAvi) {
-  QDir().mkpath(folder);
+namespace {
+
+QPalette DarkPalette() {
+  QPalette dark;
+  dark.setColor(QPalette::Window, QColor(45, 45, 48));
+  dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+  dark.setColor(QPalette::Base, QColor(30, 30, 32));
+  dark.setColor(QPalette::AlternateBase, QColor(40, 40, 44));
+  dark.setColor(QPalette::Text, QColor(230, 230, 230));
+  dark.setColor(QPalette::Button, QColor(60, 60, 64));
+  dark.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+  dark.setColor(QPalette::Highlight, QColor(70, 130, 200));
+  dark.setColor(QPalette::HighlightedText, Qt::white);
+  dark.setColor(QPalette::ToolTipBase, QColor(60, 60, 64));
+  dark.setColor(QPalette::ToolTipText, QColor(230, 230, 230));
+  dark.setColor(QPalette::PlaceholderText, QColor(150, 150, 150));
+  dark.setColor(QPalette::Disabled, QPalette::Text, QColor(120, 120, 120));
+  dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(120, 120, 120));
+  dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(120, 120, 120));
+  return dark;
+}
+
+// Every window once, names ending in `suffix`.
+int ShootAll(CMainFrame& frame, const QString& folder, const QString& suffix, const QString& sampleImage,
+             const QString& sampleAvi) {
   int failures = 0;
-  frame.resize(760, 520);
-  frame.show();
-  Settle(600);
-  frame.view()->EnsureStarted();
+  auto save = [&](QWidget* w, const char* name) {
+    return Save(w, folder, QString::fromLatin1(name) + suffix);
+  };
   frame.panel()->grid()->setCurrentRow(1);
   frame.UpdateCommandUI();
-  Settle(300);
-  failures += Save(&frame, folder, QStringLiteral("main-window"));
-
+  // Thumbnails are decoded in the background.
+  Settle(1200);
+  failures += save(&frame, "main-window");
   {
     CLogoDlg logo(frame.doc(), &frame);
-    failures += Save(&logo, folder, QStringLiteral("logo-dialog"));
+    failures += save(&logo, "logo-dialog");
   }
   {
     CColorPopup popup(Qt::red, &frame);
-    failures += Save(&popup, folder, QStringLiteral("colour-popup"));
+    failures += save(&popup, "colour-popup");
   }
   {
     CImageSizeDlg size(ImageSizeQuestion{sampleImage.toStdString(), 120, 90, 240, 180}, &frame);
-    failures += Save(&size, folder, QStringLiteral("image-size-dialog"));
+    failures += save(&size, "image-size-dialog");
   }
   {
     CMergeDlg merge(&frame);
-    merge.videoButton()->setText(sampleAvi);
-    failures += Save(&merge, folder, QStringLiteral("merge-dialog"));
+    merge.videoField()->setText(sampleAvi);
+    merge.soundField()->setText(sampleAvi + QStringLiteral(".missing.wav"));
+    failures += save(&merge, "merge-dialog");
+  }
+  {
+    CQuickAviDlg quick(&frame);
+    quick.folderField()->setText(QFileInfo(sampleImage).absolutePath());
+    failures += save(&quick, "quick-avi-dialog");
+  }
+  {
+    CMorphDlg morph(&frame);
+    morph.fromField()->setText(sampleImage);
+    failures += save(&morph, "morph-dialog");
+  }
+  {
+    ConvertAviDialog convert(&frame);
+    failures += save(&convert, "converter-dialog");
   }
   {
     CExportDlg exporter(frame.doc(), &frame);
-    failures += Save(&exporter, folder, QStringLiteral("export-dialog"));
-    // The same dialog as a dark desktop theme shows it.
-    QPalette dark;
-    dark.setColor(QPalette::Window, QColor(45, 45, 48));
-    dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
-    dark.setColor(QPalette::Base, QColor(30, 30, 32));
-    dark.setColor(QPalette::Text, QColor(230, 230, 230));
-    dark.setColor(QPalette::Button, QColor(60, 60, 64));
-    dark.setColor(QPalette::ButtonText, QColor(230, 230, 230));
-    dark.setColor(QPalette::Highlight, QColor(70, 130, 200));
-    exporter.setPalette(dark);
-    failures += Save(&exporter, folder, QStringLiteral("export-dialog-dark"));
+    failures += save(&exporter, "export-dialog");
   }
   {
     CCompressOptionsDlg compress(frame.compressOptions(), &frame);
-    failures += Save(&compress, folder, QStringLiteral("avi-settings-dialog"));
+    failures += save(&compress, "avi-settings-dialog");
   }
   {
     CWorkProgressDlg work(QStringLiteral("Creating AVI"), &frame);
     work.SetText(QStringLiteral("12 of 40: img02.png"));
     work.SetTotal(40);
     work.SetDone(12);
-    failures += Save(&work, folder, QStringLiteral("work-progress-dialog"));
+    failures += save(&work, "work-progress-dialog");
   }
   {
     CExtractProgressDlg extract(&frame);
     extract.Open(0, 20);
     extract.Update(7, "00_00007.bmp");
-    failures += Save(&extract, folder, QStringLiteral("extract-progress-dialog"));
+    failures += save(&extract, "extract-progress-dialog");
     extract.Close();
   }
   {
@@ -123,28 +152,33 @@ int RunScreenshots(CMainFrame& frame, const QString& folder, const QString& samp
     convert.AppendLine("Converting " + sampleAvi.toStdString());
     convert.SetFrame(14);
     convert.SetPercent(70);
-    failures += Save(&convert, folder, QStringLiteral("convert-progress-running"));
+    failures += save(&convert, "convert-progress-running");
     convert.SetFrame(20);
     convert.AppendLine("MPG engine closed");
     convert.Begin(false);
-    failures += Save(&convert, folder, QStringLiteral("convert-progress-done"));
+    failures += save(&convert, "convert-progress-done");
     convert.hide();
   }
   {
     CAboutDlg about(&frame);
-    failures += Save(&about, folder, QStringLiteral("about-dialog"));
+    failures += save(&about, "about-dialog");
   }
   {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Wombrel Zerarive"),
                     QStringLiteral("Save changes to Untitled?"),
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, &frame);
-    failures += Save(&box, folder, QStringLiteral("save-question-box"));
+    failures += save(&box, "save-question-box");
   }
   {
     QFileDialog import(&frame, QStringLiteral("Choose images to add"), QFileInfo(sampleImage).absolutePath());
     import.setOption(QFileDialog::DontUseNativeDialog);
     import.setFileMode(QFileDialog::ExistingFiles);
-    failures += Save(&import, folder, QStringLiteral("import-dialog"));
+    failures += save(&import, "import-dialog");
+  }
+  if (CHelpWindow* help = ShowHelpPage(&frame, "AnimHelp/Index.htm")) {
+    help->resize(640, 480);
+    failures += save(help, "help-window");
+    help->close();
   }
   if (!sampleAvi.isEmpty()) {
     frame.ShowAnimation(sampleAvi.toStdString());
@@ -153,19 +187,36 @@ int RunScreenshots(CMainFrame& frame, const QString& folder, const QString& samp
       preview->Play();
       Settle(700);
       preview->Pause();
-      failures += Save(preview, folder, QStringLiteral("preview-window"));
+      failures += save(preview, "preview-window");
     }
     frame.ShowAnimation((sampleAvi + QStringLiteral(".missing.avi")).toStdString());
-    if (frame.previewWindow())
-      failures += Save(frame.previewWindow(), folder, QStringLiteral("preview-unplayable"));
+    if (frame.previewWindow()) failures += save(frame.previewWindow(), "preview-unplayable");
     frame.ClosePreview();
   }
+  return failures;
+}
+
+}  // namespace
+
+int RunScreenshots(CMainFrame& frame, const QString& folder, const QString& sampleImage,
+                   const QString& sampleAvi) {
+  QDir().mkpath(folder);
+  frame.resize(820, 560);
+  frame.show();
+  Settle(600);
+  frame.view()->EnsureStarted();
+  int failures = ShootAll(frame, folder, QString(), sampleImage, sampleAvi);
   // The whole screen too, as a user would see the main window.
   if (QScreen* screen = frame.screen()) {
     frame.raise();
     Settle(300);
     screen->grabWindow(0).save(QDir(folder).filePath(QStringLiteral("screen.png")));
   }
+  // A dark desktop theme, as the palette reaches every window.
+  const QPalette light = QApplication::palette();
+  QApplication::setPalette(DarkPalette());
+  failures += ShootAll(frame, folder, QStringLiteral("-dark"), sampleImage, sampleAvi);
+  QApplication::setPalette(light);
   return failures;
 }
 

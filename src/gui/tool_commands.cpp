@@ -103,7 +103,10 @@ void CMainFrame::OnMorphing() {
     doc_.NewProject();
     UpdateTitle();
   }
-  if (outcome != 2) AddMorphImagesToProject(doc_, result.names, 1);
+  if (outcome != 2) {
+    AddMorphImagesToProject(doc_, result.names, 1);
+    RecordChange(tr("Add Morph Images"));
+  }
   UpdateCommandUI();
 }
 

@@ -23,17 +23,11 @@
 #include "platform/paths.h"
 #include "ui/dialog_flags.h"
 #include "ui/folder_dialog.h"
+#include "ui/path_field.h"
 
 namespace zr {
 
 namespace {
-
-QPushButton* PathButton(QWidget* parent) {
-  auto* b = new QPushButton(parent);
-  b->setMinimumHeight(26);
-  b->setStyleSheet(QStringLiteral("text-align: left; padding-left: 6px;"));
-  return b;
-}
 
 constexpr const char* kImageFilter =
     "Image Files|*.bmp; *.dib; *.gif; *.jpeg; *.jpg; *.pcx; *.png; *.rle; *.tga; *.tif; *.tiff||";
@@ -65,10 +59,10 @@ CQuickAviDlg::CQuickAviDlg(QWidget* parent) : QDialog(parent) {
           "Img0001.???, Img0002.???, etc., where ??? is one of the supported formats: \n"
           "bmp, dib, gif, jpg/jpeg, pcx, png, rle, tga, or tif/tiff."));
   text(tr("Step 2: Specify the folder where images are located:"));
-  folder_ = PathButton(this);
+  folder_ = new CPathField(PathRule::ExistingFolder, false, this);
   layout->addWidget(folder_);
   text(tr("Step 3 (optional): Specify the sound file:"));
-  sound_ = PathButton(this);
+  sound_ = new CPathField(PathRule::ExistingFile, true, this);
   layout->addWidget(sound_);
   auto* buttons = new QDialogButtonBox(this);
   create_ = buttons->addButton(tr("Create AVI!"), QDialogButtonBox::AcceptRole);
@@ -82,18 +76,13 @@ CQuickAviDlg::CQuickAviDlg(QWidget* parent) : QDialog(parent) {
   chooseSound = [this] {
     return BrowseForFile(this, "Sound Files|*.wav; *.mid||", "wav", true, tr("Choose the sound file"));
   };
-  connect(folder_, &QPushButton::clicked, this, [this] {
-    QString f = chooseFolder ? chooseFolder() : QString();
-    if (f.isEmpty()) return;
-    folder_->setText(f);
-    create_->setEnabled(!f.isEmpty());
-  });
-  // Cancelling the chooser removes a sound chosen before.
-  connect(sound_, &QPushButton::clicked, this, [this] {
-    sound_->setText(QString::fromStdString(chooseSound ? chooseSound() : std::string()));
-  });
+  folder_->chooser = [this] { return chooseFolder ? chooseFolder() : QString(); };
+  sound_->chooser = [this] { return QString::fromStdString(chooseSound ? chooseSound() : std::string()); };
+  auto enable = [this] { create_->setEnabled(folder_->valid() && sound_->valid()); };
+  connect(folder_, &CPathField::pathChanged, this, enable);
+  connect(sound_, &CPathField::pathChanged, this, enable);
   connect(create_, &QPushButton::clicked, this, [this] {
-    if (!folder_->text().isEmpty()) accept();
+    if (folder_->valid() && sound_->valid()) accept();
   });
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
@@ -112,10 +101,10 @@ CMorphDlg::CMorphDlg(QWidget* parent) : QDialog(parent) {
     folder_ = ProgramFolder() + "Morph";
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(new QLabel(tr("Step 1: Select the image to morph from:"), this));
-  from_ = PathButton(this);
+  from_ = new CPathField(PathRule::ExistingFile, false, this);
   layout->addWidget(from_);
   layout->addWidget(new QLabel(tr("Step 2: Select the image to morph into:"), this));
-  to_ = PathButton(this);
+  to_ = new CPathField(PathRule::ExistingFile, false, this);
   layout->addWidget(to_);
   auto* stepsRow = new QHBoxLayout;
   stepsRow->addWidget(new QLabel(tr("Step 3: Specify the number of in-between steps (1-254):"), this));
@@ -134,9 +123,9 @@ CMorphDlg::CMorphDlg(QWidget* parent) : QDialog(parent) {
   outcomes_[0]->setChecked(true);
   layout->addWidget(group);
   layout->addWidget(new QLabel(tr("Step 5: Specify the folder for the generated images"), this));
-  folderButton_ = PathButton(this);
-  folderButton_->setText(QString::fromStdString(folder_));
-  layout->addWidget(folderButton_);
+  folderField_ = new CPathField(PathRule::CreatableFolder, false, this);
+  folderField_->setText(QString::fromStdString(folder_));
+  layout->addWidget(folderField_);
   auto* startRow = new QHBoxLayout;
   auto* startLabel = new QLabel(
       tr("Step 6: Images will be stored as Img0001.bmp, Img0002.bmp, etc. starting with:"), this);
@@ -159,20 +148,18 @@ CMorphDlg::CMorphDlg(QWidget* parent) : QDialog(parent) {
     return CFolderDialog::GetFolder(this, tr("Select folder to store the images"),
                                     QString::fromStdString(folder_));
   };
-  connect(from_, &QPushButton::clicked, this, [this] {
-    std::string p = chooseImage ? chooseImage() : std::string();
-    if (!p.empty()) ChooseFrom(p);
+  from_->chooser = [this] { return QString::fromStdString(chooseImage ? chooseImage() : std::string()); };
+  to_->chooser = from_->chooser;
+  folderField_->chooser = [this] { return chooseFolder ? chooseFolder() : QString(); };
+  connect(from_, &CPathField::pathChosen, this, [this](const QString& p) {
+    if (p.toStdString() != fromChecked_) ChooseFrom(p.toStdString());
   });
-  connect(to_, &QPushButton::clicked, this, [this] {
-    std::string p = chooseImage ? chooseImage() : std::string();
-    if (!p.empty()) ChooseTo(p);
+  connect(to_, &CPathField::pathChosen, this, [this](const QString& p) {
+    if (!p.isEmpty() && p.toStdString() != toChecked_) ChooseTo(p.toStdString());
   });
-  connect(folderButton_, &QPushButton::clicked, this, [this] {
-    QString f = chooseFolder ? chooseFolder() : QString();
-    if (f.isEmpty()) return;
-    folder_ = f.toStdString();
-    folderButton_->setText(f);
-  });
+  for (CPathField* field : {from_, to_, folderField_})
+    connect(field, &CPathField::pathChanged, this, &CMorphDlg::ButtonCheck);
+  connect(folderField_, &CPathField::pathChanged, this, [this](const QString& f) { folder_ = f.toStdString(); });
   connect(tips, &QPushButton::clicked, this, [] { OpenHelp("#effects"); });
   connect(morph_, &QPushButton::clicked, this, &CMorphDlg::Morph);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -181,13 +168,15 @@ CMorphDlg::CMorphDlg(QWidget* parent) : QDialog(parent) {
 void CMorphDlg::ChooseFrom(const std::string& path) {
   CBmp image;
   fromW_ = fromH_ = 0;
+  fromChecked_ = path;
   if (image.Load(path)) image.GetSize(fromW_, fromH_);
-  SizeCheck();
   from_->setText(QString::fromStdString(path));
+  SizeCheck();
   ButtonCheck();
 }
 
 void CMorphDlg::ChooseTo(const std::string& path) {
+  toChecked_ = path;
   to_->setText(QString::fromStdString(path));
   CBmp image;
   toW_ = toH_ = 0;
@@ -200,12 +189,14 @@ void CMorphDlg::SizeCheck() {
   if (toW_ != 0 && (toW_ != fromW_ || toH_ != fromH_)) {
     GetHost().Message("Removing the second image: both images must be the same size.", {},
                       MessageKind::Warning);
+    toW_ = toH_ = 0;
+    toChecked_.clear();
     to_->setText(QString());
   }
 }
 
 void CMorphDlg::ButtonCheck() {
-  if (!from_->text().isEmpty() && !to_->text().isEmpty()) morph_->setEnabled(true);
+  morph_->setEnabled(from_->valid() && to_->valid() && folderField_->valid());
 }
 
 void CMorphDlg::Morph() {

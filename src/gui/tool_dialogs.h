@@ -18,22 +18,24 @@ class QRadioButton;
 
 namespace zr {
 
+class CPathField;
+
 class CQuickAviDlg : public QDialog {
   Q_OBJECT
  public:
   explicit CQuickAviDlg(QWidget* parent = nullptr);
   std::string folder() const;
   std::string soundFile() const;
-  QPushButton* folderButton() const { return folder_; }
-  QPushButton* soundButton() const { return sound_; }
+  CPathField* folderField() const { return folder_; }
+  CPathField* soundField() const { return sound_; }
   QPushButton* createButton() const { return create_; }
   // Replaceable choosers (tests).
   std::function<QString()> chooseFolder;
   std::function<std::string()> chooseSound;
 
  private:
-  QPushButton* folder_;
-  QPushButton* sound_;
+  CPathField* folder_;
+  CPathField* sound_;
   QPushButton* create_;
 };
 
@@ -49,15 +51,16 @@ class CMorphDlg : public QDialog {
   int start() const { return start_; }
   int outcome() const;
 
-  QPushButton* fromButton() const { return from_; }
-  QPushButton* toButton() const { return to_; }
+  CPathField* fromField() const { return from_; }
+  CPathField* toField() const { return to_; }
+  CPathField* folderField() const { return folderField_; }
   QPushButton* morphButton() const { return morph_; }
   QLineEdit* stepsEdit() const { return stepsEdit_; }
   QLineEdit* startEdit() const { return startEdit_; }
   // Replaceable choosers (tests).
   std::function<std::string()> chooseImage;
   std::function<QString()> chooseFolder;
-  // Called for the two image buttons with the chosen path.
+  // Called when a whole path arrives in one of the two image fields.
   void ChooseFrom(const std::string& path);
   void ChooseTo(const std::string& path);
   void Morph();
@@ -66,14 +69,16 @@ class CMorphDlg : public QDialog {
   void SizeCheck();
   void ButtonCheck();
 
-  QPushButton* from_;
-  QPushButton* to_;
-  QPushButton* folderButton_;
+  CPathField* from_;
+  CPathField* to_;
+  CPathField* folderField_;
   QPushButton* morph_;
   QLineEdit* stepsEdit_;
   QLineEdit* startEdit_;
   QRadioButton* outcomes_[3];
   std::string folder_;
+  // The image paths whose sizes were last read, so leaving a field does not read again.
+  std::string fromChecked_, toChecked_;
   int fromW_ = 0, fromH_ = 0, toW_ = 0, toH_ = 0;
   int steps_ = 20, start_ = 1;
 };

@@ -4,6 +4,7 @@
 #include <QRadioButton>
 #include <QString>
 
+#include "ui/path_field.h"
 #include "gui/convert_dialog.h"
 
 namespace zr {
@@ -42,10 +43,10 @@ TEST(ConvertAviDialog, FolderAndExtensionChoices) {
   };
   EXPECT_EQ("", dialog.outputFolder());
   EXPECT_EQ(".mpg", dialog.extension());
-  dialog.folderButton()->click();
+  dialog.folderField()->browse();
   EXPECT_EQ("/out/", dialog.outputFolder());
-  EXPECT_EQ(QStringLiteral("/out/"), dialog.folderButton()->text());
-  dialog.folderButton()->click();  // cancelled: the folder stays, the chooser started there
+  EXPECT_EQ(QStringLiteral("/out/"), dialog.folderField()->text());
+  dialog.folderField()->browse();  // cancelled: the folder stays, the chooser started there
   EXPECT_EQ("/out/", started);
   EXPECT_EQ("/out/", dialog.outputFolder());
   dialog.mpegButton()->setChecked(true);

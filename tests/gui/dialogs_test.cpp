@@ -9,6 +9,7 @@
 #include <QSpinBox>
 
 #include "app/settings_file.h"
+#include "ui/path_field.h"
 #include "gui/compress_dialog.h"
 #include "gui/file_dialogs.h"
 #include "gui/logo_dialog.h"
@@ -77,15 +78,15 @@ TEST(MergeDialog, DoItWaitsForTwoExistingInputsAndAnOutputName) {
     return true;
   });
 
-  dialog.videoButton()->click();  // a file that does not exist
+  dialog.videoField()->browse();  // a file that does not exist
   EXPECT_FALSE(dialog.doItButton()->isEnabled());
-  dialog.videoButton()->click();
-  dialog.soundButton()->click();
+  dialog.videoField()->browse();
+  dialog.soundField()->browse();
   EXPECT_FALSE(dialog.doItButton()->isEnabled());  // no output yet
-  dialog.outputButton()->click();
+  dialog.outputField()->browse();
   EXPECT_TRUE(dialog.doItButton()->isEnabled());
   EXPECT_EQ(filters[2], "Multimedia Files|*.wav; *.avi; *.mid||");
-  EXPECT_EQ(dialog.outputButton()->text().toStdString(), dir.file("out.avi"));
+  EXPECT_EQ(dialog.outputField()->text().toStdString(), dir.file("out.avi"));
 
   dialog.doItButton()->click();
   EXPECT_EQ(merged, (std::vector<std::string>{video, sound, dir.file("out.avi")}));

@@ -17,6 +17,7 @@
 #include <functional>
 
 #include "app/settings_file.h"
+#include "ui/path_field.h"
 #include "gui/commands.h"
 #include "gui/convert_dialog.h"
 #include "gui/file_dialogs.h"
@@ -103,7 +104,7 @@ class LongWorkTest : public ::testing::Test {
   void RunQuickAvi(const std::string& folder, const std::string& output) {
     WhenShown<CQuickAviDlg>([folder](CQuickAviDlg& d) {
       d.chooseFolder = [folder] { return QString::fromStdString(folder); };
-      d.folderButton()->click();
+      d.folderField()->browse();
       d.createButton()->click();
     });
     host.paths = {output};
@@ -250,11 +251,7 @@ TEST_F(LongWorkTest, MorphAsksBeforeReplacingAndNoKeepsTheFilesAndTheDialog) {
 
   CMorphDlg dialog;
   dialog.chooseFolder = [&] { return QString::fromStdString(folder); };
-  for (QPushButton* b : dialog.findChildren<QPushButton*>())
-    if (b->text() == QString::fromStdString(dialog.folder())) {
-      b->click();
-      break;
-    }
+  dialog.folderField()->browse();
   dialog.ChooseFrom(from);
   dialog.ChooseTo(to);
   dialog.stepsEdit()->setText("3");

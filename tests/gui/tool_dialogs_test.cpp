@@ -10,6 +10,7 @@
 #include "gui/tool_dialogs.h"
 #include "gui_support.h"
 #include "platform/paths.h"
+#include "ui/path_field.h"
 
 namespace zr::test {
 namespace {
@@ -25,11 +26,16 @@ std::function<T()> Answers(std::deque<T>& queue) {
   };
 }
 
-TEST(QuickAviDialog, CreateWaitsForAFolderAndACancelledSoundChooserDropsTheSound) {
+TEST(QuickAviDialog, CreateWaitsForAnExistingFolderAndACancelledChooserKeepsTheField) {
   FakeHost host;
+  TempDir dir;
+  MakeFolders(dir.file("frames"));
+  ASSERT_TRUE(WriteBytes(dir.file("tune.wav"), "x"));
+  const QString frames = QString::fromStdString(dir.file("frames"));
+  const QString tune = QString::fromStdString(dir.file("tune.wav"));
   CQuickAviDlg dialog;
-  std::deque<QString> folders = {QString(), QStringLiteral("/data/frames"), QString()};
-  std::deque<std::string> sounds = {"/data/tune.wav", ""};
+  std::deque<QString> folders = {QString(), frames, QString()};
+  std::deque<std::string> sounds = {tune.toStdString(), ""};
   dialog.chooseFolder = Answers(folders);
   dialog.chooseSound = Answers(sounds);
 
@@ -37,28 +43,35 @@ TEST(QuickAviDialog, CreateWaitsForAFolderAndACancelledSoundChooserDropsTheSound
   dialog.createButton()->click();
   EXPECT_NE(dialog.result(), QDialog::Accepted);
 
-  dialog.folderButton()->click();  // cancelled: still nothing to make an AVI from
+  dialog.folderField()->browse();  // cancelled: still nothing to make an AVI from
   EXPECT_FALSE(dialog.createButton()->isEnabled());
   EXPECT_EQ(dialog.folder(), "");
 
-  dialog.folderButton()->click();
+  dialog.folderField()->browse();
   EXPECT_TRUE(dialog.createButton()->isEnabled());
-  EXPECT_EQ(dialog.folder(), "/data/frames");
-  EXPECT_EQ(dialog.folderButton()->text(), QStringLiteral("/data/frames"));
-  dialog.folderButton()->click();  // a cancelled second choice keeps the first
-  EXPECT_EQ(dialog.folder(), "/data/frames");
+  EXPECT_EQ(dialog.folderField()->text(), frames);
+  dialog.folderField()->browse();  // a cancelled second choice keeps the first
+  EXPECT_EQ(dialog.folder(), frames.toStdString());
   EXPECT_TRUE(dialog.createButton()->isEnabled());
 
-  dialog.soundButton()->click();
-  EXPECT_EQ(dialog.soundFile(), "/data/tune.wav");
-  EXPECT_EQ(dialog.soundButton()->text(), QStringLiteral("/data/tune.wav"));
-  dialog.soundButton()->click();  // cancelling the sound chooser removes the sound
-  EXPECT_EQ(dialog.soundFile(), "");
-  EXPECT_TRUE(dialog.soundButton()->text().isEmpty());
+  dialog.soundField()->browse();
+  EXPECT_EQ(dialog.soundFile(), tune.toStdString());
+  dialog.soundField()->browse();  // cancelled: the sound stays
+  EXPECT_EQ(dialog.soundFile(), tune.toStdString());
+
+  // Typed paths: a folder that is not there, or a sound that is not, holds Create back;
+  // the optional sound may be emptied.
+  dialog.folderField()->edit()->setText(frames + "-gone");
+  EXPECT_FALSE(dialog.createButton()->isEnabled());
+  dialog.folderField()->edit()->setText(frames);
+  dialog.soundField()->edit()->setText(tune + ".old");
+  EXPECT_FALSE(dialog.createButton()->isEnabled());
+  dialog.soundField()->edit()->clear();
+  EXPECT_TRUE(dialog.createButton()->isEnabled());
 
   dialog.createButton()->click();
   EXPECT_EQ(dialog.result(), QDialog::Accepted);
-  EXPECT_EQ(dialog.folder(), "/data/frames");
+  EXPECT_EQ(dialog.folder(), frames.toStdString());
   EXPECT_TRUE(host.messages.empty());
 }
 
@@ -107,10 +120,10 @@ TEST_F(MorphDialogTest, ImagesOfAnotherSizeClearTheSecondChoice) {
   CMorphDlg clicked;
   std::deque<std::string> images = {big, "", small};
   clicked.chooseImage = Answers(images);
-  clicked.fromButton()->click();
-  clicked.toButton()->click();  // cancelled: nothing changes
+  clicked.fromField()->browse();
+  clicked.toField()->browse();  // cancelled: nothing changes
   EXPECT_EQ(clicked.toPath(), "");
-  clicked.toButton()->click();
+  clicked.toField()->browse();
   EXPECT_EQ(host.messages.size(), 3u);
   EXPECT_EQ(clicked.toPath(), "");
   EXPECT_FALSE(clicked.morphButton()->isEnabled());
@@ -173,15 +186,13 @@ TEST_F(MorphDialogTest, TheFolderIsSavedAtMorphEvenWhenTheChecksRefuse) {
     EXPECT_EQ(dialog.folder(), dir.path() + "Morph");
     std::deque<QString> folders = {QString(), QString::fromStdString(dir.file("out"))};
     dialog.chooseFolder = Answers(folders);
-    QPushButton* folderButton = nullptr;
-    for (QPushButton* b : dialog.findChildren<QPushButton*>())
-      if (b->text() == QString::fromStdString(dir.path() + "Morph")) folderButton = b;
-    ASSERT_NE(folderButton, nullptr);
-    folderButton->click();  // cancelled
+    CPathField* folderField = dialog.folderField();
+    EXPECT_EQ(folderField->text(), QString::fromStdString(dir.path() + "Morph"));
+    folderField->browse();  // cancelled
     EXPECT_EQ(dialog.folder(), dir.path() + "Morph");
-    folderButton->click();
+    folderField->browse();
     EXPECT_EQ(dialog.folder(), dir.file("out"));
-    EXPECT_EQ(folderButton->text(), QString::fromStdString(dir.file("out")));
+    EXPECT_EQ(folderField->text(), QString::fromStdString(dir.file("out")));
 
     dialog.ChooseFrom(big);
     dialog.ChooseTo(big);
