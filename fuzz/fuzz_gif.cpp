@@ -2,6 +2,7 @@
 // rather than on allocating huge images.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 #include "image/formats.h"
@@ -13,6 +14,9 @@ constexpr int64_t kMaxPixels = int64_t(1) << 20;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   zr::ByteSpan bytes(data, size);
   int transparent = -1;
-  zr::ReadGif(bytes, &transparent, kMaxPixels);
+  zr::GifFault fault;
+  const bool read = zr::ReadGif(bytes, &transparent, kMaxPixels, &fault).has_value();
+  // Every refusal is named.
+  if (read != (fault.error == zr::GifError::None)) std::abort();
   return 0;
 }

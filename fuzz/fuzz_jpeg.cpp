@@ -2,6 +2,7 @@
 // the fuzzer on the parsing logic rather than on allocating huge images.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 #include "image/formats.h"
@@ -12,6 +13,9 @@ constexpr int64_t kMaxPixels = int64_t(1) << 20;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   zr::ByteSpan bytes(data, size);
-  zr::ReadJpeg(bytes, kMaxPixels);
+  zr::JpegFault fault;
+  const bool read = zr::ReadJpeg(bytes, kMaxPixels, &fault).has_value();
+  // Every refusal is named.
+  if (read != (fault.error == zr::JpegError::None)) std::abort();
   return 0;
 }

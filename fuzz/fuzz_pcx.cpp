@@ -2,6 +2,7 @@
 // rather than on allocating huge images.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 #include "image/formats.h"
@@ -12,6 +13,9 @@ constexpr int64_t kMaxPixels = int64_t(1) << 20;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   zr::ByteSpan bytes(data, size);
-  zr::ReadPcx(bytes, kMaxPixels);
+  zr::PcxFault fault;
+  const bool read = zr::ReadPcx(bytes, kMaxPixels, &fault).has_value();
+  // Every refusal is named.
+  if (read != (fault.error == zr::PcxError::None)) std::abort();
   return 0;
 }

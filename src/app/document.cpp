@@ -135,7 +135,7 @@ bool CTorvexerDoc::Copy() {
   // The view stamps the logo when it draws; stamping again gives the same pixels, and
   // makes sure the clipboard gets what the user sees.
   ApplyLogo(*image);
-  return image->CopyToClipboard();
+  return image->CopyToClipboard(GetHost());
 }
 
 bool CTorvexerDoc::Cut() {
@@ -147,7 +147,7 @@ bool CTorvexerDoc::Cut() {
 
 bool CTorvexerDoc::Paste() {
   CBmp* image = windows_->ShownImage();
-  if (!image || !image->PasteFromClipboard()) return false;
+  if (!image || !image->PasteFromClipboard(GetHost())) return false;
   const std::string folder = ProgramFolder() + "Images/";
   std::string name, path;
   do {

@@ -1,5 +1,8 @@
 #include "app/settings_file.h"
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <span>
 
 #include "platform/atomic_file.h"
@@ -48,11 +51,22 @@ int32_t AtoiText(const std::string& text) {
   return int32_t(negative ? 0u - value : value);
 }
 
-bool SettingsFile::Load(const std::string& path, bool readOnly) {
+bool SettingsFile::Load(const std::string& path, bool readOnly, SettingsError* error) {
   writable_ = !readOnly;
   path_ = path;
+  auto fail = [&](SettingsError e) {
+    if (error) *error = e;
+    return false;
+  };
+  if (error) *error = SettingsError::None;
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return fail(SettingsError::CannotOpen);
+  const auto size = std::filesystem::file_size(path, ec);
+  if (!ec && size > kMaxSettingsBytes) return fail(SettingsError::TooLarge);
   std::string text;
-  if (!ReadWholeFile(path, text, kMaxSettingsBytes)) return false;
+  if (!ReadWholeFile(path, text, kMaxSettingsBytes))
+    return fail(::access(path.c_str(), R_OK) != 0 ? SettingsError::CannotOpen
+                                                  : SettingsError::ShortRead);
   LoadText(text);
   return true;
 }

@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 
+#include "app/settings_error.h"
 #include "platform/raster.h"
 
 namespace zr {
@@ -17,8 +18,8 @@ class SettingsFile {
 
   // Adds the file's entries to what the store holds (it is not emptied first). Path and
   // writability are set before the file is opened, so a later Save targets `path` even
-  // when this fails. Returns false when the file cannot be read.
-  bool Load(const std::string& path, bool readOnly);
+  // when this fails. Returns false when the file cannot be read (error says why).
+  bool Load(const std::string& path, bool readOnly, SettingsError* error = nullptr);
   // Writes the whole store when writable and dirty, through a temporary file renamed over
   // the old one; otherwise does nothing and returns true. Dirty stays set.
   bool Save();

@@ -32,13 +32,19 @@ int RunImage(const std::vector<std::string>& args) {
     if (!resource && !FileExists(in)) return Fail("cannot open " + in);
     if (!CanLoadImageKey(inKey))
       return Fail("cannot read ." + PathExtension(in) + " files: " + in);
-    if (!image.Load(in)) return Fail("cannot load " + in + " (not a valid image)");
+    ImageFailure failure;
+    if (!image.Load(in, &failure))
+      return Fail("cannot load " + in + " (not a valid image): " + failure.detail);
   }
   std::string outKey = ExtensionKey(out);
   if (!CanSaveImageKey(outKey))
     return Fail("cannot write ." + PathExtension(out) +
                 " files (use .bmp, .pcx, .jpg, .jpeg, .tif, .tiff or .png): " + out);
-  if (!image.Save(out)) return Fail(CannotWriteText(out, LastWriteError()));
+  ImageFailure failure;
+  if (!image.Save(out, &failure)) {
+    const int error = LastWriteError();
+    return Fail(error ? CannotWriteText(out, error) : "cannot write " + out + ": " + failure.detail);
+  }
   return 0;
 }
 

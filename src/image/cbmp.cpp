@@ -12,14 +12,13 @@ constexpr ColorRef kBlack = 0;
 
 }  // namespace
 
-bool CBmp::Load(const std::string& path) {
+bool CBmp::Load(const std::string& path, ImageFailure* failure) {
   Clear();
-  return LoadImageFile(this, path, bitmap_, palette_);
+  return LoadImageFile(this, path, bitmap_, palette_, failure);
 }
 
-bool CBmp::Save(const std::string& path) const {
-  if (bitmap_.empty()) return false;
-  return SaveImageFile(path, bitmap_, palette_);
+bool CBmp::Save(const std::string& path, ImageFailure* failure) const {
+  return SaveImageFile(path, bitmap_, palette_, failure);
 }
 
 bool CBmp::GetSize(int& width, int& height) const {
@@ -79,16 +78,16 @@ void CBmp::SetBitmap(Bitmap bitmap) {
   mask_.reset();
 }
 
-bool CBmp::CopyToClipboard() const {
+bool CBmp::CopyToClipboard(Host& host) const {
   if (bitmap_.empty()) return false;
   ClipboardImage image;
   image.bitmap = bitmap_;
   image.palette = palette_;  // empty: only the bitmap format is offered
-  return GetHost().SetClipboardImage(image);
+  return host.SetClipboardImage(image);
 }
 
-bool CBmp::PasteFromClipboard() {
-  auto image = GetHost().GetClipboardImage();
+bool CBmp::PasteFromClipboard(Host& host) {
+  auto image = host.GetClipboardImage();
   if (!image) return false;
   if (!image->palette.empty()) palette_ = image->palette;
   if (image->bitmap.empty()) return false;

@@ -11,6 +11,9 @@
 
 namespace zr {
 
+class Host;
+struct ImageFailure;
+
 class CBmp {
  public:
   CBmp() = default;
@@ -22,10 +25,10 @@ class CBmp {
 
   // Clear, then load through the image dispatch (the extension chooses the reader).
   // A GIF with a transparent index sets the transparent flag and colour; nothing else
-  // touches them.
-  bool Load(const std::string& path);
+  // touches them. failure (when given) receives the reason of a failed load.
+  bool Load(const std::string& path, ImageFailure* failure = nullptr);
   // Writes in the format the extension names; false (and no file) for other keys.
-  bool Save(const std::string& path) const;
+  bool Save(const std::string& path, ImageFailure* failure = nullptr) const;
   bool GetSize(int& width, int& height) const;
 
   // Draws (sx, sy, width x height; -1 = the bitmap's own) at (dx, dy) of target; with
@@ -48,10 +51,10 @@ class CBmp {
   bool IsTransparent() const { return transparent_; }
   ColorRef GetTransparentColor() const { return transparentColor_; }
 
-  // Clipboard exchange through the Host.
-  bool CopyToClipboard() const;
+  // Clipboard exchange through the host's clipboard.
+  bool CopyToClipboard(Host& host) const;
   // Replaces bitmap (and palette when one is offered); mask and transparency unchanged.
-  bool PasteFromClipboard();
+  bool PasteFromClipboard(Host& host);
 
   bool empty() const { return bitmap_.empty(); }
   const Bitmap& bitmap() const { return bitmap_; }

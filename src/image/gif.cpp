@@ -31,6 +31,7 @@ class ByteReader {
     return s;
   }
   void skip(size_t n) { pos_ += n; }
+  size_t pos() const { return pos_; }
 
  private:
   ByteSpan data_;
@@ -139,8 +140,15 @@ void DecodeLzw(ByteReader& in, uint8_t* out, size_t count) {
   }
 }
 
+std::optional<PackedDib> Fail(GifFault* fault, GifError error, size_t at,
+                              std::string note = {}) {
+  if (fault) *fault = GifFault{error, int64_t(at), std::nullopt, std::move(note)};
+  return std::nullopt;
+}
+
 std::optional<PackedDib> ReadImage(ByteReader& in, std::array<uint8_t, 768>& triples, int bitCount,
-                                   int64_t maxPixels) {
+                                   int64_t maxPixels, GifFault* fault) {
+  const size_t sizeAt = in.pos() + 4;
   in.skip(4);  // left, top: one still frame, placed at the origin
   int width = in.word();
   int height = in.word();
@@ -153,9 +161,11 @@ std::optional<PackedDib> ReadImage(ByteReader& in, std::array<uint8_t, 768>& tri
     std::memcpy(triples.data(), table.data(), table.size());
     bitCount = s == 0 ? 1 : (s & 4) ? 8 : 4;
   }
-  if (!DibSizeAllowed(width, height) || int64_t(width) * height > maxPixels) return std::nullopt;
+  const std::string size = std::to_string(width) + " x " + std::to_string(height);
+  if (!DibSizeAllowed(width, height)) return Fail(fault, GifError::BadSize, sizeAt, size);
+  if (int64_t(width) * height > maxPixels) return Fail(fault, GifError::TooLarge, sizeAt, size);
   auto dib = PackedDib::Create(width, height, bitCount, 1u << bitCount);
-  if (!dib) return std::nullopt;
+  if (!dib) return Fail(fault, GifError::OutOfMemory, sizeAt, size);
   RgbQuad* colors = dib->colors();
   for (int i = 0; i < entries && i < (1 << bitCount); ++i)
     colors[i] = RgbQuad{triples[3 * i + 2], triples[3 * i + 1], triples[3 * i], 0};
@@ -200,9 +210,24 @@ std::optional<PackedDib> ReadImage(ByteReader& in, std::array<uint8_t, 768>& tri
 
 }  // namespace
 
-std::optional<PackedDib> ReadGif(ByteSpan data, int* transparentIndex, int64_t maxPixels) {
+const char* GifErrorText(GifError error) {
+  switch (error) {
+    case GifError::None: return "no error";
+    case GifError::NotGif: return "not a GIF file";
+    case GifError::NoImage: return "no image before the end";
+    case GifError::BadSize: return "image size out of range";
+    case GifError::TooLarge: return "image too large";
+    case GifError::OutOfMemory: return "out of memory";
+  }
+  return "unknown error";
+}
+
+std::optional<PackedDib> ReadGif(ByteSpan data, int* transparentIndex, int64_t maxPixels,
+                                 GifFault* fault) {
   if (transparentIndex) *transparentIndex = -1;
-  if (data.size() < 6 || std::memcmp(data.data(), "GIF8", 4) != 0) return std::nullopt;
+  if (fault) *fault = GifFault{};
+  if (data.size() < 6 || std::memcmp(data.data(), "GIF8", 4) != 0)
+    return Fail(fault, GifError::NotGif, 0);
   ByteReader in(data);
   in.skip(6);
   in.skip(4);  // logical screen size: unused
@@ -243,16 +268,16 @@ std::optional<PackedDib> ReadGif(ByteSpan data, int* transparentIndex, int64_t m
         }
       }
     } else if (introducer == 0x2C) {
-      auto dib = ReadImage(in, triples, bitCount, maxPixels);
+      auto dib = ReadImage(in, triples, bitCount, maxPixels, fault);
       // An index outside the image's table matches no pixel, so it is not reported.
       if (dib && transparent && transparentIndex && uint32_t(index) < dib->numColors())
         *transparentIndex = index;
       return dib;
     } else if (introducer == 0x3B) {
-      break;
+      return Fail(fault, GifError::NoImage, in.pos() - 1, "trailer");
     }
   }
-  return std::nullopt;
+  return Fail(fault, GifError::NoImage, data.size(), "end of file");
 }
 
 }  // namespace zr

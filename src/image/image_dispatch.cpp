@@ -44,28 +44,102 @@ Kind LoadKind(const std::string& key) {
   return Kind::None;
 }
 
-// Reads the file as the PackedDib its reader makes; transparentIndex for GIF.
-std::optional<PackedDib> ReadAsDib(Kind kind, const std::string& path, int* transparentIndex) {
+// The JPEG reader's faults are the ones the user is shown in a box.
+void JpegLoadMessage(const JpegFault& fault, const std::string& path, ImageFailure& failure) {
+  switch (fault.error) {
+    case JpegError::CannotOpen: failure.message = "JPEG :\nCan't open " + path + "\n"; break;
+    case JpegError::TooLarge:
+    case JpegError::OutOfMemory: failure.message = "JPG out of memory"; break;
+    case JpegError::Library:
+      failure.message = fault.note;
+      failure.caption = "JPG Fatal Error";
+      break;
+    case JpegError::None: break;
+  }
+}
+
+std::string CannotOpen(const char* format) {
+  return FaultDetail(format, "cannot open the file", -1, std::nullopt, {});
+}
+
+// Reads the file as the PackedDib its reader makes; transparentIndex for GIF. On failure
+// `failure` says why.
+std::optional<PackedDib> ReadAsDib(Kind kind, const std::string& path, int* transparentIndex,
+                                   ImageFailure& failure) {
   std::string bytes;
+  std::optional<PackedDib> dib;
   switch (kind) {
-    case Kind::Bmp: return DibReadFile(path);
+    case Kind::Bmp: {
+      BmpError e = BmpError::None;
+      dib = DibReadFile(path, &e);
+      if (!dib) failure.detail = std::string("BMP: ") + BmpErrorText(e);
+      return dib;
+    }
     case Kind::Pcx:
-      if (!ReadBytes(path, bytes)) return std::nullopt;
-      return ReadPcx(AsSpan(bytes));
-    case Kind::PcxResource: return ReadPcxResource(path);
+    case Kind::PcxResource: {
+      PcxFault fault;
+      if (kind == Kind::PcxResource) {
+        dib = ReadPcxResource(path, &fault);
+      } else {
+        if (!ReadBytes(path, bytes)) {
+          failure.detail = CannotOpen("PCX");
+          return std::nullopt;
+        }
+        dib = ReadPcx(AsSpan(bytes), kMaxImagePixels, &fault);
+      }
+      if (!dib) failure.detail = FaultDetail("PCX", fault, PcxErrorText);
+      return dib;
+    }
     case Kind::B4:
-    case Kind::B8: return FindBitmapResource(path);
-    case Kind::Tiff: return ReadTiffFile(path);
-    case Kind::Tga:
-      if (!ReadBytes(path, bytes)) return std::nullopt;
-      return ReadTga(AsSpan(bytes));
-    case Kind::Jpeg: return ReadJpegFile(path);
-    case Kind::Gif:
-      if (!ReadBytes(path, bytes)) return std::nullopt;
-      return ReadGif(AsSpan(bytes), transparentIndex);
-    case Kind::Png: return ReadPngFile(path);
+    case Kind::B8:
+      dib = FindBitmapResource(path);
+      if (!dib) failure.detail = "no built-in bitmap named " + path;
+      return dib;
+    case Kind::Tiff: {
+      TiffFault fault;
+      dib = ReadTiffFile(path, &fault);
+      if (!dib) failure.detail = FaultDetail("TIFF", fault, TiffErrorText);
+      return dib;
+    }
+    case Kind::Tga: {
+      if (!ReadBytes(path, bytes)) {
+        failure.detail = CannotOpen("TGA");
+        return std::nullopt;
+      }
+      TgaFault fault;
+      dib = ReadTga(AsSpan(bytes), kMaxImagePixels, &fault);
+      if (!dib) failure.detail = FaultDetail("TGA", fault, TgaErrorText);
+      return dib;
+    }
+    case Kind::Jpeg: {
+      JpegFault fault;
+      dib = ReadJpegFile(path, &fault);
+      if (!dib) {
+        JpegLoadMessage(fault, path, failure);
+        failure.detail = FaultDetail("JPEG", fault, JpegErrorText);
+      }
+      return dib;
+    }
+    case Kind::Gif: {
+      if (!ReadBytes(path, bytes)) {
+        failure.detail = CannotOpen("GIF");
+        return std::nullopt;
+      }
+      GifFault fault;
+      dib = ReadGif(AsSpan(bytes), transparentIndex, kMaxImagePixels, &fault);
+      if (!dib) failure.detail = FaultDetail("GIF", fault, GifErrorText);
+      return dib;
+    }
+    case Kind::Png: {
+      // The reader's own text is not shown: the precise fault goes to the details.
+      PngFault fault;
+      dib = ReadPngFile(path, nullptr, &fault);
+      if (!dib) failure.detail = FaultDetail("PNG", fault, PngErrorText);
+      return dib;
+    }
     case Kind::None: break;
   }
+  failure.detail = "no image reader for ." + PathExtension(path) + " files";
   return std::nullopt;
 }
 
@@ -78,15 +152,21 @@ bool CanSaveImageKey(const std::string& key) {
          key == "TIFF" || key == "PNG";
 }
 
-bool LoadImageFile(CBmp* owner, const std::string& path, Bitmap& bitmap, Palette& palette) {
+bool LoadImageFile(CBmp* owner, const std::string& path, Bitmap& bitmap, Palette& palette,
+                   ImageFailure* failure) {
+  ImageFailure unused;
+  ImageFailure& why = failure ? *failure : unused;
+  why = ImageFailure{};
   Kind kind = LoadKind(ExtensionKey(path));
-  if (kind == Kind::None) return false;
   int transparentIndex = -1;
-  auto dib = ReadAsDib(kind, path, &transparentIndex);
+  auto dib = ReadAsDib(kind, path, &transparentIndex, why);
   if (!dib) return false;
   Palette pal = DibCreatePalette(*dib);
   auto bmp = DibCreateBitmap(*dib, &pal);
-  if (!bmp) return false;
+  if (!bmp) {
+    why.detail = "the image cannot be converted to the screen format";
+    return false;
+  }
   // A B4 resource is a bitmap only; the platform gives it no palette.
   if (kind == Kind::B4 || kind == Kind::Jpeg) pal.clear();
   if (kind == Kind::B8) pal.resize(256);
@@ -100,17 +180,39 @@ bool LoadImageFile(CBmp* owner, const std::string& path, Bitmap& bitmap, Palette
   return true;
 }
 
-bool SaveImageFile(const std::string& path, const Bitmap& bitmap, const Palette& palette) {
-  if (bitmap.empty()) return false;
+bool SaveImageFile(const std::string& path, const Bitmap& bitmap, const Palette& palette,
+                   ImageFailure* failure) {
+  ImageFailure unused;
+  ImageFailure& why = failure ? *failure : unused;
+  why = ImageFailure{};
+  auto fail = [&](std::string detail) {
+    why.detail = std::move(detail);
+    return false;
+  };
+  if (bitmap.empty()) return fail("no image to save");
   std::string key = ExtensionKey(path);
-  if (key == "BMP") return SaveBmpFile(path, bitmap, palette);
-  if (!CanSaveImageKey(key)) return false;
+  if (!CanSaveImageKey(key)) return fail("no image writer for ." + PathExtension(path) + " files");
+  if (key == "BMP") return SaveBmpFile(path, bitmap, palette) || fail("BMP: cannot write the file");
   auto dib = DibFromBitmap(bitmap, &palette);
-  if (!dib) return false;
-  if (key == "PCX") return WritePcxFile(path, *dib);
-  if (key == "JPG" || key == "JPEG") return WriteJpegFile(path, *dib, 100, true);
-  if (key == "TIF" || key == "TIFF") return WriteTiffFile(path, *dib);
-  return WritePngFile(path, *dib);
+  if (!dib) return fail("the image cannot be read back from the screen format");
+  if (key == "PCX") return WritePcxFile(path, *dib) || fail("PCX: cannot write the file");
+  if (key == "TIF" || key == "TIFF")
+    return WriteTiffFile(path, *dib) || fail("TIFF: cannot write the file");
+  if (key == "PNG") return WritePngFile(path, *dib) || fail("PNG: cannot write the file");
+  JpegFault fault;
+  if (WriteJpegFile(path, *dib, 100, true, &fault)) return true;
+  switch (fault.error) {
+    case JpegError::OutOfMemory: why.message = "Memory error"; break;
+    case JpegError::CannotOpen: why.message = "Can't open " + path + "\n"; break;
+    case JpegError::Library:
+      why.message = fault.note;
+      why.caption = "JPG Fatal Error";
+      break;
+    default: break;
+  }
+  if (fault.error == JpegError::None) return fail("JPEG: unsupported image layout");
+  if (fault.error == JpegError::CannotOpen) return fail("JPEG: cannot write the file");
+  return fail(FaultDetail("JPEG", fault, JpegErrorText));
 }
 
 bool ReadImageFileInfo(const std::string& path, ImageFileInfo& info, std::string* error) {
@@ -142,8 +244,9 @@ bool ReadImageFileInfo(const std::string& path, ImageFileInfo& info, std::string
     return true;
   }
   int transparentIndex = -1;
-  auto dib = ReadAsDib(kind, path, &transparentIndex);
-  if (!dib) return fail("cannot read the image");
+  ImageFailure why;
+  auto dib = ReadAsDib(kind, path, &transparentIndex, why);
+  if (!dib) return fail(why.detail);
   info.width = dib->width();
   info.height = dib->height();
   info.bitCount = dib->bitCount();

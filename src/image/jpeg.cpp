@@ -12,7 +12,6 @@
 
 #include "image/formats.h"
 #include "platform/atomic_file.h"
-#include "platform/host.h"
 
 namespace zr {
 namespace {
@@ -20,23 +19,20 @@ namespace {
 struct ErrorManager {
   jpeg_error_mgr pub;
   jmp_buf jump;
+  char message[JMSG_LENGTH_MAX];  // the library's last error, formatted
 };
 
-void ShowError(j_common_ptr cinfo) {
-  char text[JMSG_LENGTH_MAX];
-  (*cinfo->err->format_message)(cinfo, text);
-  GetHost().Message(text, "JPG Fatal Error");
-}
-
 [[noreturn]] void ErrorExit(j_common_ptr cinfo) {
-  ShowError(cinfo);
-  longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
+  auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+  (*cinfo->err->format_message)(cinfo, err->message);
+  longjmp(err->jump, 1);
 }
 
 // Warnings (a truncated file among them) are not shown.
 void IgnoreMessage(j_common_ptr) {}
 
 void InitErrors(ErrorManager& err) {
+  err.message[0] = 0;
   jpeg_std_error(&err.pub);
   err.pub.error_exit = ErrorExit;
   err.pub.output_message = IgnoreMessage;
@@ -46,6 +42,8 @@ struct DecodeJob {
   ByteSpan data;
   int64_t maxPixels;
   std::optional<PackedDib> dib;
+  JpegError error = JpegError::None;
+  std::string libraryMessage;
 };
 
 bool AllocateDib(DecodeJob& job, JDIMENSION width, JDIMENSION height) {
@@ -93,6 +91,8 @@ bool Decode(DecodeJob& job) {
   InitErrors(err);
   if (setjmp(err.jump)) {
     jpeg_destroy_decompress(&cinfo);
+    job.error = JpegError::Library;
+    job.libraryMessage = err.message;
     return false;
   }
   jpeg_CreateDecompress(&cinfo, JPEG_LIB_VERSION, sizeof cinfo);
@@ -101,13 +101,13 @@ bool Decode(DecodeJob& job) {
   if (cinfo.num_components == 4) cinfo.out_color_space = JCS_CMYK;
   if (!DibSizeAllowed(cinfo.image_width, cinfo.image_height) ||
       int64_t(cinfo.image_width) * cinfo.image_height > job.maxPixels) {
-    GetHost().Message("JPG out of memory");
+    job.error = JpegError::TooLarge;
     jpeg_destroy_decompress(&cinfo);
     return false;
   }
   jpeg_start_decompress(&cinfo);
   if (!AllocateDib(job, cinfo.output_width, cinfo.output_height)) {
-    GetHost().Message("JPG out of memory");
+    job.error = JpegError::OutOfMemory;
     jpeg_destroy_decompress(&cinfo);
     return false;
   }
@@ -130,6 +130,7 @@ struct EncodeJob {
   int width, height, components, quality;
   unsigned char* out = nullptr;  // from the library's memory destination; freed with free()
   unsigned long outSize = 0;
+  std::string libraryMessage;
 };
 
 bool Encode(EncodeJob& job) {
@@ -139,6 +140,7 @@ bool Encode(EncodeJob& job) {
   InitErrors(err);
   if (setjmp(err.jump)) {
     jpeg_destroy_compress(&cinfo);
+    job.libraryMessage = err.message;
     return false;
   }
   jpeg_CreateCompress(&cinfo, JPEG_LIB_VERSION, sizeof cinfo);
@@ -196,22 +198,42 @@ void RowPixelRgb(const PackedDib& dib, const uint8_t* row, int x, uint8_t* rgb) 
 
 }  // namespace
 
-std::optional<PackedDib> ReadJpeg(ByteSpan data, int64_t maxPixels) {
-  DecodeJob job{data, maxPixels, std::nullopt};
-  if (!Decode(job)) return std::nullopt;
+const char* JpegErrorText(JpegError error) {
+  switch (error) {
+    case JpegError::None: return "no error";
+    case JpegError::CannotOpen: return "cannot open the file";
+    case JpegError::TooLarge: return "image too large";
+    case JpegError::OutOfMemory: return "out of memory";
+    case JpegError::Library: return "library error";
+  }
+  return "unknown error";
+}
+
+std::optional<PackedDib> ReadJpeg(ByteSpan data, int64_t maxPixels, JpegFault* fault) {
+  DecodeJob job{data, maxPixels, std::nullopt, JpegError::None, {}};
+  const bool ok = Decode(job);
+  if (fault) *fault = ok ? JpegFault{} : JpegFault{job.error, -1, std::nullopt, job.libraryMessage};
+  if (!ok) return std::nullopt;
   return std::move(job.dib);
 }
 
-std::optional<PackedDib> ReadJpegFile(const std::string& path) {
+std::optional<PackedDib> ReadJpegFile(const std::string& path, JpegFault* fault) {
   std::string bytes;
   if (!ReadWholeFile(path, bytes)) {
-    GetHost().Message("JPEG :\nCan't open " + path + "\n");
+    if (fault) *fault = JpegFault{JpegError::CannotOpen, -1, std::nullopt, {}};
     return std::nullopt;
   }
-  return ReadJpeg(ByteSpan(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+  return ReadJpeg(ByteSpan(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
+                  kMaxImagePixels, fault);
 }
 
-bool WriteJpegFile(const std::string& path, const PackedDib& dib, int quality, bool color) {
+bool WriteJpegFile(const std::string& path, const PackedDib& dib, int quality, bool color,
+                   JpegFault* fault) {
+  auto fail = [&](JpegError error, std::string note = {}) {
+    if (fault) *fault = JpegFault{error, -1, std::nullopt, std::move(note)};
+    return false;
+  };
+  if (fault) *fault = JpegFault{};
   if (dib.empty() || dib.width() <= 0 || dib.height() <= 0 ||
       dib.header().biCompression != BI_RGB || dib.bitsSize() < size_t(dib.height()) * dib.stride())
     return false;
@@ -223,8 +245,7 @@ bool WriteJpegFile(const std::string& path, const PackedDib& dib, int quality, b
   try {
     rows.resize(size_t(width) * size_t(height) * size_t(components));
   } catch (const std::bad_alloc&) {
-    GetHost().Message("Memory error");
-    return false;
+    return fail(JpegError::OutOfMemory);
   }
   uint8_t* out = rows.data();
   for (int y = 0; y < height; ++y) {
@@ -241,13 +262,15 @@ bool WriteJpegFile(const std::string& path, const PackedDib& dib, int quality, b
       }
     }
   }
-  EncodeJob job{rows.data(), width, height, components, quality};
+  EncodeJob job{rows.data(), width, height, components, quality, nullptr, 0, {}};
   const bool encoded = Encode(job);
   bool written = false;
   if (encoded) written = WriteFileAtomic(path, ByteSpan(job.out, job.outSize));
   std::free(job.out);
   // The caller names the path the user chose (this may be a temporary) and the reason.
-  return written;
+  if (!encoded) return fail(JpegError::Library, job.libraryMessage);
+  if (!written) return fail(JpegError::CannotOpen);
+  return true;
 }
 
 }  // namespace zr

@@ -119,22 +119,47 @@ void ChoosePalette(const uint8_t* header, int dibBits, ByteSpan after, RgbQuad* 
 
 }  // namespace
 
-std::optional<PackedDib> ReadPcx(ByteSpan data, int64_t maxPixels) {
-  if (data.size() < kHeaderSize) return std::nullopt;
+const char* PcxErrorText(PcxError error) {
+  switch (error) {
+    case PcxError::None: return "no error";
+    case PcxError::TooShort: return "file too short for a PCX header";
+    case PcxError::NotPcx: return "not a run-length PCX file";
+    case PcxError::BadLayout: return "unsupported bits per pixel and planes";
+    case PcxError::BadSize: return "image size out of range";
+    case PcxError::TooLarge: return "image too large";
+    case PcxError::OutOfMemory: return "out of memory";
+    case PcxError::NoResource: return "no built-in image of that name";
+  }
+  return "unknown error";
+}
+
+std::optional<PackedDib> ReadPcx(ByteSpan data, int64_t maxPixels, PcxFault* fault) {
+  auto fail = [&](PcxError error, int64_t at, std::optional<int64_t> value = {},
+                  std::string note = {}) -> std::optional<PackedDib> {
+    if (fault) *fault = PcxFault{error, at, value, std::move(note)};
+    return std::nullopt;
+  };
+  if (fault) *fault = PcxFault{};
+  if (data.size() < kHeaderSize) return fail(PcxError::TooShort, -1, {}, std::to_string(data.size()) + " bytes");
   const uint8_t* h = data.data();
-  if (h[0] != kManufacturer || h[2] != 1) return std::nullopt;
+  if (h[0] != kManufacturer) return fail(PcxError::NotPcx, 0, {}, "manufacturer " + std::to_string(h[0]));
+  if (h[2] != 1) return fail(PcxError::NotPcx, 2, {}, "encoding " + std::to_string(h[2]));
   const Layout* layout = nullptr;
   for (const Layout& l : kLayouts)
     if (l.bits == h[3] && l.planes == h[65]) layout = &l;
-  if (!layout) return std::nullopt;
+  if (!layout)
+    return fail(PcxError::BadLayout, 3, std::nullopt,
+                std::to_string(h[3]) + " bits, " + std::to_string(h[65]) + " planes");
   const int width = int(Word(h + 8)) - int(Word(h + 4)) + 1;
   const int height = int(Word(h + 10)) - int(Word(h + 6)) + 1;
-  if (!DibSizeAllowed(width, height) || int64_t(width) * height > maxPixels) return std::nullopt;
+  const std::string size = std::to_string(width) + " x " + std::to_string(height);
+  if (!DibSizeAllowed(width, height)) return fail(PcxError::BadSize, 4, std::nullopt, size);
+  if (int64_t(width) * height > maxPixels) return fail(PcxError::TooLarge, 4, std::nullopt, size);
   const size_t bytesPerLine = Word(h + 66);
   const size_t lineLength = size_t(layout->planes) * bytesPerLine;
 
   auto dib = PackedDib::Create(width, height, layout->dibBits);
-  if (!dib) return std::nullopt;
+  if (!dib) return fail(PcxError::OutOfMemory, 4, std::nullopt, size);
   // Never empty: a bytes-per-line of 0 still gives a line to point at.
   std::vector<uint8_t> line(std::max<size_t>(lineLength, 1), 0);
   const size_t stride = dib->stride();

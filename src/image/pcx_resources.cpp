@@ -54,9 +54,10 @@ constexpr PcxResource kResources[] = {
 
 }  // namespace
 
-std::optional<PackedDib> ReadPcxResource(const std::string& name) {
+std::optional<PackedDib> ReadPcxResource(const std::string& name, PcxFault* fault) {
   for (const PcxResource& r : kResources)
-    if (strcasecmp(r.name, name.c_str()) == 0) return ReadPcx(r.bytes);
+    if (strcasecmp(r.name, name.c_str()) == 0) return ReadPcx(r.bytes, kMaxImagePixels, fault);
+  if (fault) *fault = PcxFault{PcxError::NoResource, -1, std::nullopt, name};
   return std::nullopt;
 }
 

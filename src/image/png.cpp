@@ -17,14 +17,12 @@ constexpr png_uint_32 kMaxInterlacedRows = 10000;
 
 void IgnoreWarning(png_structp, png_const_charp) {}
 
-// Libpng reports errors through its jump buffer; the text is not kept.
-[[noreturn]] void ErrorExit(png_structp png, png_const_charp) { png_longjmp(png, 1); }
-
 struct DecodeJob {
   ByteSpan data;
   bool interlaced = false;
   int64_t maxPixels = kMaxImagePixels;
   std::string error;
+  PngFault fault;
   std::optional<PackedDib> dib;
   // The rows as the library delivers them: one for a progressive file, every row of an
   // interlaced one.
@@ -40,8 +38,11 @@ bool Prepare(DecodeJob& job, png_structp png, png_infop info) {
   const png_uint_32 height = png_get_image_height(png, info);
   const int colorType = png_get_color_type(png, info);
   const int bitDepth = png_get_bit_depth(png, info);
+  const std::string size = std::to_string(width) + " x " + std::to_string(height);
   if (!DibSizeAllowed(width, height) || int64_t(width) * int64_t(height) > job.maxPixels) {
     job.error = "Can't allocate memory";
+    job.fault = {DibSizeAllowed(width, height) ? PngError::TooLarge : PngError::BadSize, 16,
+                 std::nullopt, size};
     return false;
   }
   int bitCount;
@@ -61,6 +62,7 @@ bool Prepare(DecodeJob& job, png_structp png, png_infop info) {
   const bool interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
   if (interlaced && height > kMaxInterlacedRows) {
     job.error = "Sorry!\nThis File is toooo big for me.";
+    job.fault = {PngError::TooTall, 20, std::nullopt, std::to_string(height) + " rows"};
     return false;
   }
   const size_t rowBytes = png_get_rowbytes(png, info);
@@ -68,6 +70,7 @@ bool Prepare(DecodeJob& job, png_structp png, png_infop info) {
     auto dib = PackedDib::Create(int32_t(width), int32_t(height), bitCount);
     if (!dib) {
       job.error = "Can't allocate memory";
+      job.fault = {PngError::OutOfMemory, -1, std::nullopt, size};
       return false;
     }
     job.dib = std::move(dib);
@@ -75,6 +78,7 @@ bool Prepare(DecodeJob& job, png_structp png, png_infop info) {
   } catch (const std::bad_alloc&) {
     job.dib.reset();
     job.error = "Can't allocate memory";
+    job.fault = {PngError::OutOfMemory, -1, std::nullopt, size};
     return false;
   }
 
@@ -132,6 +136,9 @@ void OnInfo(png_structp png, png_infop info) {
   const int colorType = png_get_color_type(png, info);
   if (!DibSizeAllowed(png_get_image_width(png, info), png_get_image_height(png, info))) {
     job.error = "Can't allocate memory";
+    job.fault = {PngError::BadSize, 16, std::nullopt,
+                 std::to_string(png_get_image_width(png, info)) + " x " +
+                     std::to_string(png_get_image_height(png, info))};
     png_error(png, "too large");
   }
   png_set_strip_16(png);
@@ -156,9 +163,17 @@ void OnRow(png_structp png, png_bytep row, png_uint_32 y, int) {
 
 void OnEnd(png_structp, png_infop) {}
 
+// The first error the library names is kept; the reader's own refusals set theirs first.
+[[noreturn]] void ErrorExit(png_structp png, png_const_charp message) {
+  auto* job = static_cast<DecodeJob*>(png_get_error_ptr(png));
+  if (job && job->fault.error == PngError::None)
+    job->fault = {PngError::Library, -1, std::nullopt, message ? message : ""};
+  png_longjmp(png, 1);
+}
+
 bool Decode(DecodeJob& job) {
   png_structp png =
-      png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, ErrorExit, IgnoreWarning);
+      png_create_read_struct(PNG_LIBPNG_VER_STRING, &job, ErrorExit, IgnoreWarning);
   if (!png) return false;
   png_infop info = png_create_info_struct(png);
   if (!info) {
@@ -251,21 +266,48 @@ bool Encode(EncodeJob& job) {
 
 }  // namespace
 
-std::optional<PackedDib> ReadPng(ByteSpan data, std::string* errorText, int64_t maxPixels) {
+const char* PngErrorText(PngError error) {
+  switch (error) {
+    case PngError::None: return "no error";
+    case PngError::CannotOpen: return "cannot open the file";
+    case PngError::NotPng: return "not a PNG file";
+    case PngError::Library: return "library error";
+    case PngError::BadSize: return "image size out of range";
+    case PngError::TooLarge: return "image too large";
+    case PngError::TooTall: return "interlaced image of more than 10000 rows";
+    case PngError::OutOfMemory: return "out of memory";
+  }
+  return "unknown error";
+}
+
+std::optional<PackedDib> ReadPng(ByteSpan data, std::string* errorText, int64_t maxPixels,
+                                 PngFault* fault) {
   DecodeJob job;
   job.data = data;
   job.maxPixels = maxPixels;
   job.error = "This is not a valid PNG File!";
   const bool ok = Decode(job);
   if (errorText) *errorText = job.error;
+  if (!ok && (data.size() < 8 || png_sig_cmp(data.data(), 0, 8) != 0))
+    job.fault = {PngError::NotPng, 0, std::nullopt, {}};
+  else if (!ok && job.fault.error == PngError::None)
+    job.fault = {PngError::Library, int64_t(data.size()), std::nullopt,
+                 "file ends before the image"};
+  if (fault) *fault = ok ? PngFault{} : job.fault;
   if (!ok) return std::nullopt;
   return std::move(job.dib);
 }
 
-std::optional<PackedDib> ReadPngFile(const std::string& path) {
+std::optional<PackedDib> ReadPngFile(const std::string& path, std::string* errorText,
+                                     PngFault* fault) {
   std::string bytes;
-  if (!ReadWholeFile(path, bytes)) return std::nullopt;
-  return ReadPng(ByteSpan(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+  if (!ReadWholeFile(path, bytes)) {
+    if (errorText) *errorText = "Can't open file: " + path;
+    if (fault) *fault = {PngError::CannotOpen, -1, std::nullopt, {}};
+    return std::nullopt;
+  }
+  return ReadPng(ByteSpan(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
+                 errorText, kMaxImagePixels, fault);
 }
 
 bool WritePngFile(const std::string& path, const PackedDib& dib) {

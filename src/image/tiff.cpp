@@ -235,7 +235,13 @@ int32_t PixelsPerMeter(TIFF* tif, ttag_t tag) {
   return 0;
 }
 
-std::optional<PackedDib> Decode(TIFF* tif, int64_t maxPixels) {
+std::optional<PackedDib> Fail(TiffFault* fault, TiffError error, std::optional<int64_t> value = {},
+                              std::string note = {}) {
+  if (fault) *fault = TiffFault{error, -1, value, std::move(note)};
+  return std::nullopt;
+}
+
+std::optional<PackedDib> Decode(TIFF* tif, int64_t maxPixels, TiffFault* fault) {
   Fields f;
   TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &f.width);
   TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &f.height);
@@ -247,15 +253,16 @@ std::optional<PackedDib> Decode(TIFF* tif, int64_t maxPixels) {
   TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &f.orientation);
   TIFFGetFieldDefaulted(tif, TIFFTAG_INKSET, &f.inkSet);
   // Refused although the library could decode them, as files of these kinds always were.
-  if (f.bits == 0 || f.compression == kCompressionDeflateOld ||
-      f.compression == kCompressionOldJpeg)
-    return std::nullopt;
-  if (!DibSizeAllowed(f.width, f.height) || int64_t(f.width) * f.height > maxPixels)
-    return std::nullopt;
+  if (f.bits == 0) return Fail(fault, TiffError::NoBitsPerSample);
+  if (f.compression == kCompressionDeflateOld || f.compression == kCompressionOldJpeg)
+    return Fail(fault, TiffError::BadCompression, f.compression);
+  const std::string size = std::to_string(f.width) + " x " + std::to_string(f.height);
+  if (!DibSizeAllowed(f.width, f.height)) return Fail(fault, TiffError::BadSize, {}, size);
+  if (int64_t(f.width) * f.height > maxPixels) return Fail(fault, TiffError::TooLarge, {}, size);
 
   const Plan plan = ChoosePlan(f);
   auto dib = PackedDib::Create(int32_t(f.width), int32_t(f.height), plan.bitCount);
-  if (!dib) return std::nullopt;
+  if (!dib) return Fail(fault, TiffError::OutOfMemory, {}, size);
   dib->header().biXPelsPerMeter = PixelsPerMeter(tif, TIFFTAG_XRESOLUTION);
   dib->header().biYPelsPerMeter = PixelsPerMeter(tif, TIFFTAG_YRESOLUTION);
   if (plan.tableEntries > 0) FillTable(tif, f, plan, dib->colors());
@@ -282,22 +289,39 @@ std::optional<PackedDib> Decode(TIFF* tif, int64_t maxPixels) {
 
 }  // namespace
 
-std::optional<PackedDib> ReadTiff(ByteSpan data, int64_t maxPixels) {
+const char* TiffErrorText(TiffError error) {
+  switch (error) {
+    case TiffError::None: return "no error";
+    case TiffError::CannotOpen: return "cannot open the file";
+    case TiffError::NotTiff: return "not a readable TIFF file";
+    case TiffError::NoBitsPerSample: return "bits per sample is 0";
+    case TiffError::BadCompression: return "unsupported compression";
+    case TiffError::BadSize: return "image size out of range";
+    case TiffError::TooLarge: return "image too large";
+    case TiffError::OutOfMemory: return "out of memory";
+  }
+  return "unknown error";
+}
+
+std::optional<PackedDib> ReadTiff(ByteSpan data, int64_t maxPixels, TiffFault* fault) {
+  if (fault) *fault = TiffFault{};
   MemoryFile file{data};
   OpenOptions options(std::max<int64_t>(maxPixels * 8, 16 << 20));
   TiffPtr tif(TIFFClientOpenExt("image", "r", &file, MemRead, MemWrite, MemSeek, MemClose, MemSize,
                                 MemMap, MemUnmap, options.options));
-  if (!tif) return std::nullopt;
+  if (!tif) return Fail(fault, TiffError::NotTiff, {}, "header");
   // A multi-page file shows its second page; a damaged second directory falls back to the
   // first.
-  if (!TIFFReadDirectory(tif.get()) && !TIFFSetDirectory(tif.get(), 0)) return std::nullopt;
-  return Decode(tif.get(), maxPixels);
+  if (!TIFFReadDirectory(tif.get()) && !TIFFSetDirectory(tif.get(), 0))
+    return Fail(fault, TiffError::NotTiff, {}, "directory");
+  return Decode(tif.get(), maxPixels, fault);
 }
 
-std::optional<PackedDib> ReadTiffFile(const std::string& path) {
+std::optional<PackedDib> ReadTiffFile(const std::string& path, TiffFault* fault) {
   std::string bytes;
-  if (!ReadWholeFile(path, bytes)) return std::nullopt;
-  return ReadTiff(ByteSpan(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+  if (!ReadWholeFile(path, bytes)) return Fail(fault, TiffError::CannotOpen);
+  return ReadTiff(ByteSpan(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
+                  kMaxImagePixels, fault);
 }
 
 bool WriteTiffFile(const std::string& path, const PackedDib& dib) {

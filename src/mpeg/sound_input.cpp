@@ -149,20 +149,31 @@ void SoundSource::Smooth(int16_t* samples, int frameCount) {
   }
 }
 
+const char* WavErrorText(WavError error) {
+  switch (error) {
+    case WavError::None: return "no error";
+    case WavError::CannotOpen: return "cannot open the file";
+    case WavError::NoSound: return "no sound stream";
+    case WavError::BadFormat: return "sound format block missing or malformed";
+    case WavError::BadBlockAlign: return "PCM block size does not match the samples";
+  }
+  return "unknown error";
+}
+
 OpenedSound OpenSoundFile(const std::string& path) {
   OpenedSound out;
+  auto fail = [&](WavError fault, std::string text) {
+    out.fault = fault;
+    out.error = std::move(text);
+    return std::move(out);
+  };
   PAVIFILE file = nullptr;
-  if (AVIFileOpen(&file, path, OF_READ) != AVIERR_OK || !file) {
-    out.error = path + " is locked or unavailable";
-    return out;
-  }
+  if (AVIFileOpen(&file, path, OF_READ) != AVIERR_OK || !file)
+    return fail(WavError::CannotOpen, path + " is locked or unavailable");
   PAVISTREAM stream = nullptr;
   HRESULT hr = AVIFileGetStream(file, &stream, streamtypeAUDIO, 0);
   AVIFileRelease(file);  // the stream keeps the file open
-  if (hr != AVIERR_OK || !stream) {
-    out.error = path + " has no sound";
-    return out;
-  }
+  if (hr != AVIERR_OK || !stream) return fail(WavError::NoSound, path + " has no sound");
   out.keepAlive = std::shared_ptr<void>(stream, [](void* s) {
     AVIStreamRelease(static_cast<PAVISTREAM>(s));
   });
@@ -170,15 +181,11 @@ OpenedSound OpenSoundFile(const std::string& path) {
   int32_t size = 0;
   if (AVIStreamInfo(stream, &info, sizeof info) != AVIERR_OK ||
       AVIStreamReadFormat(stream, 0, nullptr, &size) != AVIERR_OK || size < 16 ||
-      size > 65536) {
-    out.error = path + ": the sound format cannot be read";
-    return out;
-  }
+      size > 65536)
+    return fail(WavError::BadFormat, path + ": the sound format cannot be read");
   std::vector<uint8_t> fmt(size_t(size) + sizeof(WAVEFORMATEX), 0);
-  if (AVIStreamReadFormat(stream, 0, fmt.data(), &size) != AVIERR_OK || size < 16) {
-    out.error = path + ": the sound format cannot be read";
-    return out;
-  }
+  if (AVIStreamReadFormat(stream, 0, fmt.data(), &size) != AVIERR_OK || size < 16)
+    return fail(WavError::BadFormat, path + ": the sound format cannot be read");
   WAVEFORMATEX wf;
   std::memcpy(&wf, fmt.data(), sizeof wf);
   out.format.formatTag = wf.wFormatTag;
@@ -190,9 +197,9 @@ OpenedSound OpenSoundFile(const std::string& path) {
   int frameBytes = wf.nChannels * ((wf.wBitsPerSample + 7) / 8);
   if (wf.wFormatTag == WAVE_FORMAT_PCM && wf.nBlockAlign != frameBytes &&
       (wf.wBitsPerSample == 8 || wf.wBitsPerSample == 16) && wf.nChannels >= 1 && wf.nChannels <= 2) {
-    out.error = path + ": PCM blocks of " + std::to_string(wf.nBlockAlign) +
-                " bytes do not match the sample format";
-    return out;
+    return fail(WavError::BadBlockAlign, path + ": PCM blocks of " +
+                                             std::to_string(wf.nBlockAlign) +
+                                             " bytes do not match the sample format");
   }
   out.stream = std::make_unique<AviPcmStream>(stream, frameBytes);
   return out;

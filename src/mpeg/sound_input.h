@@ -95,12 +95,23 @@ class SoundSource {
   std::array<uint8_t, kBufferBytes> raw_{};
 };
 
+enum class WavError {
+  None,
+  CannotOpen,     // the library cannot open the file
+  NoSound,        // no sound stream in it
+  BadFormat,      // the stream's format block is missing, short or oversized
+  BadBlockAlign,  // PCM block alignment not the frame size the samples need
+};
+const char* WavErrorText(WavError error);
+
 // The sound of an AVI or WAV file through the platform's AVI library, for the
-// encode-audio command. Empty `error` and a stream on success; "no sound" is an error too.
+// encode-audio command. A stream on success; otherwise the named fault and the command's
+// text for it ("no sound" is a fault too).
 struct OpenedSound {
   SoundFormat format;
   std::unique_ptr<PcmStream> stream;
   std::shared_ptr<void> keepAlive;  // releases the library handles
+  WavError fault = WavError::None;
   std::string error;
 };
 OpenedSound OpenSoundFile(const std::string& path);

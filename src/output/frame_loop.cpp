@@ -6,6 +6,7 @@
 
 #include "output/avi_messages.h"
 #include "output/compose.h"
+#include "image/image_dispatch.h"
 #include "platform/host.h"
 
 namespace zr {
@@ -122,8 +123,13 @@ class Loop {
     Loaded l;
     l.frame.index = i;
     l.frame.repeat = in_.counts[i] ? in_.counts[i] : 1;
-    l.ok = l.frame.picture.Load(in_.paths[i]);
-    if (!l.ok) return l;
+    ImageFailure failure;
+    l.ok = l.frame.picture.Load(in_.paths[i], &failure);
+    if (!l.ok) {
+      if (!failure.message.empty())
+        l.messages.push_back({failure.message, failure.caption, MessageKind::Error});
+      return l;
+    }
     l.frame.picture.SetTransparent(false);
     int w = 0, h = 0;
     l.frame.picture.GetSize(w, h);

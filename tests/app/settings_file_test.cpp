@@ -162,6 +162,26 @@ TEST(SettingsFile, LoadAddsToTheStoreAndSetsPathFirst) {
   EXPECT_EQ(test::ReadBytes(dir.file("missing.ini")), "[A]\nx=3\n[B]\ny=2\n");
 }
 
+TEST(SettingsFile, LoadFailuresAreNamed) {
+  test::TempDir dir;
+  SettingsFile s;
+  SettingsError error = SettingsError::None;
+  EXPECT_FALSE(s.Load(dir.file("missing.ini"), true, &error));
+  EXPECT_EQ(error, SettingsError::CannotOpen);
+  std::filesystem::create_directory(dir.file("folder.ini"));
+  EXPECT_FALSE(s.Load(dir.file("folder.ini"), true, &error));
+  EXPECT_EQ(error, SettingsError::CannotOpen);
+  // Sparse: no disk or memory spent on the size.
+  test::WriteBytes(dir.file("huge.ini"), "[A]\nx=1\n");
+  std::filesystem::resize_file(dir.file("huge.ini"), (uint64_t(64) << 20) + 1);
+  EXPECT_FALSE(s.Load(dir.file("huge.ini"), true, &error));
+  EXPECT_EQ(error, SettingsError::TooLarge);
+  EXPECT_TRUE(s.sections().empty());
+  test::WriteBytes(dir.file("ok.ini"), "[A]\nx=1\n");
+  EXPECT_TRUE(s.Load(dir.file("ok.ini"), true, &error));
+  EXPECT_EQ(error, SettingsError::None);
+}
+
 TEST(SettingsFile, SaveNeedsWritableAndDirtyAndDirtyStays) {
   test::TempDir dir;
   std::string path = dir.file("s.ini");

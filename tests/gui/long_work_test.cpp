@@ -180,7 +180,7 @@ TEST_F(LongWorkTest, ConverterCancelStopsTheCurrentFileAndSkipsTheRest) {
     d.chooseFiles = [&](QWidget*) { return inputs; };
     d.chooseFolder = [&](QWidget*, const std::string&) { return out; };
     d.filesButton()->click();
-    d.folderButton()->click();
+    d.folderField()->browse();
     d.doItButton()->click();
   });
   CConvertProgressDlg& window = *frame->convertProgress();

@@ -133,29 +133,29 @@ TEST(CBmpLoad, TransparentFlagAndColourSurviveLoad) {
 TEST(CBmpClipboard, CopyOffersPaletteOnlyWhenThereIsOneAndPasteReplacesTheBitmap) {
   test::FakeHost host;
   CBmp img = Sample();
-  ASSERT_TRUE(img.CopyToClipboard());
+  ASSERT_TRUE(img.CopyToClipboard(host));
   ASSERT_TRUE(host.clipboard);
   EXPECT_TRUE(host.clipboard->palette.empty());
   EXPECT_EQ(host.clipboard->bitmap.pixels, img.bitmap().pixels);
 
   img.SetPalette({{1, 2, 3, 0}, {4, 5, 6, 0}});
-  ASSERT_TRUE(img.CopyToClipboard());
+  ASSERT_TRUE(img.CopyToClipboard(host));
   EXPECT_EQ(host.clipboard->palette.size(), 2u);
 
   CBmp empty;
-  EXPECT_FALSE(empty.CopyToClipboard());
+  EXPECT_FALSE(empty.CopyToClipboard(host));
 
   CBmp target;
   target.SetTransparent(true);
   target.SetTransparentColor(kKey);
-  ASSERT_TRUE(target.PasteFromClipboard());
+  ASSERT_TRUE(target.PasteFromClipboard(host));
   EXPECT_EQ(target.bitmap().pixels, img.bitmap().pixels);
   EXPECT_EQ(target.palette().size(), 2u);
   EXPECT_TRUE(target.IsTransparent());
   EXPECT_EQ(target.GetTransparentColor(), kKey);
 
   host.clipboard.reset();
-  EXPECT_FALSE(target.PasteFromClipboard());
+  EXPECT_FALSE(target.PasteFromClipboard(host));
   EXPECT_FALSE(target.empty());  // a failed paste leaves the image alone
 }
 
@@ -170,7 +170,7 @@ TEST(CBmpClipboard, PasteOfAnotherPictureDropsTheOldMask) {
   Bitmap other(4, 4, PixelFromColorRef(kKey));
   SetPixel(other, 3, 3, Rgb(1, 1, 1));
   host.clipboard = ClipboardImage{other, {}};
-  ASSERT_TRUE(img.PasteFromClipboard());
+  ASSERT_TRUE(img.PasteFromClipboard(host));
   Bitmap t2(4, 4, PixelFromColorRef(kTarget));
   ASSERT_TRUE(img.Draw(t2));
   EXPECT_EQ(GetPixel(t2, 0, 0), kTarget);

@@ -394,5 +394,42 @@ TEST(Gif, DamagedFilesGiveWhatWasDecoded) {
   EXPECT_FALSE(Decode(BuildGif(huge)));
 }
 
+TEST(Gif, RefusalsNameTheFaultAndWhereItIs) {
+  GifSpec s;
+  s.width = s.height = 16;
+  s.codeBytes = Lzw(Pattern(16 * 16, 4, 11), 2, true);
+  GifSpec huge = s;
+  huge.width = huge.height = 65535;
+  // Header, 4-entry table and a comment put the image's size at byte 37.
+  const std::string screen = BuildGif(s).substr(0, 13 + 12);
+  struct Case {
+    const char* name;
+    std::string file;
+    int64_t maxPixels;
+    GifError error;
+    int64_t at;
+  } cases[] = {
+      {"signature", "PNG89a-and-more-bytes-here", kMaxImagePixels, GifError::NotGif, 0},
+      {"short", "GIF", kMaxImagePixels, GifError::NotGif, 0},
+      {"trailer first", screen + ";", kMaxImagePixels, GifError::NoImage, 25},
+      {"ends first", screen, kMaxImagePixels, GifError::NoImage, 25},
+      {"caps", BuildGif(huge), kMaxImagePixels, GifError::BadSize, 37},
+      {"caller's limit", BuildGif(s), 255, GifError::TooLarge, 37},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    GifFault fault;
+    EXPECT_FALSE(ReadGif(AsSpan(c.file), nullptr, c.maxPixels, &fault));
+    EXPECT_EQ(fault.error, c.error);
+    EXPECT_EQ(fault.at, c.at);
+  }
+  GifFault fault;
+  ReadGif(AsSpan(BuildGif(huge)), nullptr, kMaxImagePixels, &fault);
+  EXPECT_EQ(FaultDetail("GIF", fault, GifErrorText),
+            "GIF: image size out of range (65535 x 65535) at byte 37");
+  ASSERT_TRUE(ReadGif(AsSpan(BuildGif(s)), nullptr, kMaxImagePixels, &fault));
+  EXPECT_EQ(fault.error, GifError::None);
+}
+
 }  // namespace
 }  // namespace zr::test

@@ -3,8 +3,10 @@
 #include <cerrno>
 
 #include "format_test_util.h"
+#include "image/cbmp.h"
 #include "image/formats.h"
 #include "platform/atomic_file.h"
+#include "image/image_dispatch.h"
 #include "support/fake_host.h"
 
 namespace zr::test {
@@ -92,23 +94,42 @@ TEST(Jpeg, WriterIsFaithfulAndRepeatable) {
   EXPECT_TRUE(host.messages.empty());
 
   // A failed write leaves its reason for the caller, who names the file.
-  EXPECT_FALSE(WriteJpegFile(dir.file("none/x.jpg"), dib, 100, true));
-  EXPECT_TRUE(host.messages.empty());
+  JpegFault fault;
+  EXPECT_FALSE(WriteJpegFile(dir.file("none/x.jpg"), dib, 100, true, &fault));
+  EXPECT_EQ(fault.error, JpegError::CannotOpen);
   EXPECT_EQ(LastWriteError(), ENOENT);
+  // The save dispatch turns it into the box the user always saw.
+  CBmp image;
+  ASSERT_TRUE(image.Load(a));
+  ImageFailure failure;
+  EXPECT_FALSE(image.Save(dir.file("none/x.jpg"), &failure));
+  EXPECT_EQ(failure.message, "Can't open " + dir.file("none/x.jpg") + "\n");
+  EXPECT_EQ(failure.detail, "JPEG: cannot write the file");
+  EXPECT_TRUE(host.messages.empty());
 }
 
-TEST(Jpeg, FailuresAreReportedAndBounded) {
+TEST(Jpeg, FailuresAreNamedAndBounded) {
   FakeHost host;
   TempDir dir;
-  EXPECT_FALSE(ReadJpegFile(dir.file("missing.jpg")));
-  ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_EQ(host.messages[0], "JPEG :\nCan't open " + dir.file("missing.jpg") + "\n");
+  JpegFault fault;
+  EXPECT_FALSE(ReadJpegFile(dir.file("missing.jpg"), &fault));
+  EXPECT_EQ(fault.error, JpegError::CannotOpen);
+  CBmp image;
+  ImageFailure failure;
+  EXPECT_FALSE(image.Load(dir.file("missing.jpg"), &failure));
+  EXPECT_EQ(failure.message, "JPEG :\nCan't open " + dir.file("missing.jpg") + "\n");
+  EXPECT_EQ(failure.caption, "");
+  EXPECT_EQ(failure.detail, "JPEG: cannot open the file");
 
-  // Not a JPEG: the library's fatal error is shown and that one load fails.
-  host.messages.clear();
+  // Not a JPEG: the library's words become the fatal-error box and the detail.
   WriteBytes(dir.file("bad.jpg"), "this is not a jpeg file at all");
-  EXPECT_FALSE(ReadJpegFile(dir.file("bad.jpg")));
-  EXPECT_EQ(host.messages.size(), 1u);
+  EXPECT_FALSE(ReadJpegFile(dir.file("bad.jpg"), &fault));
+  EXPECT_EQ(fault.error, JpegError::Library);
+  EXPECT_NE(fault.note.find("JPEG"), std::string::npos) << fault.note;
+  EXPECT_FALSE(image.Load(dir.file("bad.jpg"), &failure));
+  EXPECT_EQ(failure.caption, "JPG Fatal Error");
+  EXPECT_EQ(failure.message, fault.note);
+  EXPECT_EQ(failure.detail, "JPEG: library error (" + fault.note + ")");
 
   // Every truncation of a real file either decodes (the rest grey) or fails cleanly.
   std::string file = dir.file("t.jpg");
@@ -124,9 +145,13 @@ TEST(Jpeg, FailuresAreReportedAndBounded) {
   ASSERT_NE(sof, std::string::npos);
   big[sof + 5] = big[sof + 7] = '\x9C';  // 40000 x 40000
   big[sof + 6] = big[sof + 8] = '\x40';
-  host.messages.clear();
-  EXPECT_FALSE(ReadJpeg(AsSpan(big)));
-  EXPECT_EQ(host.messages, std::vector<std::string>{"JPG out of memory"});
+  EXPECT_FALSE(ReadJpeg(AsSpan(big), kMaxImagePixels, &fault));
+  EXPECT_EQ(fault.error, JpegError::TooLarge);
+  WriteBytes(dir.file("big.jpg"), big);
+  EXPECT_FALSE(image.Load(dir.file("big.jpg"), &failure));
+  EXPECT_EQ(failure.message, "JPG out of memory");
+  // The readers show nothing themselves.
+  EXPECT_TRUE(host.messages.empty());
 }
 
 }  // namespace

@@ -233,5 +233,43 @@ TEST(Pcx, BuiltInResource) {
   EXPECT_FALSE(ReadPcxResource("nothing.p"));
 }
 
+TEST(Pcx, RefusalsNameTheFaultAndWhereItIs) {
+  std::string wrongMaker = Header(8, 1, 4, 4, 4);
+  wrongMaker[0] = 11;
+  std::string packed = Header(8, 1, 4, 4, 4);
+  packed[2] = 0;
+  std::string inverted = Header(8, 1, 4, 4, 4);
+  inverted[4] = 10;
+  struct Case {
+    const char* name;
+    std::string file;
+    int64_t maxPixels;
+    PcxError error;
+    int64_t at;
+  } cases[] = {
+      {"short", Header(8, 1, 4, 4, 4).substr(0, 127), kMaxImagePixels, PcxError::TooShort, -1},
+      {"maker", wrongMaker, kMaxImagePixels, PcxError::NotPcx, 0},
+      {"encoding", packed, kMaxImagePixels, PcxError::NotPcx, 2},
+      {"layout", Header(2, 2, 4, 4, 2), kMaxImagePixels, PcxError::BadLayout, 3},
+      {"inverted", inverted, kMaxImagePixels, PcxError::BadSize, 4},
+      {"caps", Header(8, 1, 40000, 2, 40000), kMaxImagePixels, PcxError::BadSize, 4},
+      {"caller's limit", Header(8, 1, 4, 4, 4), 15, PcxError::TooLarge, 4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    PcxFault fault;
+    EXPECT_FALSE(ReadPcx(AsSpan(c.file + std::string(64, '\0')).first(c.file.size()),
+                         c.maxPixels, &fault));
+    EXPECT_EQ(fault.error, c.error);
+    EXPECT_EQ(fault.at, c.at);
+  }
+  PcxFault fault;
+  ReadPcx(AsSpan(wrongMaker), kMaxImagePixels, &fault);
+  EXPECT_EQ(FaultDetail("PCX", fault, PcxErrorText),
+            "PCX: not a run-length PCX file (manufacturer 11) at byte 0");
+  EXPECT_FALSE(ReadPcxResource("nothing.p", &fault));
+  EXPECT_EQ(fault.error, PcxError::NoResource);
+}
+
 }  // namespace
 }  // namespace zr::test

@@ -89,9 +89,14 @@ TEST(Png, InterlacedRowLimit) {
                          " xc:red -interlace PNG PNG24:" + Quote(file)),
               0);
     std::string error;
-    auto dib = ReadPng(AsSpan(ReadBytes(file)), &error);
+    PngFault fault;
+    auto dib = ReadPng(AsSpan(ReadBytes(file)), &error, kMaxImagePixels, &fault);
     EXPECT_EQ(dib.has_value(), rows == 10000);
-    if (rows > 10000) EXPECT_EQ(error, "Sorry!\nThis File is toooo big for me.");
+    if (rows > 10000) {
+      EXPECT_EQ(error, "Sorry!\nThis File is toooo big for me.");
+      EXPECT_EQ(FaultDetail("PNG", fault, PngErrorText),
+                "PNG: interlaced image of more than 10000 rows (10001 rows) at byte 20");
+    }
   }
 }
 
@@ -154,9 +159,13 @@ TEST(Png, WriterRoundTripsThroughReference) {
 TEST(Png, DamagedFilesKeepWhatWasRead) {
   TempDir dir;
   std::string error;
-  EXPECT_FALSE(ReadPng(AsSpan(std::string("not a png")), &error));
+  PngFault fault;
+  EXPECT_FALSE(ReadPng(AsSpan(std::string("not a png")), &error, kMaxImagePixels, &fault));
   EXPECT_EQ(error, "This is not a valid PNG File!");
-  EXPECT_FALSE(ReadPngFile(dir.file("missing.png")));
+  EXPECT_EQ(fault.error, PngError::NotPng);
+  EXPECT_FALSE(ReadPngFile(dir.file("missing.png"), &error, &fault));
+  EXPECT_EQ(error, "Can't open file: " + dir.file("missing.png"));
+  EXPECT_EQ(fault.error, PngError::CannotOpen);
 
   std::string file = dir.file("t.png");
   RgbImage picture = TestPicture(40, 40);
@@ -168,6 +177,16 @@ TEST(Png, DamagedFilesKeepWhatWasRead) {
   RgbImage got = DibToRgb(*half);
   EXPECT_TRUE(std::equal(got.rgb.begin(), got.rgb.begin() + 40 * 3 * 10, picture.rgb.begin()));
   EXPECT_EQ(got.rgb.back(), 0);
+  // Cut before the image starts, and a damaged header: no image, and the reason.
+  EXPECT_FALSE(ReadPng(AsSpan(bytes.substr(0, 20)), &error, kMaxImagePixels, &fault));
+  EXPECT_EQ(fault.error, PngError::Library);
+  EXPECT_EQ(fault.at, 20);
+  std::string badCrc = bytes;
+  badCrc[29] = char(~badCrc[29]);
+  EXPECT_FALSE(ReadPng(AsSpan(badCrc), &error, kMaxImagePixels, &fault));
+  EXPECT_EQ(fault.error, PngError::Library);
+  EXPECT_NE(fault.note.find("CRC"), std::string::npos) << fault.note;
+  EXPECT_EQ(error, "This is not a valid PNG File!");
   for (size_t n = 0; n < bytes.size(); n += 97) ReadPng(AsSpan(bytes.substr(0, n)));
 
   // Interlaced and cut: no reads outside the row buffers.
@@ -181,8 +200,10 @@ TEST(Png, DamagedFilesKeepWhatWasRead) {
   for (int at : {16, 20}) big.replace(size_t(at), 4, std::string("\0\0\x9C\x40", 4));
   uint32_t crc = uint32_t(crc32(0, reinterpret_cast<const Bytef*>(big.data() + 12), 17));
   for (int i = 0; i < 4; ++i) big[29 + size_t(i)] = char(crc >> (24 - 8 * i));
-  EXPECT_FALSE(ReadPng(AsSpan(big), &error));
+  EXPECT_FALSE(ReadPng(AsSpan(big), &error, kMaxImagePixels, &fault));
   EXPECT_EQ(error, "Can't allocate memory");
+  EXPECT_EQ(FaultDetail("PNG", fault, PngErrorText),
+            "PNG: image size out of range (40000 x 40000) at byte 16");
 }
 
 }  // namespace

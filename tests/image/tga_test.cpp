@@ -190,5 +190,51 @@ TEST(Tga, RefusalsAndTruncation) {
   EXPECT_FALSE(Read(Header(lying) + std::string(12, 'x')));
 }
 
+TEST(Tga, RefusalsNameTheFaultAndWhereItIs) {
+  TgaSpec grey8;
+  grey8.depth = 8;
+  TgaSpec empty;
+  empty.width = 0;
+  TgaSpec huge;
+  huge.width = huge.height = 65535;
+  TgaSpec mapped;
+  mapped.type = 1;
+  mapped.depth = 8;
+  mapped.mapType = 1;
+  mapped.mapLength = 4;
+  mapped.mapEntryBits = 8;
+  TgaSpec raw, rle;
+  rle.type = 10;
+  const std::string pad(64, '\0');
+  struct Case {
+    const char* name;
+    std::string file;
+    int64_t maxPixels;
+    TgaError error;
+    int64_t at;
+  } cases[] = {
+      {"short", "short", kMaxImagePixels, TgaError::TooShort, -1},
+      {"depth", Header(grey8) + pad, kMaxImagePixels, TgaError::Unsupported, 2},
+      {"empty", Header(empty) + pad, kMaxImagePixels, TgaError::BadSize, 12},
+      {"caps", Header(huge) + pad, kMaxImagePixels, TgaError::BadSize, 12},
+      {"map entries", Header(mapped) + pad, kMaxImagePixels, TgaError::BadColorMap, 7},
+      {"caller's limit", Header(raw) + pad, 3, TgaError::TooLarge, 12},
+      // Rows of 6 bytes from byte 18: the second one is cut.
+      {"short row", Header(raw) + std::string(11, 'x'), kMaxImagePixels, TgaError::ShortPixels, 24},
+      {"no packet", Header(rle) + "\x82" + "abc", kMaxImagePixels, TgaError::ShortRle, 22},
+      {"cut packet", Header(rle) + "\x83" + "ab", kMaxImagePixels, TgaError::ShortRle, 18},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TgaFault fault;
+    EXPECT_FALSE(ReadTga(AsSpan(c.file), c.maxPixels, &fault));
+    EXPECT_EQ(fault.error, c.error);
+    EXPECT_EQ(fault.at, c.at);
+  }
+  TgaFault fault;
+  ReadTga(AsSpan(Header(mapped) + pad), kMaxImagePixels, &fault);
+  EXPECT_EQ(FaultDetail("TGA", fault, TgaErrorText), "TGA: unknown colour-map entry bits 8 at byte 7");
+}
+
 }  // namespace
 }  // namespace zr::test

@@ -213,14 +213,19 @@ TEST(Tiff, RefusedCompressions) {
   ASSERT_TRUE(WriteTiff(file, s));
   std::string bytes = ReadBytes(file);
   ASSERT_TRUE(ReadTiff(AsSpan(bytes)));
+  TiffFault fault;
   for (uint16_t refused : {uint16_t(32946), uint16_t(6)}) {
     std::string patched = bytes;
     PatchCompression(patched, refused);
-    EXPECT_FALSE(ReadTiff(AsSpan(patched))) << refused;
+    EXPECT_FALSE(ReadTiff(AsSpan(patched), kMaxImagePixels, &fault)) << refused;
+    EXPECT_EQ(fault.error, TiffError::BadCompression);
+    EXPECT_EQ(fault.value, refused);
   }
   s.bits = 0;
   ASSERT_TRUE(WriteTiff(file, s));
-  EXPECT_FALSE(ReadTiffFile(file));
+  EXPECT_FALSE(ReadTiffFile(file, &fault));
+  // The library itself refuses a directory with 0 bits per sample.
+  EXPECT_EQ(fault.error, TiffError::NotTiff);
 }
 
 TEST(Tiff, WriterTagsAndColours) {
@@ -288,11 +293,15 @@ TEST(Tiff, DamagedFilesAreBounded) {
       ReadTiff(AsSpan(damaged));
     }
   }
-  EXPECT_FALSE(ReadTiff(AsSpan(std::string("II*\0garbage", 11))));
-  EXPECT_FALSE(ReadTiffFile(dir.file("missing.tif")));
+  TiffFault fault;
+  EXPECT_FALSE(ReadTiff(AsSpan(std::string("II*\0garbage", 11)), kMaxImagePixels, &fault));
+  EXPECT_EQ(fault.error, TiffError::NotTiff);
+  EXPECT_FALSE(ReadTiffFile(dir.file("missing.tif"), &fault));
+  EXPECT_EQ(fault.error, TiffError::CannotOpen);
   // A cap on pixels refuses before decoding.
   ASSERT_TRUE(MagickEncode(TestPicture(40, 30), "", file));
-  EXPECT_FALSE(ReadTiff(AsSpan(ReadBytes(file)), 1000));
+  EXPECT_FALSE(ReadTiff(AsSpan(ReadBytes(file)), 1000, &fault));
+  EXPECT_EQ(FaultDetail("TIFF", fault, TiffErrorText), "TIFF: image too large (40 x 30)");
 }
 
 }  // namespace

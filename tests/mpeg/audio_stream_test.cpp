@@ -236,6 +236,23 @@ TEST(AudioStream, EveryAcceptedWavFormatDecodesAtTheRightDuration) {
   }
 }
 
+TEST(AudioStream, SoundFilesThatCannotBeReadNameTheirFault) {
+  REQUIRE_FFMPEG();
+  test::TempDir dir;
+  OpenedSound missing = OpenSoundFile(dir.file("missing.wav"));
+  EXPECT_EQ(missing.fault, WavError::CannotOpen);
+  EXPECT_EQ(missing.error, dir.file("missing.wav") + " is locked or unavailable");
+  EXPECT_FALSE(missing.stream);
+  // 16-bit stereo claiming 3-byte blocks.
+  std::string wav = dir.file("align.wav");
+  auto bytes = WavBytes(Bytes16(Sines(4410, 44100, {500.0, 500.0}, 0.5)), 2, 44100, 16);
+  bytes[32] = 3;
+  ASSERT_TRUE(test::WriteBytes(wav, bytes));
+  OpenedSound align = OpenSoundFile(wav);
+  EXPECT_NE(align.fault, WavError::None) << align.error;
+  EXPECT_FALSE(align.stream);
+}
+
 TEST(AudioStream, CommandLineEncodesAWav) {
   REQUIRE_FFMPEG();
   std::string cli = std::string(ZR_BIN_DIR) + "/zerarive-cli";
