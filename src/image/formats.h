@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "image/packed_dib.h"
@@ -24,6 +25,14 @@ struct ReadFault {
   std::optional<int64_t> value;
   std::string note;
 };
+
+// Records why a reader gave up; returns the empty result the reader hands back.
+template <class Error>
+std::nullopt_t Refuse(ReadFault<Error>* fault, Error error, int64_t at,
+                      std::optional<int64_t> value = {}, std::string note = {}) {
+  if (fault) *fault = ReadFault<Error>{error, at, value, std::move(note)};
+  return std::nullopt;
+}
 
 // "GIF: LZW code size 13 at byte 812" from "GIF", "LZW code size" and the fault's parts.
 std::string FaultDetail(const char* format, const char* text, int64_t at,

@@ -134,32 +134,27 @@ const char* PcxErrorText(PcxError error) {
 }
 
 std::optional<PackedDib> ReadPcx(ByteSpan data, int64_t maxPixels, PcxFault* fault) {
-  auto fail = [&](PcxError error, int64_t at, std::optional<int64_t> value = {},
-                  std::string note = {}) -> std::optional<PackedDib> {
-    if (fault) *fault = PcxFault{error, at, value, std::move(note)};
-    return std::nullopt;
-  };
   if (fault) *fault = PcxFault{};
-  if (data.size() < kHeaderSize) return fail(PcxError::TooShort, -1, {}, std::to_string(data.size()) + " bytes");
+  if (data.size() < kHeaderSize) return Refuse(fault, PcxError::TooShort, -1, {}, std::to_string(data.size()) + " bytes");
   const uint8_t* h = data.data();
-  if (h[0] != kManufacturer) return fail(PcxError::NotPcx, 0, {}, "manufacturer " + std::to_string(h[0]));
-  if (h[2] != 1) return fail(PcxError::NotPcx, 2, {}, "encoding " + std::to_string(h[2]));
+  if (h[0] != kManufacturer) return Refuse(fault, PcxError::NotPcx, 0, {}, "manufacturer " + std::to_string(h[0]));
+  if (h[2] != 1) return Refuse(fault, PcxError::NotPcx, 2, {}, "encoding " + std::to_string(h[2]));
   const Layout* layout = nullptr;
   for (const Layout& l : kLayouts)
     if (l.bits == h[3] && l.planes == h[65]) layout = &l;
   if (!layout)
-    return fail(PcxError::BadLayout, 3, std::nullopt,
+    return Refuse(fault, PcxError::BadLayout, 3, std::nullopt,
                 std::to_string(h[3]) + " bits, " + std::to_string(h[65]) + " planes");
   const int width = int(Word(h + 8)) - int(Word(h + 4)) + 1;
   const int height = int(Word(h + 10)) - int(Word(h + 6)) + 1;
   const std::string size = std::to_string(width) + " x " + std::to_string(height);
-  if (!DibSizeAllowed(width, height)) return fail(PcxError::BadSize, 4, std::nullopt, size);
-  if (int64_t(width) * height > maxPixels) return fail(PcxError::TooLarge, 4, std::nullopt, size);
+  if (!DibSizeAllowed(width, height)) return Refuse(fault, PcxError::BadSize, 4, std::nullopt, size);
+  if (int64_t(width) * height > maxPixels) return Refuse(fault, PcxError::TooLarge, 4, std::nullopt, size);
   const size_t bytesPerLine = Word(h + 66);
   const size_t lineLength = size_t(layout->planes) * bytesPerLine;
 
   auto dib = PackedDib::Create(width, height, layout->dibBits);
-  if (!dib) return fail(PcxError::OutOfMemory, 4, std::nullopt, size);
+  if (!dib) return Refuse(fault, PcxError::OutOfMemory, 4, std::nullopt, size);
   // Never empty: a bytes-per-line of 0 still gives a line to point at.
   std::vector<uint8_t> line(std::max<size_t>(lineLength, 1), 0);
   const size_t stride = dib->stride();

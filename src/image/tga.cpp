@@ -50,13 +50,8 @@ const char* TgaErrorText(TgaError error) {
 }
 
 std::optional<PackedDib> ReadTga(ByteSpan data, int64_t maxPixels, TgaFault* fault) {
-  auto fail = [&](TgaError error, int64_t at, std::optional<int64_t> value = {},
-                  std::string note = {}) -> std::optional<PackedDib> {
-    if (fault) *fault = TgaFault{error, at, value, std::move(note)};
-    return std::nullopt;
-  };
   if (fault) *fault = TgaFault{};
-  if (data.size() < kHeaderSize) return fail(TgaError::TooShort, -1, {}, std::to_string(data.size()) + " bytes");
+  if (data.size() < kHeaderSize) return Refuse(fault, TgaError::TooShort, -1, {}, std::to_string(data.size()) + " bytes");
   const uint8_t* h = data.data();
   const int idLength = h[0];
   const int mapType = h[1];
@@ -75,21 +70,21 @@ std::optional<PackedDib> ReadTga(ByteSpan data, int64_t maxPixels, TgaFault* fau
   if (baseType == 1 || baseType == 3) accepted = depth == 8;
   if (baseType == 2) accepted = depth == 15 || depth == 16 || depth == 24 || depth == 32;
   if (!accepted)
-    return fail(TgaError::Unsupported, 2, std::nullopt,
+    return Refuse(fault, TgaError::Unsupported, 2, std::nullopt,
                 "type " + std::to_string(type) + ", " + std::to_string(depth) + " bits");
   const std::string size = std::to_string(width) + " x " + std::to_string(height);
-  if (width == 0 || height == 0) return fail(TgaError::BadSize, 12, std::nullopt, size);
+  if (width == 0 || height == 0) return Refuse(fault, TgaError::BadSize, 12, std::nullopt, size);
   const bool mapEntryKnown =
       mapEntryBits == 15 || mapEntryBits == 16 || mapEntryBits == 24 || mapEntryBits == 32;
   // Entries of another size cannot be decoded; a colour-mapped image needs them.
   if (baseType == 1 && mapLength > 0 && !mapEntryKnown)
-    return fail(TgaError::BadColorMap, 7, mapEntryBits);
-  if (!DibSizeAllowed(width, height)) return fail(TgaError::BadSize, 12, std::nullopt, size);
-  if (int64_t(width) * height > maxPixels) return fail(TgaError::TooLarge, 12, std::nullopt, size);
+    return Refuse(fault, TgaError::BadColorMap, 7, mapEntryBits);
+  if (!DibSizeAllowed(width, height)) return Refuse(fault, TgaError::BadSize, 12, std::nullopt, size);
+  if (int64_t(width) * height > maxPixels) return Refuse(fault, TgaError::TooLarge, 12, std::nullopt, size);
 
   const int bitCount = depth == 8 ? 8 : 24;
   auto dib = PackedDib::Create(width, height, bitCount, bitCount == 8 ? 256 : 0);
-  if (!dib) return fail(TgaError::OutOfMemory, 12, std::nullopt, size);
+  if (!dib) return Refuse(fault, TgaError::OutOfMemory, 12, std::nullopt, size);
 
   size_t pos = kHeaderSize + size_t(idLength);
   if (baseType == 1) {
@@ -123,7 +118,7 @@ std::optional<PackedDib> ReadTga(ByteSpan data, int64_t maxPixels, TgaFault* fau
     const size_t rowBytes = pixelBytes * size_t(width);
     for (int y = 0; y < height; ++y) {
       if (pos > data.size() || data.size() - pos < rowBytes)
-        return fail(TgaError::ShortPixels, int64_t(pos), std::nullopt, "row " + std::to_string(y));
+        return Refuse(fault, TgaError::ShortPixels, int64_t(pos), std::nullopt, "row " + std::to_string(y));
       const uint8_t* src = data.data() + pos;
       uint8_t* dst = rowAt(y);
       for (int x = 0; x < width; ++x)
@@ -144,14 +139,14 @@ std::optional<PackedDib> ReadTga(ByteSpan data, int64_t maxPixels, TgaFault* fau
   };
   while (y < height) {
     if (pos >= data.size())
-      return fail(TgaError::ShortRle, int64_t(pos), std::nullopt, "row " + std::to_string(y));
+      return Refuse(fault, TgaError::ShortRle, int64_t(pos), std::nullopt, "row " + std::to_string(y));
     const uint8_t header = data[pos++];
     const int count = (header & 0x7F) + 1;
     const bool run = header >= 128;
     const size_t need = run ? pixelBytes : pixelBytes * size_t(count);
     // A packet cut short by the end of the file has no pixels to give.
     if (data.size() - pos < need)
-      return fail(TgaError::ShortRle, int64_t(pos - 1), std::nullopt, "row " + std::to_string(y));
+      return Refuse(fault, TgaError::ShortRle, int64_t(pos - 1), std::nullopt, "row " + std::to_string(y));
     for (int i = 0; i < count && y < height; ++i)
       put(data.data() + pos + (run ? 0 : size_t(i) * pixelBytes));
     pos += need;
