@@ -429,7 +429,7 @@ void CMainFrame::RunFirstPaint() {
   UpdateCommandUI();
   if (result.startJob) QTimer::singleShot(100, this, &CMainFrame::RunUnattendedJob);
   QScreen* screen = this->screen();
-  if (screen && screen->depth() < 24) GetHost().Message(kDisplayDepthWarning, {}, MessageKind::Warning);
+  if (screen && screen->depth() < 24) doc_.host().Message(kDisplayDepthWarning, {}, MessageKind::Warning);
 }
 
 void CMainFrame::RunUnattendedJob() {
@@ -437,7 +437,7 @@ void CMainFrame::RunUnattendedJob() {
   bool made;
   {
     LongWork work(*this, IsExportPath(out) ? tr("Exporting") : tr("Creating AVI"));
-    made = IsExportPath(out) ? ExportProject(doc_, out, {}) : CreateAvi(*this, out);
+    made = IsExportPath(out) ? ExportProject(doc_.host(), doc_, out, {}) : CreateAvi(*this, out);
   }
   emit unattendedJobFinished(made);
   if (!made) {
@@ -498,7 +498,7 @@ int CMainFrame::AddFrameRow(const std::string& name, int after, int frames) {
   return row;
 }
 
-void CMainFrame::SetStatusText(const std::string& text) { GetHost().SetStatusText(text); }
+void CMainFrame::SetStatusText(const std::string& text) { doc_.host().SetStatusText(text); }
 
 void CMainFrame::AddImageFiles(const QStringList& paths, int afterRow) {
   std::vector<std::string> names;
@@ -586,12 +586,12 @@ void CMainFrame::OnImportImages() {
 }
 
 void CMainFrame::OnAttachSound() {
-  std::string path = ChooseAviFile(doc_, false, true);
+  std::string path = ChooseAviFile(doc_.host(), doc_, false, true);
   if (!path.empty()) doc_.AttachSound(path);
 }
 
 void CMainFrame::OnCreateAvi() {
-  std::string path = ChooseAviFile(doc_, true, false);
+  std::string path = ChooseAviFile(doc_.host(), doc_, true, false);
   if (path.empty()) return;
   bool made;
   {
@@ -603,16 +603,16 @@ void CMainFrame::OnCreateAvi() {
 
 // The AVI tools whose windows are not built yet say so plainly.
 void CMainFrame::NotAvailableYet(const char* command) {
-  GetHost().Message(std::string(command) + " is not available yet in this version.", {},
+  doc_.host().Message(std::string(command) + " is not available yet in this version.", {},
                     MessageKind::Information);
 }
 // Quick AVI Create, extraction, morphing and the converter: tool_commands.cpp.
 
 void CMainFrame::OnMerge() {
-  CMergeDlg dialog(this);
+  CMergeDlg dialog(doc_.host(), this);
   dialog.setMerge([this](const std::string& video, const std::string& sound, const std::string& output) {
     LongWork work(*this, tr("Merging"));
-    const bool ok = MergeCommand(video, sound, output);
+    const bool ok = MergeCommand(doc_.host(), video, sound, output);
     if (!work.cancelled()) SetStatusText(ok ? "Merged into " + output : "Merge failed");
     return ok;
   });
@@ -630,7 +630,7 @@ void CMainFrame::OnEditPaste() { doc_.Paste(); }
 
 // ---- Options menu
 
-void CMainFrame::OnAviSettings() { EditAviSettings(aviCompressOptions_); }
+void CMainFrame::OnAviSettings() { EditAviSettings(doc_.host(), aviCompressOptions_); }
 
 void CMainFrame::OnLogo() {
   CLogoDlg dialog(doc_, this);
@@ -660,7 +660,7 @@ void CMainFrame::OnViewToolbar() { toolBar_->setVisible(toolBar_->isHidden()); }
 void CMainFrame::OnViewStatusBar() { statusBar()->setVisible(statusBar()->isHidden()); }
 
 void CMainFrame::OnViewAnimation() {
-  std::string path = ChooseAviFile(doc_, false, false);
+  std::string path = ChooseAviFile(doc_.host(), doc_, false, false);
   if (!path.empty()) ShowAnimation(path);
 }
 

@@ -79,7 +79,7 @@ int RunScreenshots(CMainFrame& frame, const QString& folder, const QString& samp
     failures += Save(&size, folder, QStringLiteral("image-size-dialog"));
   }
   {
-    CMergeDlg merge(&frame);
+    CMergeDlg merge(frame.doc().host(), &frame);
     merge.videoButton()->setText(sampleAvi);
     failures += Save(&merge, folder, QStringLiteral("merge-dialog"));
   }

@@ -151,21 +151,21 @@ void SoundSource::Smooth(int16_t* samples, int frameCount) {
 
 OpenedSound OpenSoundFile(const std::string& path) {
   OpenedSound out;
-  PAVIFILE file = nullptr;
-  if (AVIFileOpen(&file, path, OF_READ) != AVIERR_OK || !file) {
+  AviFilePtr file;
+  const HRESULT opened = AVIFileOpen(AviOut(file), path, OF_READ);
+  if (opened != AVIERR_OK || !file) {
     out.error = path + " is locked or unavailable";
     return out;
   }
-  PAVISTREAM stream = nullptr;
-  HRESULT hr = AVIFileGetStream(file, &stream, streamtypeAUDIO, 0);
-  AVIFileRelease(file);  // the stream keeps the file open
-  if (hr != AVIERR_OK || !stream) {
+  AviStreamPtr owned;
+  HRESULT hr = AVIFileGetStream(file.get(), AviOut(owned), streamtypeAUDIO, 0);
+  file.reset();  // the stream keeps the file open
+  if (hr != AVIERR_OK || !owned) {
     out.error = path + " has no sound";
     return out;
   }
-  out.keepAlive = std::shared_ptr<void>(stream, [](void* s) {
-    AVIStreamRelease(static_cast<PAVISTREAM>(s));
-  });
+  PAVISTREAM stream = owned.get();
+  out.keepAlive = std::shared_ptr<AviStreamObject>(std::move(owned));
   AVISTREAMINFO info;
   int32_t size = 0;
   if (AVIStreamInfo(stream, &info, sizeof info) != AVIERR_OK ||
