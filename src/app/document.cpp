@@ -157,7 +157,7 @@ bool CTorvexerDoc::Paste() {
   MakeFolders(folder);
   if (!image->Save(path)) {
     // A row whose file does not exist would lose the pasted picture without a word.
-    GetHost().Message("Error: " + CannotWriteText(path, LastWriteError()));
+    host().Message("Error: " + CannotWriteText(path, LastWriteError()));
     return false;
   }
   SetImagePath(name, path);
@@ -254,7 +254,7 @@ ProjectRead CTorvexerDoc::Serialize(Archive& ar) {
   std::string magic;
   if (!ar.ReadString(magic)) return ProjectRead::Truncated;
   if (magic != kMagic) {
-    GetHost().Message("Unknown file format");
+    host().Message("Unknown file format");
     return ProjectRead::UnknownFormat;
   }
   uint16_t word;
@@ -262,7 +262,7 @@ ProjectRead CTorvexerDoc::Serialize(Archive& ar) {
   const int16_t version = int16_t(word);
   fileVersion_ = version;
   if (version > kVersion) {
-    GetHost().Message("Unsupported file version");
+    host().Message("Unsupported file version");
     return ProjectRead::UnsupportedVersion;
   }
   if (version >= 20) {
@@ -302,14 +302,14 @@ bool CTorvexerDoc::OnOpenDocument(const std::string& path) {
   std::string data;
   if (!ReadWholeFile(path, data, kMaxProjectBytes)) {
     lastRead_ = ProjectRead::CannotRead;
-    GetHost().Message("Cannot open the project " + path + ".");
+    host().Message("Cannot open the project " + path + ".");
     return false;
   }
   Archive ar(data);
   ProjectRead result = Serialize(ar);
   lastRead_ = result;
   if (result == ProjectRead::Truncated) {
-    GetHost().Message("Unexpected end of file while reading " + path + ".");
+    host().Message("Unexpected end of file while reading " + path + ".");
     // What was read replaced the old project; saving it must not look optional.
     if (tracker_) tracker_->Restarted();
     modified_ = true;
@@ -330,7 +330,7 @@ bool CTorvexerDoc::OnSaveDocument(const std::string& path) {
   int error = 0;
   if (!WriteFileAtomic(path, std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
                        &error)) {
-    GetHost().Message("Error: " + CannotWriteText(path, error));
+    host().Message("Error: " + CannotWriteText(path, error));
     return false;
   }
   SetPathName(path);
@@ -369,7 +369,7 @@ void CTorvexerDoc::SetModifiedFlag(bool modified) {
 
 bool CTorvexerDoc::SaveModified(const std::function<std::string()>& chooseSavePath) {
   if (unattended_ || !IsModified()) return true;
-  switch (GetHost().AskYesNoCancel(SaveChangesQuestion(title_))) {
+  switch (host().AskYesNoCancel(SaveChangesQuestion(title_))) {
     case Answer::No:
       return true;
     case Answer::Yes: {

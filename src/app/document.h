@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/frame_list.h"
+#include "platform/host.h"
 #include "platform/raster.h"
 
 namespace zr {
@@ -90,6 +91,9 @@ class CTorvexerDoc {
 
   DocumentWindows& windows() { return *windows_; }
   void SetWindows(DocumentWindows* windows);
+  // Where the document's messages and questions go; silent until a front end attaches one.
+  Host& host() const { return *host_; }
+  void AttachHost(Host& host) { host_ = &host; }
 
   // --- fields, initial values as a new document has them
   std::string sIniFile;
@@ -202,6 +206,7 @@ class CTorvexerDoc {
 
   std::unique_ptr<HeadlessWindows> ownWindows_;
   DocumentWindows* windows_ = nullptr;
+  Host* host_ = &NullHost();
   std::unique_ptr<LogoImages> logo_;
   std::string pathName_;
   std::string title_ = kUntitled;

@@ -51,7 +51,7 @@ int RunQuick(const std::vector<std::string>& args) {
     request.bpp = int(v);
   }
   if (!FolderExists(request.folder)) return Fail("no folder " + request.folder);
-  return QuickAviCreate(request) ? 0 : 1;
+  return QuickAviCreate(host, request) ? 0 : 1;
 }
 
 // One line naming the first file a run would replace, unless --overwrite allows it.
@@ -68,8 +68,9 @@ int RunExtractImages(const std::vector<std::string>& args) {
   if (opts.positional().size() != 1) return Fail("extract-images needs IN.avi (see --help)");
   std::string folder = opts.value("to", SamplesFolder());
   if (RefuseToReplace(SampleFilesToReplace(folder), opts)) return 1;
-  HostExtractProgress progress;
-  ExtractImagesResult result = ExtractImages(opts.positional()[0], folder, progress);
+  TerminalHost host(true);
+  HostExtractProgress progress(host);
+  ExtractImagesResult result = ExtractImages(host, opts.positional()[0], folder, progress);
   if (!result.ok) return 1;
   std::printf("%s\n", result.summary.c_str());
   return result.failedFrames.empty() ? 0 : 1;
@@ -79,7 +80,8 @@ int RunExtractSound(const std::vector<std::string>& args) {
   Options opts(args, {});
   if (!opts.ok()) return Fail(opts.error());
   if (opts.positional().size() != 2) return Fail("extract-sound needs IN.avi and OUT (see --help)");
-  if (!ExtractSound(opts.positional()[0], opts.positional()[1])) return 1;
+  TerminalHost host(true);
+  if (!ExtractSound(host, opts.positional()[0], opts.positional()[1])) return 1;
   std::printf("Sound file extracted\n");
   return 0;
 }
@@ -96,7 +98,8 @@ int RunMorph(const std::vector<std::string>& args) {
   int steps = MorphStepsFromText(opts.value("steps", "20"));
   int start = MorphStartFromText(opts.value("start", "1"));
   if (RefuseToReplace(MorphFilesToReplace(opts.value("to"), steps, start), opts)) return 1;
-  MorphResult result = MakeMorphImages(nullptr, from, to, opts.value("to"), steps, start);
+  TerminalHost host(true);
+  MorphResult result = MakeMorphImages(host, nullptr, from, to, opts.value("to"), steps, start);
   if (!result.ok) return 1;
   std::printf("%s\n", result.summary.c_str());
   return 0;

@@ -20,10 +20,11 @@ namespace {
 // Serialises the jobs' log lines and the shared progress bar.
 class BatchOutput {
  public:
-  BatchOutput(size_t files, bool prefix) : percent_(files, 0), prefix_(prefix) {
-    GetHost().BeginProgress("Converting", int64_t(files) * 100);
+  BatchOutput(Host& host, size_t files, bool prefix)
+      : host_(host), percent_(files, 0), prefix_(prefix) {
+    host_.BeginProgress("Converting", int64_t(files) * 100);
   }
-  ~BatchOutput() { GetHost().EndProgress(); }
+  ~BatchOutput() { host_.EndProgress(); }
 
   void Line(const std::string& file, const std::string& text) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -36,16 +37,22 @@ class BatchOutput {
     std::printf("%s\n", text.c_str());
     std::fflush(stdout);
   }
+  void Alert(const std::string& text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    host_.Message(text);
+  }
+  bool CancelRequested() { return host_.CancelRequested(); }
   void Progress(size_t file, int percent) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (percent_[file] == percent) return;
     percent_[file] = percent;
     int64_t sum = 0;
     for (int p : percent_) sum += p;
-    GetHost().UpdateProgress(sum);
+    host_.UpdateProgress(sum);
   }
 
  private:
+  Host& host_;
   std::mutex mutex_;
   std::vector<int> percent_;
   bool prefix_;
@@ -56,7 +63,8 @@ class JobLog : public mpeg::ConvertLog {
   JobLog(BatchOutput& out, std::string file) : out_(out), file_(std::move(file)) {}
   void Line(const std::string& text) override { out_.Line(file_, text); }
   // SIGINT or SIGTERM: the engine stops and removes this file's temporaries.
-  bool CancelRequested() override { return GetHost().CancelRequested(); }
+  bool CancelRequested() override { return out_.CancelRequested(); }
+  void Alert(const std::string& text) override { out_.Alert(text); }
 
  private:
   BatchOutput& out_;
@@ -106,7 +114,8 @@ int RunConvert(const std::vector<std::string>& args) {
     refused[i] = !fresh;
   }
 
-  BatchOutput out(inputs.size(), jobs > 1 && inputs.size() > 1);
+  TerminalHost host(true);
+  BatchOutput out(host, inputs.size(), jobs > 1 && inputs.size() > 1);
   out.Plain("Starting MPG engine...");
   std::vector<char> converted(inputs.size(), 0);
   std::atomic<size_t> next{0};

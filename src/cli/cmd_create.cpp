@@ -44,6 +44,7 @@ int RunCreate(const std::vector<std::string>& args) {
   if (!ApplyAviOutputOptions(opts, host, options, error)) return Fail(error);
 
   CTorvexerDoc doc;
+  doc.AttachHost(host);
   if (!OpenProjectForOutput(opts, project, doc, error)) return Fail(error);
   long long v;
   if (opts.has("depth")) {
@@ -52,7 +53,7 @@ int RunCreate(const std::vector<std::string>& args) {
     }
     doc.SetDepth(int(v));
   }
-  return CreateAvi(doc, output, options) ? 0 : 1;
+  return CreateAvi(host, doc, output, options) ? 0 : 1;
 }
 
 CliRegistrar registrar({"create", "write a project's frames into an AVI file", kUsage, RunCreate});

@@ -14,17 +14,19 @@ namespace {
 
 class CliLog : public mpeg::ConvertLog {
  public:
-  explicit CliLog(bool quiet) : quiet_(quiet) {}
+  CliLog(Host& host, bool quiet) : host_(host), quiet_(quiet) {}
+  void Alert(const std::string& text) override { host_.Message(text); }
   void Line(const std::string& text) override {
     if (!quiet_ || text.rfind("Error: ", 0) == 0 || text.rfind("Warning: ", 0) == 0)
       std::fprintf(stderr, "%s\n", text.c_str());
   }
   void Percent(int percent) override {
-    if (percent != last_) GetHost().UpdateProgress(percent);
+    if (percent != last_) host_.UpdateProgress(percent);
     last_ = percent;
   }
 
  private:
+  Host& host_;
   bool quiet_;
   int last_ = -1;
 };
@@ -42,7 +44,8 @@ int RunEncodeAudio(const std::vector<std::string>& args) {
 
   mpeg::OpenedSound sound = mpeg::OpenSoundFile(in);
   if (!sound.error.empty()) return Fail(sound.error);
-  CliLog log(opts.has("quiet"));
+  TerminalHost host(true);
+  CliLog log(host, opts.has("quiet"));
   if (!mpeg::CheckSoundFormat(sound.format, log)) return Fail(in + ": the sound cannot be encoded");
   // Layer II leaves out the combinations of channels and rate that make no sense.
   const int ch = sound.format.channels;
@@ -54,9 +57,9 @@ int RunEncodeAudio(const std::vector<std::string>& args) {
   mpeg::SoundSource source;
   source.Open(*sound.stream, sound.format);
   mpeg::audio::AudioEncoder encoder;
-  GetHost().BeginProgress("Encoding " + PathFileName(in), 100);
+  host.BeginProgress("Encoding " + PathFileName(in), 100);
   bool ok = encoder.Encode(source, out, log, int(bitrate));
-  GetHost().EndProgress();
+  host.EndProgress();
   if (!ok) return Fail("encoding " + in + " failed");
   if (source.missingSamples() > 0) {
     char text[96];

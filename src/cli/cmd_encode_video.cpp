@@ -17,29 +17,35 @@ namespace {
 // Log lines on stderr, frames as the progress bar.
 class TerminalLog : public mpeg::ConvertLog {
  public:
-  explicit TerminalLog(int64_t total) : total_(total) {}
+  TerminalLog(Host& host, int64_t total) : host_(host), total_(total) {}
+  void Alert(const std::string& text) override {
+    if (started_) host_.EndProgress();
+    started_ = false;
+    host_.Message(text);
+  }
   void Line(const std::string& text) override {
-    if (started_) GetHost().EndProgress();
+    if (started_) host_.EndProgress();
     started_ = false;
     std::fprintf(stderr, "%s\n", text.c_str());
   }
   void Frame(int n) override {
     if (!started_ && total_ > 0) {
-      GetHost().BeginProgress("Compressing video", total_);
+      host_.BeginProgress("Compressing video", total_);
       started_ = true;
     }
-    if (started_) GetHost().UpdateProgress(n);
+    if (started_) host_.UpdateProgress(n);
   }
   void Finish() {
     if (started_) {
-      GetHost().UpdateProgress(total_);
-      GetHost().EndProgress();
+      host_.UpdateProgress(total_);
+      host_.EndProgress();
     }
     started_ = false;
   }
   void SetTotal(int64_t total) { total_ = total; }
 
  private:
+  Host& host_;
   int64_t total_;
   bool started_ = false;
 };
@@ -58,7 +64,8 @@ int RunEncodeVideo(const std::vector<std::string>& args) {
   const std::string& in = opts.positional()[0];
   const std::string& out = opts.positional()[1];
 
-  TerminalLog log(0);
+  TerminalHost host(true);
+  TerminalLog log(host, 0);
   mpeg::AviInput input;
   if (!input.Open(in, log)) return 1;
   mpeg::VideoSettings settings;

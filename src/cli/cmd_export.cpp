@@ -67,8 +67,9 @@ int RunExport(const std::vector<std::string>& args) {
                  {}, MessageKind::Information);
   }
   CTorvexerDoc doc;
+  doc.AttachHost(host);
   if (!OpenProjectForOutput(opts, project, doc, error)) return Fail(error);
-  return ExportProject(doc, output, options) ? 0 : 1;
+  return ExportProject(host, doc, output, options) ? 0 : 1;
 }
 
 CliRegistrar registrar({"export", "write a project as MP4, WebM, GIF, WebP or APNG", kUsage,

@@ -36,7 +36,7 @@ int RunJob(const std::vector<std::string>& args) {
   std::string error;
   if (!ApplyAviOutputOptions(opts, host, options, error)) return Fail(error);
 
-  switch (RunUnattendedJob(ini, options)) {
+  switch (RunUnattendedJob(host, ini, options)) {
     case JobResult::Made: return 0;
     case JobResult::CannotRead: return Fail("cannot read the job file " + ini);
     case JobResult::NoOutput: return Fail(ini + " names no Output in section General");

@@ -23,7 +23,7 @@ int RunMerge(const std::vector<std::string>& args) {
   MergeFailure failure;
   std::string unopened;
   const auto& p = opts.positional();
-  if (MergeStreams(p[0], p[1], p[2], &failure, &unopened)) return 0;
+  if (MergeStreams(host, p[0], p[1], p[2], &failure, &unopened)) return 0;
   if (failure == MergeFailure::CannotOpen) {
     return Fail(unopened == p[1] ? CannotOpenMessage(unopened) : "Could not open " + unopened);
   }

@@ -95,7 +95,9 @@ int RunProject(const std::vector<std::string>& args) {
     if (!FileExists(image)) return Fail("no such image: " + image);
   if (!sound.empty() && !FileExists(sound)) return Fail("no such sound file: " + sound);
 
+  TerminalHost host(true);
   CTorvexerDoc doc;
+  doc.AttachHost(host);
   if (FileExists(project) && !OpenExisting(doc, project)) return 1;
 
   for (const std::string& image : images) {
@@ -117,7 +119,9 @@ int RunProject(const std::vector<std::string>& args) {
 }
 
 int DescribeProject(const std::string& path) {
+  TerminalHost host(true);
   CTorvexerDoc doc;
+  doc.AttachHost(host);
   if (!doc.OnOpenDocument(path) || doc.LastReadResult() != ProjectRead::Ok)
     return Fail(path + " is not a readable project");
   const FrameList& list = doc.frames;

@@ -13,20 +13,21 @@ namespace zr::cli {
 namespace {
 
 int DescribeAvi(const std::string& path) {
-  PAVIFILE file = nullptr;
-  HRESULT hr = AVIFileOpen(&file, path, OF_READ);
+  AviFilePtr file;
+  HRESULT hr = AVIFileOpen(AviOut(file), path, OF_READ);
   if (hr != AVIERR_OK) {
     std::fprintf(stderr, "zerarive-cli: %s: %s\n", path.c_str(),
                  AviMessageText(ErrorMessageId(hr)));
     return 1;
   }
   AVIFILEINFO fi;
-  AVIFileInfo(file, &fi, sizeof fi);
+  AVIFileInfo(file.get(), &fi, sizeof fi);
   std::printf("%s: %s, %u stream%s\n", path.c_str(), fi.szFileType, fi.dwStreams,
               fi.dwStreams == 1 ? "" : "s");
   for (int32_t i = 0;; ++i) {
-    PAVISTREAM s = nullptr;
-    if (AVIFileGetStream(file, &s, 0, i) != AVIERR_OK) break;
+    AviStreamPtr stream;
+    if (AVIFileGetStream(file.get(), AviOut(stream), 0, i) != AVIERR_OK) break;
+    PAVISTREAM s = stream.get();
     AVISTREAMINFO si;
     AVIStreamInfo(s, &si, sizeof si);
     int32_t size = 0;
@@ -53,9 +54,7 @@ int DescribeAvi(const std::string& path) {
     } else {
       std::printf("  stream %d: '%s'\n", i, FourCCToString(si.fccType).c_str());
     }
-    AVIStreamRelease(s);
   }
-  AVIFileRelease(file);
   return 0;
 }
 

@@ -60,7 +60,11 @@ class ConvertAviDialog : public QDialog {
 template <class Window>
 class ProgressWindowSink : public mpeg::ConvertProgress {
  public:
-  explicit ProgressWindowSink(Window& window) : w_(window) {}
+  explicit ProgressWindowSink(Window& window, Host* host = nullptr) : w_(window), host_(host) {}
+  void Alert(const std::string& text) override {
+    if (host_) host_->Message(text);
+    else Line(text);
+  }
   void Line(const std::string& text) override {
     if constexpr (requires(Window& w) { w.AppendLine(QString()); })
       w_.AppendLine(QString::fromStdString(text));
@@ -81,6 +85,7 @@ class ProgressWindowSink : public mpeg::ConvertProgress {
 
  private:
   Window& w_;
+  Host* host_;
 };
 
 }  // namespace zr

@@ -153,7 +153,7 @@ CExportDlg::CExportDlg(CTorvexerDoc& doc, QWidget* parent) : QDialog(parent), do
   layout->addLayout(buttons);
 
   run_ = [this](const std::string& path, const ExportOptions& options) {
-    return ExportProject(doc_, path, options);
+    return ExportProject(runHost_ ? *runHost_ : doc_.host(), doc_, path, options);
   };
   browse_ = [this](const QString& start) {
     QStringList filters;
@@ -249,9 +249,12 @@ void CExportDlg::DoExport() {
   ApplyEnableRule();
   bool ok;
   {
-    DialogHost host(GetHost(), *this);
+    DialogHost host(doc_.host(), *this);
+    // The image readers still find their host per thread.
     ThreadHostScope scope(&host);
+    runHost_ = &host;
     ok = run_(path, options());
+    runHost_ = nullptr;
   }
   running_ = false;
   exported_ = ok;

@@ -82,6 +82,7 @@ class CExportDlg : public QDialog {
   QPushButton* open_;
   QPushButton* folder_;
   Run run_;
+  Host* runHost_ = nullptr;  // the dialog's own host while a run is on
   Browse browse_;
   Opener opener_;
   bool qualityTouched_ = false;

@@ -140,7 +140,7 @@ void CLogoDlg::accept() {
   auto x = ParseDialogInteger(x_->text());
   auto y = ParseDialogInteger(y_->text());
   if (!x || !y) {
-    GetHost().Message("Please enter an integer.", {}, MessageKind::Warning);
+    doc_.host().Message("Please enter an integer.", {}, MessageKind::Warning);
     QLineEdit* bad = !x ? x_ : y_;
     bad->setFocus();
     bad->selectAll();

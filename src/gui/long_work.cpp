@@ -70,7 +70,7 @@ void CWorkProgressDlg::SetDone(qint64 done) {
 // ---------------------------------------------------------------- LongWork
 
 LongWork::LongWork(CMainFrame& frame, const QString& title) : frame_(frame) {
-  host_ = dynamic_cast<QtHost*>(&GetHost());
+  host_ = dynamic_cast<QtHost*>(&frame_.doc().host());
   frame_.SetWork(this);
   if (!title.isEmpty()) {
     // Inside a modal dialog the window must be its child, or the dialog would block it.
@@ -91,7 +91,7 @@ LongWork::~LongWork() {
   if (host_) host_->EndWork();
   Unblock();
   delete dialog_;
-  if (cancelled_) GetHost().SetStatusText("Cancelled");
+  if (cancelled_) frame_.doc().host().SetStatusText("Cancelled");
   frame_.SetWork(nullptr);
   if (frame_.closeAfterWork()) QTimer::singleShot(0, &frame_, [frame = &frame_] { frame->close(); });
 }

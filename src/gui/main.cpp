@@ -58,6 +58,7 @@ int main(int argc, char** argv) {
     zr::QtHost host;
     zr::SetHost(&host);
     zr::CMainFrame frame;
+    frame.doc().AttachHost(host);
     host.Attach(&frame, frame.statusBar());
     const std::string arg = screenshots ? (argc > 5 ? argv[5] : "") : (argc > 1 ? argv[1] : "");
     // As the framework does: a file that cannot be opened ends the start-up (the

@@ -456,7 +456,7 @@ void CMainFrame::RunFirstPaint() {
   UpdateCommandUI();
   if (result.startJob) QTimer::singleShot(100, this, &CMainFrame::RunUnattendedJob);
   QScreen* screen = this->screen();
-  if (screen && screen->depth() < 24) GetHost().Message(kDisplayDepthWarning, {}, MessageKind::Warning);
+  if (screen && screen->depth() < 24) doc_.host().Message(kDisplayDepthWarning, {}, MessageKind::Warning);
 }
 
 void CMainFrame::RunUnattendedJob() {
@@ -464,7 +464,7 @@ void CMainFrame::RunUnattendedJob() {
   bool made;
   {
     LongWork work(*this, IsExportPath(out) ? tr("Exporting") : tr("Creating AVI"));
-    made = IsExportPath(out) ? ExportProject(doc_, out, {}) : CreateAvi(*this, out);
+    made = IsExportPath(out) ? ExportProject(doc_.host(), doc_, out, {}) : CreateAvi(*this, out);
   }
   emit unattendedJobFinished(made);
   if (!made) {
@@ -532,7 +532,7 @@ int CMainFrame::AddFrameRow(const std::string& name, int after, int frames) {
   return row;
 }
 
-void CMainFrame::SetStatusText(const std::string& text) { GetHost().SetStatusText(text); }
+void CMainFrame::SetStatusText(const std::string& text) { doc_.host().SetStatusText(text); }
 
 void CMainFrame::RecordChange(const QString& name, int mergeId) {
   if (undo_) undo_->Record(name, mergeId);
@@ -625,14 +625,14 @@ void CMainFrame::OnImportImages() {
 }
 
 void CMainFrame::OnAttachSound() {
-  std::string path = ChooseAviFile(doc_, false, true);
+  std::string path = ChooseAviFile(doc_.host(), doc_, false, true);
   if (path.empty()) return;
   doc_.AttachSound(path);
   RecordChange(tr("Attach Sound"));
 }
 
 void CMainFrame::OnCreateAvi() {
-  std::string path = ChooseAviFile(doc_, true, false);
+  std::string path = ChooseAviFile(doc_.host(), doc_, true, false);
   if (path.empty()) return;
   bool made;
   {
@@ -644,16 +644,16 @@ void CMainFrame::OnCreateAvi() {
 
 // The AVI tools whose windows are not built yet say so plainly.
 void CMainFrame::NotAvailableYet(const char* command) {
-  GetHost().Message(std::string(command) + " is not available yet in this version.", {},
+  doc_.host().Message(std::string(command) + " is not available yet in this version.", {},
                     MessageKind::Information);
 }
 // Quick AVI Create, extraction, morphing and the converter: tool_commands.cpp.
 
 void CMainFrame::OnMerge() {
-  CMergeDlg dialog(this);
+  CMergeDlg dialog(doc_.host(), this);
   dialog.setMerge([this](const std::string& video, const std::string& sound, const std::string& output) {
     LongWork work(*this, tr("Merging"));
-    const bool ok = MergeCommand(video, sound, output);
+    const bool ok = MergeCommand(doc_.host(), video, sound, output);
     if (!work.cancelled()) SetStatusText(ok ? "Merged into " + output : "Merge failed");
     return ok;
   });
@@ -686,7 +686,7 @@ void CMainFrame::OnEditUndo(bool redo) {
 
 // ---- Options menu
 
-void CMainFrame::OnAviSettings() { EditAviSettings(aviCompressOptions_); }
+void CMainFrame::OnAviSettings() { EditAviSettings(doc_.host(), aviCompressOptions_); }
 
 void CMainFrame::OnLogo() {
   CLogoDlg dialog(doc_, this);
@@ -716,7 +716,7 @@ void CMainFrame::OnViewToolbar() { toolBar_->setVisible(toolBar_->isHidden()); }
 void CMainFrame::OnViewStatusBar() { statusBar()->setVisible(statusBar()->isHidden()); }
 
 void CMainFrame::OnViewAnimation() {
-  std::string path = ChooseAviFile(doc_, false, false);
+  std::string path = ChooseAviFile(doc_.host(), doc_, false, false);
   if (!path.empty()) ShowAnimation(path);
 }
 

@@ -14,7 +14,7 @@
 
 namespace zr {
 
-CMergeDlg::CMergeDlg(QWidget* parent) : QDialog(parent) {
+CMergeDlg::CMergeDlg(Host& host, QWidget* parent) : QDialog(parent) {
   SetDialogFlags(this);
   setWindowTitle(tr("Merge AVI with AVI / MIDI / WAV"));
   setObjectName(QStringLiteral("mergeDialog"));
@@ -45,8 +45,8 @@ CMergeDlg::CMergeDlg(QWidget* parent) : QDialog(parent) {
   browse_ = [this](const std::string& filter, const std::string& ext, bool open, const QString& title) {
     return BrowseForFile(this, filter, ext, open, title);
   };
-  merge_ = [](const std::string& v, const std::string& s, const std::string& o) {
-    return MergeCommand(v, s, o);
+  merge_ = [&host](const std::string& v, const std::string& s, const std::string& o) {
+    return MergeCommand(host, v, s, o);
   };
   auto chooser = [this](const char* filter, const char* ext, bool open, const QString& title) {
     return [this, filter, ext, open, title] {

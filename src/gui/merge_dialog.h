@@ -7,6 +7,8 @@
 
 #include <QDialog>
 
+#include "platform/host.h"
+
 class QPushButton;
 
 namespace zr {
@@ -24,7 +26,8 @@ class CMergeDlg : public QDialog {
   using Merge = std::function<bool(const std::string& video, const std::string& sound,
                                    const std::string& output)>;
 
-  explicit CMergeDlg(QWidget* parent = nullptr);
+  explicit CMergeDlg(QWidget* parent = nullptr) : CMergeDlg(NullHost(), parent) {}
+  CMergeDlg(Host& host, QWidget* parent);
 
   // Replaceable file chooser and merge (BrowseForFile and MergeCommand by default; the
   // merge reports its own failures).

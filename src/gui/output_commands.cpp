@@ -8,28 +8,29 @@
 namespace zr {
 
 bool CreateAvi(CMainFrame& frame, const std::string& path) {
-  return CreateAvi(frame.doc(), path, frame.compressOptions());
+  return CreateAvi(frame.doc().host(), frame.doc(), path, frame.compressOptions());
 }
 
-bool EditAviSettings(AVICOMPRESSOPTIONS& options) {
+bool EditAviSettings(Host& host, AVICOMPRESSOPTIONS& options) {
   // ProgramFolder() is already the per-user folder when the program's own is read-only.
   const std::string path = ProgramFolder() + "HLTemp.AVI";
-  PAVIFILE file = nullptr;
-  if (AVIFileOpen(&file, path, OF_CREATE | OF_WRITE) != AVIERR_OK) return false;
+  AviFilePtr file;
+  if (AVIFileOpen(AviOut(file), path, OF_CREATE | OF_WRITE) != AVIERR_OK) return false;
   AVISTREAMINFO info;
   info.fccType = streamtypeVIDEO;
   info.dwScale = 1;
   info.dwRate = 100;
   info.dwSuggestedBufferSize = 40000;
   info.rcFrame = AviRect{0, 0, 50, 50};
-  PAVISTREAM stream = nullptr;
+  AviStreamPtr stream;
   bool confirmed = false;
-  if (AVIFileCreateStream(file, &stream, &info) == AVIERR_OK) {
+  if (AVIFileCreateStream(file.get(), AviOut(stream), &info) == AVIERR_OK) {
     AVICOMPRESSOPTIONS* records[1] = {&options};
-    confirmed = AVISaveOptions(nullptr, 0, 1, &stream, records);
-    AVIStreamRelease(stream);
+    PAVISTREAM streams[1] = {stream.get()};
+    confirmed = AVISaveOptions(host, 0, 1, streams, records);
   }
-  AVIFileRelease(file);
+  stream.reset();
+  file.reset();
   std::remove(path.c_str());
   return confirmed;
 }

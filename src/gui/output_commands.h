@@ -15,6 +15,6 @@ bool CreateAvi(CMainFrame& frame, const std::string& path);
 // "AVI Settings": the compression-options dialog over `options`, through a scratch
 // "HLTemp.AVI" in the program folder, since the AVI layer's dialog wants a stream.
 // Nothing happens when that file cannot be made.
-bool EditAviSettings(AVICOMPRESSOPTIONS& options);
+bool EditAviSettings(Host& host, AVICOMPRESSOPTIONS& options);
 
 }  // namespace zr

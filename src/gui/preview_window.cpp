@@ -30,60 +30,49 @@ namespace zr {
 AviPlayback::~AviPlayback() { Close(); }
 
 void AviPlayback::Close() {
-  if (getFrame_) AVIStreamGetFrameClose(getFrame_);
-  if (video_) AVIStreamRelease(video_);
-  if (videoFile_) AVIFileRelease(videoFile_);
-  if (sound_) AVIStreamRelease(sound_);
-  if (soundFile_) AVIFileRelease(soundFile_);
-  getFrame_ = nullptr;
-  video_ = sound_ = nullptr;
-  videoFile_ = soundFile_ = nullptr;
+  getFrame_.reset();
+  video_.reset();
+  videoFile_.reset();
+  sound_.reset();
+  soundFile_.reset();
 }
 
 bool AviPlayback::Open(const QString& path) {
   Close();
   error_.clear();
   const std::string file = path.toStdString();
-  HRESULT hr = AVIFileOpen(&videoFile_, file, OF_READ);
+  HRESULT hr = AVIFileOpen(AviOut(videoFile_), file, OF_READ);
   if (hr != AVIERR_OK) {
-    videoFile_ = nullptr;
     error_ = QStringLiteral("The file cannot be opened (%1).").arg(QString::fromStdString(AviErrorName(hr)));
     return false;
   }
-  if (AVIFileGetStream(videoFile_, &video_, streamtypeVIDEO, 0) == AVIERR_OK) {
+  if (AVIFileGetStream(videoFile_.get(), AviOut(video_), streamtypeVIDEO, 0) == AVIERR_OK) {
     AVISTREAMINFO info;
-    AVIStreamInfo(video_, &info, sizeof info);
-    frames_ = std::max(0, AVIStreamLength(video_));
+    AVIStreamInfo(video_.get(), &info, sizeof info);
+    frames_ = std::max(0, AVIStreamLength(video_.get()));
     fps_ = info.dwScale ? double(info.dwRate) / info.dwScale : 0;
     if (fps_ <= 0 || !std::isfinite(fps_)) fps_ = 10;
     BitmapInfoHeader wanted;
     wanted.biBitCount = 32;
-    getFrame_ = AVIStreamGetFrameOpen(video_, &wanted);
+    getFrame_.reset(AVIStreamGetFrameOpen(video_.get(), &wanted));
     size_ = QSize(info.rcFrame.right - info.rcFrame.left, info.rcFrame.bottom - info.rcFrame.top);
-  } else {
-    video_ = nullptr;
   }
 
-  if (AVIFileOpen(&soundFile_, file, OF_READ) == AVIERR_OK) {
-    if (AVIFileGetStream(soundFile_, &sound_, streamtypeAUDIO, 0) == AVIERR_OK) {
+  if (AVIFileOpen(AviOut(soundFile_), file, OF_READ) == AVIERR_OK) {
+    if (AVIFileGetStream(soundFile_.get(), AviOut(sound_), streamtypeAUDIO, 0) == AVIERR_OK) {
       int32_t size = 0;
-      AVIStreamReadFormat(sound_, AVIStreamStart(sound_), nullptr, &size);
+      AVIStreamReadFormat(sound_.get(), AVIStreamStart(sound_.get()), nullptr, &size);
       std::vector<uint8_t> format(size_t(std::max(size, int32_t(sizeof(WAVEFORMATEX)))), 0);
       int32_t got = int32_t(format.size());
-      AVIStreamReadFormat(sound_, AVIStreamStart(sound_), format.data(), &got);
+      AVIStreamReadFormat(sound_.get(), AVIStreamStart(sound_.get()), format.data(), &got);
       std::memcpy(&wave_, format.data(), sizeof wave_);
-      soundBlocks_ = std::max(0, AVIStreamLength(sound_));
+      soundBlocks_ = std::max(0, AVIStreamLength(sound_.get()));
       // Only plain PCM (and float) reaches the sink; anything else plays silently.
       const bool pcm = wave_.wFormatTag == WAVE_FORMAT_PCM || wave_.wFormatTag == 3;
       if (!pcm || wave_.nBlockAlign == 0 || wave_.nChannels == 0 || wave_.nSamplesPerSec == 0) {
-        AVIStreamRelease(sound_);
-        sound_ = nullptr;
+        sound_.reset();
       }
-    } else {
-      sound_ = nullptr;
     }
-  } else {
-    soundFile_ = nullptr;
   }
 
   if (!video_ && !sound_) {
@@ -109,7 +98,7 @@ double AviPlayback::soundBlocksPerSecond() const {
 
 QImage AviPlayback::Frame(int index) {
   if (!getFrame_ || index < 0 || index >= frames_) return {};
-  const BitmapInfoHeader* h = AVIStreamGetFrame(getFrame_, index);
+  const BitmapInfoHeader* h = AVIStreamGetFrame(getFrame_.get(), index);
   if (!h || h->biBitCount != 32 || h->biWidth <= 0 || h->biHeight == 0) return {};
   const int width = h->biWidth;
   const int height = std::abs(h->biHeight);

@@ -44,17 +44,17 @@ class AviPlayback {
   bool hasSound() const { return sound_ != nullptr; }
   const WAVEFORMATEX& soundFormat() const { return wave_; }
   // The sound stream (blocks of nBlockAlign bytes) and how many blocks make a second.
-  PAVISTREAM soundStream() const { return sound_; }
+  PAVISTREAM soundStream() const { return sound_.get(); }
   double soundBlocksPerSecond() const;
   int soundBlocks() const { return soundBlocks_; }
 
  private:
   void Close();
-  PAVIFILE videoFile_ = nullptr;
-  PAVISTREAM video_ = nullptr;
-  PGETFRAME getFrame_ = nullptr;
-  PAVIFILE soundFile_ = nullptr;  // a second handle: the sound is read on its own schedule
-  PAVISTREAM sound_ = nullptr;
+  AviFilePtr videoFile_;
+  AviStreamPtr video_;
+  AviGetFramePtr getFrame_;
+  AviFilePtr soundFile_;  // a second handle: the sound is read on its own schedule
+  AviStreamPtr sound_;
   WAVEFORMATEX wave_{};
   int soundBlocks_ = 0;
   int frames_ = 0;

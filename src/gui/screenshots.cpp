@@ -104,7 +104,7 @@ int ShootAll(CMainFrame& frame, const QString& folder, const QString& suffix, co
     failures += save(&size, "image-size-dialog");
   }
   {
-    CMergeDlg merge(&frame);
+    CMergeDlg merge(frame.doc().host(), &frame);
     merge.videoField()->setText(sampleAvi);
     merge.soundField()->setText(sampleAvi + QStringLiteral(".missing.wav"));
     failures += save(&merge, "merge-dialog");

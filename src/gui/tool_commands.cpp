@@ -27,7 +27,7 @@ void CMainFrame::OnMpgConverter() {
   ConvertAviDialog dialog(this);
   if (dialog.exec() != QDialog::Accepted || dialog.files().empty()) return;
   CConvertProgressDlg& window = *convertProgress();
-  ProgressWindowSink<CConvertProgressDlg> sink(window);
+  ProgressWindowSink<CConvertProgressDlg> sink(window, &doc_.host());
   LongWork work(*this);
   work.AddWindow(&window, window.cancelButton());
   GetSettings().WriteString(kSectionConverter, kKeyHighQuality, dialog.highQuality() ? "1" : "0");
@@ -39,7 +39,7 @@ void CMainFrame::OnMpgConverter() {
 void CMainFrame::OnQuickAviCreate() {
   CQuickAviDlg dialog(this);
   if (dialog.exec() != QDialog::Accepted) return;
-  std::string output = ChooseAviFile(doc_, true, false);
+  std::string output = ChooseAviFile(doc_.host(), doc_, true, false);
   if (output.empty()) return;
   QuickAviRequest request;
   request.folder = dialog.folder();
@@ -52,37 +52,37 @@ void CMainFrame::OnQuickAviCreate() {
   bool made;
   {
     LongWork work(*this, tr("Quick AVI Create"));
-    made = QuickAviCreate(request);
+    made = QuickAviCreate(doc_.host(), request);
   }
   if (made) ShowAnimation(output);
 }
 
 void CMainFrame::OnExtractImages() {
-  std::string path = ChooseAviFile(doc_, false, false);
+  std::string path = ChooseAviFile(doc_.host(), doc_, false, false);
   if (path.empty()) return;
   const std::string folder = SamplesFolder();
   const std::vector<std::string> existing = SampleFilesToReplace(folder);
-  if (!existing.empty() && !GetHost().AskYesNo(ReplaceQuestion(existing.size(), folder, true)))
+  if (!existing.empty() && !doc_.host().AskYesNo(ReplaceQuestion(existing.size(), folder, true)))
     return;
   CExtractProgressDlg progress(this);
   LongWork work(*this);
   work.AddWindow(&progress, progress.cancelButton());
-  ExtractImagesResult result = ExtractImages(path, folder, progress);
+  ExtractImagesResult result = ExtractImages(doc_.host(), path, folder, progress);
   if (!result.summary.empty()) SetStatusText(result.summary);
 }
 
 void CMainFrame::OnExtractSounds() {
-  std::string avi = ChooseAviFile(doc_, false, false);
+  std::string avi = ChooseAviFile(doc_.host(), doc_, false, false);
   if (avi.empty()) return;
-  std::string sound = ChooseAviFile(doc_, true, true);
+  std::string sound = ChooseAviFile(doc_.host(), doc_, true, true);
   if (sound.empty()) return;
   bool ok;
   {
     LongWork work(*this, tr("Extracting sound"));
-    ok = ExtractSound(avi, sound);
+    ok = ExtractSound(doc_.host(), avi, sound);
     if (ok) SetStatusText("Sound written to " + sound);
   }
-  if (ok) GetHost().Message("Sound file extracted", {}, MessageKind::Information);
+  if (ok) doc_.host().Message("Sound file extracted", {}, MessageKind::Information);
 }
 
 void CMainFrame::OnMorphing() {
@@ -91,7 +91,7 @@ void CMainFrame::OnMorphing() {
   MorphResult result;
   {
     LongWork work(*this, tr("Morphing"));
-    result = MakeMorphImages(&doc_, dialog.fromPath(), dialog.toPath(), dialog.folder(),
+    result = MakeMorphImages(doc_.host(), &doc_, dialog.fromPath(), dialog.toPath(), dialog.folder(),
                              dialog.steps(), dialog.start());
     if (!result.summary.empty()) SetStatusText(result.summary);
   }

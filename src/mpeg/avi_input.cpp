@@ -62,13 +62,10 @@ void UnpackRow(int bits, const uint8_t* s, int w, const RgbQuad* table, size_t c
 }  // namespace
 
 void AviInput::Close() {
-  if (frames_) AVIStreamGetFrameClose(frames_);
-  if (audio_) AVIStreamRelease(audio_);
-  if (video_) AVIStreamRelease(video_);
-  if (file_) AVIFileRelease(file_);
-  frames_ = nullptr;
-  audio_ = video_ = nullptr;
-  file_ = nullptr;
+  frames_.reset();
+  audio_.reset();
+  video_.reset();
+  file_.reset();
 }
 
 bool AviInput::Open(const std::string& path, ConvertLog& log) {
@@ -79,19 +76,17 @@ bool AviInput::Open(const std::string& path, ConvertLog& log) {
   substituted_ = 0;
   bitCount_ = 0;
 
-  if (AVIFileOpen(&file_, path, OF_READ) != AVIERR_OK) {
-    file_ = nullptr;
+  if (AVIFileOpen(AviOut(file_), path, OF_READ) != AVIERR_OK) {
     log.Line(Format("Error: %s is locked or unavailable", path.c_str()));
     return false;
   }
   AVIFILEINFO fi;
-  if (AVIFileInfo(file_, &fi, sizeof fi) != AVIERR_OK ||
-      AVIFileGetStream(file_, &video_, streamtypeVIDEO, 0) != AVIERR_OK) {
-    video_ = nullptr;
+  if (AVIFileInfo(file_.get(), &fi, sizeof fi) != AVIERR_OK ||
+      AVIFileGetStream(file_.get(), AviOut(video_), streamtypeVIDEO, 0) != AVIERR_OK) {
     log.Line("Error: corrupted video");
     return false;
   }
-  frames_ = AVIStreamGetFrameOpen(video_);
+  frames_.reset(AVIStreamGetFrameOpen(video_.get()));
   if (!frames_) {
     log.Line("Error: corrupted video");
     return false;
@@ -103,7 +98,7 @@ bool AviInput::Open(const std::string& path, ConvertLog& log) {
   info_.length = fi.dwLength;
   const double rate = fi.dwScale ? double(fi.dwRate) / fi.dwScale : 0.0;
   log.Line(Format("Video size: %ux%u at %4.2f FPS", fi.dwWidth, fi.dwHeight, rate));
-  const BitmapInfoHeader* first = AVIStreamGetFrame(frames_, 0);
+  const BitmapInfoHeader* first = AVIStreamGetFrame(frames_.get(), 0);
   if (!first) {
     log.Line("Error: corrupted video");
     return false;
@@ -127,21 +122,18 @@ bool AviInput::Open(const std::string& path, ConvertLog& log) {
   // Sound: any failure before the format is known drops it silently.
   AVISTREAMINFO si;
   int32_t formatSize = 0;
-  if (AVIFileGetStream(file_, &audio_, streamtypeAUDIO, 0) != AVIERR_OK) {
-    audio_ = nullptr;
+  if (AVIFileGetStream(file_.get(), AviOut(audio_), streamtypeAUDIO, 0) != AVIERR_OK) {
     return true;
   }
-  if (AVIStreamInfo(audio_, &si, sizeof si) != AVIERR_OK ||
-      AVIStreamReadFormat(audio_, 0, nullptr, &formatSize) != AVIERR_OK ||
+  if (AVIStreamInfo(audio_.get(), &si, sizeof si) != AVIERR_OK ||
+      AVIStreamReadFormat(audio_.get(), 0, nullptr, &formatSize) != AVIERR_OK ||
       formatSize < int32_t(sizeof(WAVEFORMATEX) - 2)) {
-    AVIStreamRelease(audio_);
-    audio_ = nullptr;
+    audio_.reset();
     return true;
   }
   std::vector<uint8_t> format(size_t(formatSize) + sizeof(WAVEFORMATEX), 0);
-  if (AVIStreamReadFormat(audio_, 0, format.data(), &formatSize) != AVIERR_OK) {
-    AVIStreamRelease(audio_);
-    audio_ = nullptr;
+  if (AVIStreamReadFormat(audio_.get(), 0, format.data(), &formatSize) != AVIERR_OK) {
+    audio_.reset();
     return true;
   }
   WAVEFORMATEX wf;
@@ -152,8 +144,7 @@ bool AviInput::Open(const std::string& path, ConvertLog& log) {
   sound_.bitsPerSample = wf.wBitsPerSample;
   sound_.length = si.dwLength;
   if (!CheckSoundFormat(sound_, log)) {
-    AVIStreamRelease(audio_);
-    audio_ = nullptr;
+    audio_.reset();
   }
   return true;
 }
@@ -161,12 +152,12 @@ bool AviInput::Open(const std::string& path, ConvertLog& log) {
 void AviInput::ReadPicture(int codedFrame, int repeat, Frame& picture, ConvertLog& log) {
   if (!frames_) return;
   const int index = codedFrame / (repeat > 0 ? repeat : 1);
-  const BitmapInfoHeader* dib = AVIStreamGetFrame(frames_, index);
+  const BitmapInfoHeader* dib = AVIStreamGetFrame(frames_.get(), index);
   if (dib) {
     lastIndex_ = index;
   } else {
     if (!substitute_) return;
-    dib = AVIStreamGetFrame(frames_, lastIndex_);
+    dib = AVIStreamGetFrame(frames_.get(), lastIndex_);
     ++substituted_;
     if (!dib) return;  // the previous picture stays
   }

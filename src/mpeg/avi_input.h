@@ -31,9 +31,9 @@ class AviInput : public PictureSource {
   int bitCount() const { return bitCount_; }
   bool hasAudio() const { return audio_ != nullptr; }
   const SoundFormat& soundFormat() const { return sound_; }
-  PAVIFILE file() const { return file_; }
-  PAVISTREAM videoStream() const { return video_; }
-  PAVISTREAM audioStream() const { return audio_; }  // null without usable sound
+  PAVIFILE file() const { return file_.get(); }
+  PAVISTREAM videoStream() const { return video_.get(); }
+  PAVISTREAM audioStream() const { return audio_.get(); }  // null without usable sound
 
   // A frame that cannot be read is replaced by the last one read (when enabled).
   void SetSubstituteMissingFrames(bool on) { substitute_ = on; }
@@ -48,10 +48,10 @@ class AviInput : public PictureSource {
                          ConvertLog& log);
 
  private:
-  PAVIFILE file_ = nullptr;
-  PAVISTREAM video_ = nullptr;
-  PAVISTREAM audio_ = nullptr;
-  PGETFRAME frames_ = nullptr;
+  AviFilePtr file_;
+  AviStreamPtr video_;
+  AviStreamPtr audio_;
+  AviGetFramePtr frames_;
   VideoSourceInfo info_;
   SoundFormat sound_;
   int bitCount_ = 0;

@@ -12,6 +12,9 @@ class ConvertLog {
  public:
   virtual ~ConvertLog() = default;
   virtual void Line(const std::string& text) = 0;
+  // A failed internal check, for the user's attention (a message box in the program);
+  // sinks without a box of their own log it.
+  virtual void Alert(const std::string& text) { Line(text); }
   virtual void Frame(int frameNumber) { (void)frameNumber; }
   virtual void Percent(int percent) { (void)percent; }
   // The user's Cancel (or a signal): polled at every Frame and Percent and at least every

@@ -50,6 +50,7 @@ class MpgEngine::StageLog : public ConvertLog {
     }
     out_.Line(text);
   }
+  void Alert(const std::string& text) override { out_.Alert(text); }
   void Frame(int n) override {
     out_.Frame(n);
     StopIfCancelled();

@@ -167,16 +167,16 @@ OpenedSound OpenSoundFile(const std::string& path) {
     out.error = std::move(text);
     return std::move(out);
   };
-  PAVIFILE file = nullptr;
-  if (AVIFileOpen(&file, path, OF_READ) != AVIERR_OK || !file)
+  AviFilePtr file;
+  const HRESULT opened = AVIFileOpen(AviOut(file), path, OF_READ);
+  if (opened != AVIERR_OK || !file)
     return fail(WavError::CannotOpen, path + " is locked or unavailable");
-  PAVISTREAM stream = nullptr;
-  HRESULT hr = AVIFileGetStream(file, &stream, streamtypeAUDIO, 0);
-  AVIFileRelease(file);  // the stream keeps the file open
-  if (hr != AVIERR_OK || !stream) return fail(WavError::NoSound, path + " has no sound");
-  out.keepAlive = std::shared_ptr<void>(stream, [](void* s) {
-    AVIStreamRelease(static_cast<PAVISTREAM>(s));
-  });
+  AviStreamPtr owned;
+  HRESULT hr = AVIFileGetStream(file.get(), AviOut(owned), streamtypeAUDIO, 0);
+  file.reset();  // the stream keeps the file open
+  if (hr != AVIERR_OK || !owned) return fail(WavError::NoSound, path + " has no sound");
+  PAVISTREAM stream = owned.get();
+  out.keepAlive = std::shared_ptr<AviStreamObject>(std::move(owned));
   AVISTREAMINFO info;
   int32_t size = 0;
   if (AVIStreamInfo(stream, &info, sizeof info) != AVIERR_OK ||

@@ -116,10 +116,6 @@ class AviStreamSink : public FrameSink {
  public:
   AviStreamSink(const CAviWriter& writer, Host& host, PAVIFILE file, int32_t& error)
       : writer_(writer), host_(host), file_(file), error_(error) {}
-  ~AviStreamSink() override {
-    AVIStreamRelease(raw_);
-    AVIStreamRelease(compressed_);
-  }
 
   void Prepare(ComposedFrame& frame) const override {
     if (auto dib = writer_.FrameToDib(frame.picture)) frame.prepared = std::move(*dib);
@@ -140,10 +136,10 @@ class AviStreamSink : public FrameSink {
     info.dwRate = uint32_t(writer_.nRate);
     info.dwSuggestedBufferSize = dib->header().biSizeImage;
     info.rcFrame = {0, 0, width, height};
-    error_ = AVIFileCreateStream(file_, &raw_, &info);
-    if (error_ == 0) error_ = AVIMakeCompressedStream(&compressed_, raw_, &writer_.options);
+    error_ = AVIFileCreateStream(file_, AviOut(raw_), &info);
+    if (error_ == 0) error_ = AVIMakeCompressedStream(AviOut(compressed_), raw_.get(), &writer_.options);
     if (error_ == 0) {
-      error_ = AVIStreamSetFormat(compressed_, 0, dib->block().data(), int32_t(dib->bitsOffset()));
+      error_ = AVIStreamSetFormat(compressed_.get(), 0, dib->block().data(), int32_t(dib->bitsOffset()));
     }
     return error_ == 0;
   }
@@ -164,7 +160,7 @@ class AviStreamSink : public FrameSink {
         error_ = AVIERR_BADSIZE;
         return false;
       }
-      error_ = AVIStreamWrite(compressed_, int32_t(samples), 1, dib->bits(),
+      error_ = AVIStreamWrite(compressed_.get(), int32_t(samples), 1, dib->bits(),
                               int32_t(dib->header().biSizeImage), AVIIF_KEYFRAME);
       if (error_ != 0) return false;
       ++samples;
@@ -180,13 +176,13 @@ class AviStreamSink : public FrameSink {
   Host& host_;
   PAVIFILE file_;
   int32_t& error_;
-  PAVISTREAM raw_ = nullptr;
-  PAVISTREAM compressed_ = nullptr;
+  AviStreamPtr raw_;
+  AviStreamPtr compressed_;
 };
 
 }  // namespace
 
-bool CAviWriter::Write(const std::string& path) {
+bool CAviWriter::Write(Host& host, const std::string& path) {
   framesWritten_ = 0;
   told = false;
   cancelled = false;
@@ -198,9 +194,8 @@ bool CAviWriter::Write(const std::string& path) {
     nError = 2;
     return false;
   }
-  Host& host = GetHost();
-  PAVIFILE file = nullptr;
-  nError = AVIFileOpen(&file, path, OF_CREATE | OF_WRITE);
+  AviFilePtr file;
+  nError = AVIFileOpen(AviOut(file), path, OF_CREATE | OF_WRITE);
   if (nError != 0) return false;
 
   FrameLoopInput input;
@@ -210,7 +205,7 @@ bool CAviWriter::Write(const std::string& path) {
   input.pipelined = pipelined;
   FrameLoopResult result;
   {
-    AviStreamSink sink(*this, host, file, nError);
+    AviStreamSink sink(*this, host, file.get(), nError);
     result = RunFrameLoop(host, input, sink);
     framesWritten_ = sink.samples;
     cancelled = sink.cancelled || result.end == FrameLoopEnd::Cancelled;
@@ -218,8 +213,8 @@ bool CAviWriter::Write(const std::string& path) {
   if (result.end == FrameLoopEnd::CouldNotLoad) told = true;
   if (cancelled) nError = AVIERR_USERABORT;
   bool failed = nError != 0 || told;
-  if (failed) AVIFileAbandon(file);
-  HRESULT closed = AVIFileClose(file);
+  if (failed) AVIFileAbandon(file.get());
+  HRESULT closed = AviCloseFile(std::move(file));
   if (nError == 0) nError = closed;
   return nError == 0 && !told;
 }

@@ -15,6 +15,8 @@
 
 namespace zr {
 
+class Host;
+
 class CBmp;
 
 // fccType "vids", fccHandler "msvc", key frame every 20, quality 10000, no data rate,
@@ -36,7 +38,7 @@ class CAviWriter {
   // Writes the AVI; on false nError (or `told`) says why. The file appears under `path`
   // only when it is complete (the size dialog's Cancel keeps the frames so far); a
   // failure or a Cancel leaves an existing file of that name untouched and nothing new.
-  bool Write(const std::string& path);
+  bool Write(Host& host, const std::string& path);
   // The bitmap at the writer's depth: BI_RGB, 256-entry fixed colour table for 8 bits.
   std::optional<PackedDib> FrameToDib(const CBmp& bitmap) const;
 

@@ -22,11 +22,6 @@ int LeadingNumber(const std::string& text) {
   return int(value);
 }
 
-FitResult FitToFrame(CBmp& working, const std::string& path, int frameWidth, int frameHeight,
-                     SizePolicy& policy) {
-  return FitToFrame(GetHost(), working, path, frameWidth, frameHeight, policy);
-}
-
 FitResult FitToFrame(Host& host, CBmp& working, const std::string& path, int frameWidth,
                      int frameHeight, SizePolicy& policy) {
   if (policy.choice == -1) {

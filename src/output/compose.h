@@ -23,11 +23,9 @@ enum class FitResult { Skip, Stop, Done };
 
 // `working` holds the mismatching image loaded from `path`; the frame is W x H. On Done
 // `working` holds a W x H picture (its transparent flag cleared).
-// The question goes to `host`; the overload without one asks the process's host.
+// The question goes to `host`.
 FitResult FitToFrame(Host& host, CBmp& working, const std::string& path, int frameWidth,
                      int frameHeight, SizePolicy& policy);
-FitResult FitToFrame(CBmp& working, const std::string& path, int frameWidth, int frameHeight,
-                     SizePolicy& policy);
 
 // The dialog's edit fields: the leading decimal number (an optional minus sign), 0 when
 // the text has none.

@@ -15,8 +15,8 @@ namespace zr {
 
 std::string IntermediateAviPath() { return ProgramFolder() + "hltemp.avi"; }
 
-bool CreateAvi(CTorvexerDoc& doc, const std::string& path, const AVICOMPRESSOPTIONS& options) {
-  Host& host = GetHost();
+bool CreateAvi(Host& host, CTorvexerDoc& doc, const std::string& path,
+               const AVICOMPRESSOPTIONS& options) {
   CAviWriter writer;
   writer.options = options;
   // The panel's text as a 16-bit value, sign-extended: "0" or a wrapped number gives a
@@ -32,23 +32,22 @@ bool CreateAvi(CTorvexerDoc& doc, const std::string& path, const AVICOMPRESSOPTI
   writer.applyLogo = [&doc](CBmp& image) { doc.ApplyLogo(image); };
   host.SetStatusText("Creating AVI " + path + "...");
 
-  return WriteAviWithSound(writer, doc.sSoundFile, path);
+  return WriteAviWithSound(host, writer, doc.sSoundFile, path);
 }
 
-bool WriteAviWithSound(CAviWriter& writer, const std::string& sound, const std::string& path) {
-  Host& host = GetHost();
+bool WriteAviWithSound(Host& host, CAviWriter& writer, const std::string& sound,
+                       const std::string& path) {
   if (!sound.empty()) {
     // Find out before the long write that the sound can't be had, and say which file.
-    PAVIFILE probe = nullptr;
-    if (AVIFileOpen(&probe, sound, OF_READ) != AVIERR_OK) {
+    AviFilePtr probe;
+    if (AVIFileOpen(AviOut(probe), sound, OF_READ) != AVIERR_OK) {
       host.Message(CannotOpenMessage(sound));
       host.SetStatusText(kStatusNotSaved);
       return false;
     }
-    AVIFileRelease(probe);
   }
   const std::string target = sound.empty() ? path : IntermediateAviPath();
-  if (!writer.Write(target)) {
+  if (!writer.Write(host, target)) {
     if (writer.cancelled) {
       host.SetStatusText(kStatusCancelled);
       return false;
@@ -68,7 +67,7 @@ bool WriteAviWithSound(CAviWriter& writer, const std::string& sound, const std::
     host.SetStatusText(kStatusMerging);
     MergeFailure failure;
     std::string unopened;
-    result = MergeStreams(target, sound, path, &failure, &unopened);
+    result = MergeStreams(host, target, sound, path, &failure, &unopened);
     if (failure == MergeFailure::CannotOpen) host.Message(CannotOpenMessage(unopened));
     std::remove(target.c_str());
     if (!result && failure != MergeFailure::Cancelled) host.SetStatusText(kStatusNotSaved);
@@ -77,8 +76,8 @@ bool WriteAviWithSound(CAviWriter& writer, const std::string& sound, const std::
   return result;
 }
 
-std::string ChooseAviFile(CTorvexerDoc& doc, bool save, bool wave) {
-  std::string path = GetHost().ChooseAviPath(save, wave, doc.sSavePath);
+std::string ChooseAviFile(Host& host, CTorvexerDoc& doc, bool save, bool wave) {
+  std::string path = host.ChooseAviPath(save, wave, doc.sSavePath);
   if (path.empty()) return {};
   doc.sSavePath = PathFolder(path);
   StoreSavePath(doc.sSavePath);

@@ -9,6 +9,8 @@
 
 namespace zr {
 
+class Host;
+
 class CAviWriter;
 class CTorvexerDoc;
 
@@ -16,16 +18,16 @@ class CTorvexerDoc;
 // doc.nBpp, writes `path` (through the program folder's "hltemp.avi" when a sound is
 // attached, merged afterwards). Messages and status texts go to the Host. True when the
 // AVI was made.
-bool CreateAvi(CTorvexerDoc& doc, const std::string& path, const AVICOMPRESSOPTIONS& options);
+bool CreateAvi(Host& host, CTorvexerDoc& doc, const std::string& path, const AVICOMPRESSOPTIONS& options);
 
 // The common end of every AVI command: writes `writer` into `path`, or through
 // "hltemp.avi" merged with `sound` when there is one (checked before the long write).
 // Messages and status texts go to the Host. True when `path` was made.
-bool WriteAviWithSound(CAviWriter& writer, const std::string& sound, const std::string& path);
+bool WriteAviWithSound(Host& host, CAviWriter& writer, const std::string& sound, const std::string& path);
 
 // The AVI file chooser: Host::ChooseAviPath starting in doc.sSavePath; on OK the chosen
 // folder becomes doc.sSavePath and the "SavePath" setting. "" on Cancel.
-std::string ChooseAviFile(CTorvexerDoc& doc, bool save, bool wave);
+std::string ChooseAviFile(Host& host, CTorvexerDoc& doc, bool save, bool wave);
 
 // The intermediate file of a Create AVI with sound.
 std::string IntermediateAviPath();

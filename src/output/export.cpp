@@ -241,8 +241,8 @@ bool ExportAnimation(Host& host, const ExportJob& job, const std::string& path) 
   return true;
 }
 
-bool ExportProject(CTorvexerDoc& doc, const std::string& path, const ExportOptions& options) {
-  Host& host = GetHost();
+bool ExportProject(Host& host, CTorvexerDoc& doc, const std::string& path,
+                   const ExportOptions& options) {
   ExportJob job;
   job.fps = doc.ReadFpsFromPanel();
   for (int r = 1; r <= doc.frames.FrameCount(); ++r) {

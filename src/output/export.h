@@ -50,6 +50,6 @@ bool ExportAnimation(Host& host, const ExportJob& job, const std::string& path);
 
 // The project as an export, as CreateAvi does for an AVI: the panel's fps, the frame
 // list, the logo and the attached sound.
-bool ExportProject(CTorvexerDoc& doc, const std::string& path, const ExportOptions& options);
+bool ExportProject(Host& host, CTorvexerDoc& doc, const std::string& path, const ExportOptions& options);
 
 }  // namespace zr

@@ -19,12 +19,12 @@ namespace fs = std::filesystem;
 namespace zr {
 
 void HostExtractProgress::Open(int streamNumber, int frameCount) {
-  GetHost().BeginProgress("Extracting video stream " + std::to_string(streamNumber), frameCount);
+  host_.BeginProgress("Extracting video stream " + std::to_string(streamNumber), frameCount);
 }
 void HostExtractProgress::Update(int frameNumber, const std::string&) {
-  GetHost().UpdateProgress(frameNumber);
+  host_.UpdateProgress(frameNumber);
 }
-void HostExtractProgress::Close() { GetHost().EndProgress(); }
+void HostExtractProgress::Close() { host_.EndProgress(); }
 
 namespace {
 
@@ -108,13 +108,13 @@ bool WriteDibFile(const BitmapInfoHeader* frame, const std::string& path) {
   return WriteFileAtomic(path, bytes);
 }
 
-ExtractImagesResult ExtractImages(const std::string& aviPath, const std::string& folder,
+ExtractImagesResult ExtractImages(Host& host, const std::string& aviPath, const std::string& folder,
                                   ExtractProgress& progress) {
   ExtractImagesResult result;
-  Host& host = GetHost();
-  WaitCursor wait;
-  PAVIFILE file = nullptr;
-  if (AVIFileOpen(&file, aviPath, OF_READ) != 0 || !file) {
+  WaitCursor wait(host);
+  AviFilePtr file;
+  const HRESULT opened = AVIFileOpen(AviOut(file), aviPath, OF_READ);
+  if (opened != 0 || !file) {
     host.Message("Cannot open " + aviPath);
     return result;
   }
@@ -122,24 +122,24 @@ ExtractImagesResult ExtractImages(const std::string& aviPath, const std::string&
   std::string dir = folder;
   if (!dir.empty() && dir.back() != '/') dir += '/';
   if (!dir.empty() && !MakeFolders(dir)) {
-    AVIFileRelease(file);
     host.Message("Error: " + CannotWriteText(dir, errno));
     return result;
   }
   const std::vector<std::string> oldSamples = SampleFilesToReplace(dir);
 
   AVIFILEINFO info;
-  AVIFileInfo(file, &info, sizeof info);
+  AVIFileInfo(file.get(), &info, sizeof info);
   const int streams = int(info.dwStreams);
   ImageSet images;
   bool failed = false;
   for (int v = 0; streams > 0 && !failed && !result.cancelled; ++v) {
-    PAVISTREAM stream = nullptr;
-    if (AVIFileGetStream(file, &stream, streamtypeVIDEO, v) != 0 || !stream) break;
+    AviStreamPtr stream;
+    const HRESULT got = AVIFileGetStream(file.get(), AviOut(stream), streamtypeVIDEO, v);
+    if (got != 0 || !stream) break;
     const int number = v + 1;
-    const int first = AVIStreamStart(stream);
-    const int length = AVIStreamLength(stream);
-    PGETFRAME frames = AVIStreamGetFrameOpen(stream);
+    const int first = AVIStreamStart(stream.get());
+    const int length = AVIStreamLength(stream.get());
+    AviGetFramePtr frames(AVIStreamGetFrameOpen(stream.get()));
     progress.Open(number, length > 0 ? length : 0);
     for (int k = 0; k < length; ++k) {
       if (host.CancelRequested()) {
@@ -147,7 +147,7 @@ ExtractImagesResult ExtractImages(const std::string& aviPath, const std::string&
         break;
       }
       const std::string name = SampleFileName(number, k + 1);
-      const BitmapInfoHeader* frame = frames ? AVIStreamGetFrame(frames, first + k) : nullptr;
+      const BitmapInfoHeader* frame = frames ? AVIStreamGetFrame(frames.get(), first + k) : nullptr;
       if (!frame) {
         result.failedFrames.push_back(std::to_string(number) + ":" + std::to_string(k + 1));
       } else if (!images.Add(dir + name,
@@ -158,12 +158,10 @@ ExtractImagesResult ExtractImages(const std::string& aviPath, const std::string&
       progress.Update(k + 1, name);
     }
     progress.Close();
-    if (frames) AVIStreamGetFrameClose(frames);
-    AVIStreamRelease(stream);
     ++result.videoStreams;
     if (result.videoStreams >= streams) break;
   }
-  AVIFileRelease(file);
+  file.reset();
 
   if (result.cancelled) {
     result.summary = kStatusCancelled;
@@ -205,16 +203,16 @@ ExtractImagesResult ExtractImages(const std::string& aviPath, const std::string&
   return result;
 }
 
-bool ExtractSound(const std::string& aviPath, const std::string& soundPath) {
-  Host& host = GetHost();
-  PAVIFILE file = nullptr;
-  if (AVIFileOpen(&file, aviPath, OF_READ) != 0 || !file) {
+bool ExtractSound(Host& host, const std::string& aviPath, const std::string& soundPath) {
+  AviFilePtr file;
+  const HRESULT opened = AVIFileOpen(AviOut(file), aviPath, OF_READ);
+  if (opened != 0 || !file) {
     host.Message("Cannot open " + aviPath);
     return false;
   }
-  PAVISTREAM stream = nullptr;
-  if (AVIFileGetStream(file, &stream, streamtypeAUDIO, 0) != 0 || !stream) {
-    AVIFileRelease(file);
+  AviStreamPtr stream;
+  const HRESULT got = AVIFileGetStream(file.get(), AviOut(stream), streamtypeAUDIO, 0);
+  if (got != 0 || !stream) {
     host.Message(aviPath + " has no sound.");
     return false;
   }
@@ -222,22 +220,22 @@ bool ExtractSound(const std::string& aviPath, const std::string& soundPath) {
   options.dwFlags = AVICOMPRESSF_VALID;
   options.dwInterleaveEvery = 1;
   int32_t size = 0;
-  AVIStreamReadFormat(stream, 0, nullptr, &size);
+  AVIStreamReadFormat(stream.get(), 0, nullptr, &size);
   if (size > 0) {
     options.lpFormat = AviAlloc(size_t(size));
     options.cbFormat = uint32_t(size);
-    AVIStreamReadFormat(stream, 0, options.lpFormat, &size);
+    AVIStreamReadFormat(stream.get(), 0, options.lpFormat, &size);
   }
   HRESULT hr;
   {
-    WaitCursor wait;
+    WaitCursor wait(host);
     host.BeginProgress("Extracting sound", 100);
-    hr = AVISave(soundPath, nullptr, ReportSaveProgress, stream, &options);
+    hr = AVISave(soundPath, nullptr, SaveProgressOf(host), stream.get(), &options);
     host.EndProgress();
   }
   if (options.lpFormat) AviFree(options.lpFormat);
-  AVIStreamRelease(stream);
-  AVIFileRelease(file);
+  stream.reset();
+  file.reset();
   if (hr == AVIERR_USERABORT) {
     host.SetStatusText(kStatusCancelled);
     return false;

@@ -9,6 +9,8 @@
 
 namespace zr {
 
+class Host;
+
 // The extraction progress window ("Reading:" frame number, "Writing:" file name).
 class ExtractProgress {
  public:
@@ -21,9 +23,13 @@ class ExtractProgress {
 // Reports through the Host's progress (the command-line tool's bar).
 class HostExtractProgress : public ExtractProgress {
  public:
+  explicit HostExtractProgress(Host& host) : host_(host) {}
   void Open(int streamNumber, int frameCount) override;
   void Update(int frameNumber, const std::string& fileName) override;
   void Close() override;
+
+ private:
+  Host& host_;
 };
 
 // The program folder's "Samples" folder, with trailing '/'.
@@ -62,11 +68,11 @@ struct ExtractImagesResult {
 // temporary name; only when all are written are they renamed and the folder's other old
 // sample files removed, so a failure, a Cancel or a signal leaves the folder as it was.
 // Tells the user about failures and the result through the Host.
-ExtractImagesResult ExtractImages(const std::string& aviPath, const std::string& folder,
+ExtractImagesResult ExtractImages(Host& host, const std::string& aviPath, const std::string& folder,
                                   ExtractProgress& progress);
 
 // Saves the first audio stream of `aviPath` as `soundPath`. False, with the reason told
 // through the Host, when the AVI can't be opened, has no sound or the save fails.
-bool ExtractSound(const std::string& aviPath, const std::string& soundPath);
+bool ExtractSound(Host& host, const std::string& aviPath, const std::string& soundPath);
 
 }  // namespace zr

@@ -10,11 +10,12 @@
 
 namespace zr {
 
-JobResult RunUnattendedJob(const std::string& ini, const AVICOMPRESSOPTIONS& options) {
+JobResult RunUnattendedJob(Host& host, const std::string& ini, const AVICOMPRESSOPTIONS& options) {
   if (!FileExists(ini)) return JobResult::CannotRead;
   // The job file is the whole store of the run.
   GetSettings().Reset();
   CTorvexerDoc doc;
+  doc.AttachHost(host);
   doc.sIniFile = ini;
   ViewSettings view;
   StartupResult start = FirstPaintStartup(doc, view);
@@ -22,7 +23,7 @@ JobResult RunUnattendedJob(const std::string& ini, const AVICOMPRESSOPTIONS& opt
   if (!start.settingsLoaded) return JobResult::CannotRead;
   if (start.job.output.empty()) return JobResult::NoOutput;
   const std::string& out = start.job.output;
-  bool made = IsExportPath(out) ? ExportProject(doc, out, {}) : CreateAvi(doc, out, options);
+  bool made = IsExportPath(out) ? ExportProject(host, doc, out, {}) : CreateAvi(host, doc, out, options);
   // As at the program's exit: the store reaches the file only when something changed.
   // A store that cannot be written back has told why and fails the job.
   const bool stored = SaveSettingsAtExit();

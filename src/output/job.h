@@ -8,11 +8,13 @@
 
 namespace zr {
 
+class Host;
+
 enum class JobResult { Made, Failed, CannotRead, NoOutput };
 
 // `ini` becomes the settings file of the run (not merged with Zerarive.ini); the job runs
 // whether or not "Auto" is set; the file is written back only when a setting changed.
 // Messages go to the Host.
-JobResult RunUnattendedJob(const std::string& ini, const AVICOMPRESSOPTIONS& options);
+JobResult RunUnattendedJob(Host& host, const std::string& ini, const AVICOMPRESSOPTIONS& options);
 
 }  // namespace zr

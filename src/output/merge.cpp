@@ -12,7 +12,7 @@ namespace zr {
 void MergeState::Release() {
   AVISaveOptionsFree(aviStreamCount, aviStreamOptionRefs);
   for (int i = 0; i < aviStreamCount; ++i) {
-    AVIStreamRelease(aviStreams[i]);
+    owners[i].reset();
     aviStreams[i] = nullptr;
     aviStreamOptionRefs[i] = nullptr;
   }
@@ -21,21 +21,18 @@ void MergeState::Release() {
 
 void CollectStreams(MergeState& state, PAVIFILE file) {
   for (int32_t j = 0;; ++j) {
-    PAVISTREAM stream = nullptr;
-    if (AVIFileGetStream(file, &stream, 0, j) != AVIERR_OK) break;
-    if (state.aviStreamCount >= kMaxMergeStreams) {
-      AVIStreamRelease(stream);
-      break;
-    }
-    state.aviStreams[state.aviStreamCount++] = stream;
+    AviStreamPtr stream;
+    if (AVIFileGetStream(file, AviOut(stream), 0, j) != AVIERR_OK) break;
+    if (state.aviStreamCount >= kMaxMergeStreams) break;
+    state.aviStreams[state.aviStreamCount] = stream.get();
+    state.owners[state.aviStreamCount++] = std::move(stream);
   }
 }
 
 bool OpenAndCollect(MergeState& state, const std::string& path) {
-  PAVIFILE file = nullptr;
-  if (AVIFileOpen(&file, path, OF_READ) != AVIERR_OK) return false;
-  CollectStreams(state, file);
-  AVIFileRelease(file);  // the collected streams keep it open
+  AviFilePtr file;
+  if (AVIFileOpen(AviOut(file), path, OF_READ) != AVIERR_OK) return false;
+  CollectStreams(state, file.get());  // the collected streams keep the file open
   return true;
 }
 
@@ -68,7 +65,7 @@ void BuildStreamOptions(MergeState& state) {
   }
 }
 
-bool MergeStreams(const std::string& video, const std::string& sound, const std::string& output,
+bool MergeStreams(Host& host, const std::string& video, const std::string& sound, const std::string& output,
                   MergeFailure* failure, std::string* unopened) {
   auto fail = [&](MergeFailure why, const std::string& path) {
     if (failure) *failure = why;
@@ -80,12 +77,11 @@ bool MergeStreams(const std::string& video, const std::string& sound, const std:
   if (!OpenAndCollect(state, video)) return fail(MergeFailure::CannotOpen, video);
   if (!OpenAndCollect(state, sound)) return fail(MergeFailure::CannotOpen, sound);
   BuildStreamOptions(state);
-  Host& host = GetHost();
   HRESULT hr;
   {
-    WaitCursor wait;
+    WaitCursor wait(host);
     host.BeginProgress(kStatusMerging, 100);
-    hr = AVISaveV(output, nullptr, ReportSaveProgress, state.aviStreamCount, state.aviStreams,
+    hr = AVISaveV(output, nullptr, SaveProgressOf(host), state.aviStreamCount, state.aviStreams,
                   state.aviStreamOptionRefs);
     host.EndProgress();
   }
@@ -103,22 +99,26 @@ bool MergeStreams(const std::string& video, const std::string& sound, const std:
   return true;
 }
 
-bool ReportSaveProgress(int percent) {
-  Host& host = GetHost();
+bool ReportSaveProgress(Host& host, int percent) {
   host.UpdateProgress(percent);
   return host.CancelRequested();
+}
+
+AVISAVECALLBACK SaveProgressOf(Host& host) {
+  return [&host](int percent) { return ReportSaveProgress(host, percent); };
 }
 
 std::string WriteFailureDetail(const std::string& path) {
   return path + ": " + WriteFailureReason(path, LastWriteError());
 }
 
-bool MergeCommand(const std::string& video, const std::string& sound, const std::string& output) {
-  WaitCursor wait;
+bool MergeCommand(Host& host, const std::string& video, const std::string& sound,
+                  const std::string& output) {
+  WaitCursor wait(host);
   MergeFailure failure;
-  if (MergeStreams(video, sound, output, &failure)) return true;
+  if (MergeStreams(host, video, sound, output, &failure)) return true;
   // A failed save has said all there is to say.
-  if (failure == MergeFailure::CannotOpen) GetHost().Message(kRestartProgram);
+  if (failure == MergeFailure::CannotOpen) host.Message(kRestartProgram);
   return false;
 }
 

@@ -8,10 +8,14 @@
 
 namespace zr {
 
+class Host;
+
 constexpr int kMaxMergeStreams = 20;
 
-// The streams of one merge, first file's first; every entry is released by Release().
+// The streams of one merge, first file's first; `owners` holds them, `aviStreams` is the
+// array form the save takes. Release() lets go of them all.
 struct MergeState {
+  AviStreamPtr owners[kMaxMergeStreams];
   PAVISTREAM aviStreams[kMaxMergeStreams] = {};
   int aviStreamCount = 0;
   AVICOMPRESSOPTIONS aviStreamOptions[kMaxMergeStreams];
@@ -36,7 +40,9 @@ enum class MergeFailure { None, CannotOpen, SaveFailed, Cancelled };
 
 // The AVI save's progress callback for long copies: the Host's progress (0..100) and its
 // Cancel, polled at every report.
-bool ReportSaveProgress(int percent);
+bool ReportSaveProgress(Host& host, int percent);
+// ReportSaveProgress on `host`, in the form the AVI save takes.
+AVISAVECALLBACK SaveProgressOf(Host& host);
 
 // "PATH: REASON" after a failed write into `path` (the reason the system gave, or what
 // the file system tells).
@@ -46,12 +52,12 @@ std::string WriteFailureDetail(const std::string& path);
 // input cannot be opened (no message; `failure`/`unopened` say which) or when the save
 // fails (after "File open error: merging streams failed" and "PATH: REASON"), or is
 // cancelled (status "Cancelled"); an existing `output` then stays as it was.
-bool MergeStreams(const std::string& video, const std::string& sound, const std::string& output,
+bool MergeStreams(Host& host, const std::string& video, const std::string& sound, const std::string& output,
                   MergeFailure* failure = nullptr, std::string* unopened = nullptr);
 
 // The Merge dialog's "&Do it!": the merge, and "Codec error: please restart the program"
 // when an input could not be opened. True when `output` was made (then show it).
-bool MergeCommand(const std::string& video, const std::string& sound, const std::string& output);
+bool MergeCommand(Host& host, const std::string& video, const std::string& sound, const std::string& output);
 
 // "Could not open the sound file %s" with the reason when there is a clear one (a MIDI
 // file without its sound font).

@@ -94,10 +94,10 @@ std::string CheckMorphPaths(const std::string& from, const std::string& to) {
   return {};
 }
 
-MorphResult MakeMorphImages(const CTorvexerDoc* doc, const std::string& from, const std::string& to,
-                            const std::string& folder, int steps, int start) {
+MorphResult MakeMorphImages(Host& host, const CTorvexerDoc* doc, const std::string& from,
+                            const std::string& to, const std::string& folder, int steps,
+                            int start) {
   MorphResult result;
-  Host& host = GetHost();
   CBmp temp;
   if (!temp.Load(from)) {
     host.Message("Error: bitmap load failed");

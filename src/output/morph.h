@@ -8,6 +8,8 @@
 
 namespace zr {
 
+class Host;
+
 class CTorvexerDoc;
 struct Bitmap;
 
@@ -48,8 +50,9 @@ struct MorphResult {
 // into `folder` (made with its parents when missing). Every image is written under a
 // temporary name and all are renamed once all are written, so a failure or a Cancel
 // leaves the folder as it was. Messages, progress and the outcome go to the Host.
-MorphResult MakeMorphImages(const CTorvexerDoc* doc, const std::string& from, const std::string& to,
-                            const std::string& folder, int steps, int start);
+MorphResult MakeMorphImages(Host& host, const CTorvexerDoc* doc, const std::string& from,
+                            const std::string& to, const std::string& folder, int steps,
+                            int start);
 
 // The outcome after a successful morph: 0 starts a new animation, 1 appends, 2 nothing.
 void AddMorphImagesToProject(CTorvexerDoc& doc, const std::vector<std::string>& names, int outcome);

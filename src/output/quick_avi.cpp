@@ -60,8 +60,7 @@ int CountQuickAviImages(const QuickAviPattern& pattern) {
   return count;
 }
 
-bool QuickAviCreate(const QuickAviRequest& request) {
-  Host& host = GetHost();
+bool QuickAviCreate(Host& host, const QuickAviRequest& request) {
   QuickAviPattern pattern;
   if (!FindQuickAviImages(request.folder, pattern)) {
     host.Message("No images found");
@@ -79,7 +78,7 @@ bool QuickAviCreate(const QuickAviRequest& request) {
   }
   host.SetStatusText("Creating AVI " + request.output + "...");
 
-  return WriteAviWithSound(writer, request.sound, request.output);
+  return WriteAviWithSound(host, writer, request.sound, request.output);
 }
 
 }  // namespace zr

@@ -9,6 +9,8 @@
 
 namespace zr {
 
+class Host;
+
 class CBmp;
 
 // The spelling of the numbered images found in a folder: "<folder>/<prefix>%04d<ext>".
@@ -40,6 +42,6 @@ struct QuickAviRequest {
 
 // Writes the AVI (through "hltemp.avi" and a merge when there is a sound). Status texts
 // and messages go to the Host. True when `output` was made (then show it).
-bool QuickAviCreate(const QuickAviRequest& request);
+bool QuickAviCreate(Host& host, const QuickAviRequest& request);
 
 }  // namespace zr

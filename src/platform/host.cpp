@@ -13,7 +13,7 @@ std::optional<ClipboardImage> Host::GetClipboardImage() { return std::nullopt; }
 
 namespace {
 
-class SilentHost : public Host {
+class QuietHost : public Host {
  public:
   void Message(const std::string&, const std::string&, MessageKind) override {}
   Answer AskYesNoCancel(const std::string&, const std::string&) override { return Answer::Cancel; }
@@ -24,12 +24,14 @@ class SilentHost : public Host {
   void EndProgress() override {}
 };
 
-SilentHost silentHost;
+QuietHost silentHost;
 Host* currentHost = &silentHost;
 
 thread_local Host* threadHost = nullptr;
 
 }  // namespace
+
+Host& NullHost() { return silentHost; }
 
 Host& GetHost() { return threadHost ? *threadHost : *currentHost; }
 void SetHost(Host* host) { currentHost = host ? host : &silentHost; }

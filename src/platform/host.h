@@ -86,13 +86,17 @@ class Host {
   // ---- end of AVI output questions ----
 };
 
-// The process's host, set once by the front end before any core call. Defaults to a
-// silent host that answers Cancel, so library code never dereferences nothing.
+// A host that shows nothing and answers Cancel, for objects no front end is attached to.
+// It holds no state, so one instance serves every thread.
+Host& NullHost();
+
+// Only the image readers still reach the host this way; everything else is handed its
+// host. Set by the front ends; defaults to NullHost().
 Host& GetHost();
 void SetHost(Host* host);
 
-// Points GetHost() at `host` on the calling thread only, for its lifetime: a worker's
-// reports reach a collector of its own while every other thread keeps the process's host.
+// Points GetHost() at `host` on the calling thread only, for its lifetime, so image
+// readers on a worker thread report to that worker's collector.
 class ThreadHostScope {
  public:
   explicit ThreadHostScope(Host* host);
@@ -107,10 +111,13 @@ class ThreadHostScope {
 // Shows the wait cursor for its lifetime.
 class WaitCursor {
  public:
-  WaitCursor() { GetHost().BeginWaitCursor(); }
-  ~WaitCursor() { GetHost().EndWaitCursor(); }
+  explicit WaitCursor(Host& host) : host_(host) { host_.BeginWaitCursor(); }
+  ~WaitCursor() { host_.EndWaitCursor(); }
   WaitCursor(const WaitCursor&) = delete;
   WaitCursor& operator=(const WaitCursor&) = delete;
+
+ private:
+  Host& host_;
 };
 
 // Terminal implementation: messages and questions on stderr/stdin, a progress bar when

@@ -34,6 +34,7 @@ TEST(ProjectCommand, BuildsEditsAndDescribesAProject) {
   EXPECT_EQ(test::ReadBytes(tvf), before);
 
   CTorvexerDoc doc;
+  doc.AttachHost(host);
   ASSERT_TRUE(doc.OnOpenDocument(tvf));
   EXPECT_EQ(doc.frames.FrameCount(), 2);
   EXPECT_EQ(doc.frames.Text(2, 1), "5");

@@ -48,6 +48,7 @@ std::string Names(const CTorvexerDoc& doc) {
 class DocumentTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    doc.AttachHost(host);
     SetProgramFolder(dir.path());
     for (const char* n : {"a.bmp", "b.bmp", "c.bmp"}) {
       doc.frames.AddFrameRow(n, -1, 1);
@@ -326,6 +327,7 @@ TEST_F(DocumentTest, SaveQuestionAnswers) {
   EXPECT_EQ(host.questions[0], "Save changes to saved.tvf?");
   EXPECT_EQ(chooserCalls, 1);
   CTorvexerDoc back;
+  back.AttachHost(host);
   ASSERT_TRUE(back.OnOpenDocument(target));
   EXPECT_EQ(back.nBpp, 16);
 
@@ -339,6 +341,7 @@ TEST_F(DocumentTest, SaveQuestionAnswers) {
 
 TEST_F(DocumentTest, OpeningAProjectUpdatesThePanelAndIsClean) {
   CTorvexerDoc other;
+  other.AttachHost(host);
   other.frames.AddFrameRow("z.bmp", -1, 2);
   other.windows().SetFpsText("30");
   other.SetDepth(16);

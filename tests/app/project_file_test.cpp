@@ -109,6 +109,7 @@ TEST(ProjectFile, ExactBytesOfOneFrame) {
 TEST(ProjectFile, SavedProjectReadsBackFieldForField) {
   test::FakeHost host;
   CTorvexerDoc doc;
+  doc.AttachHost(host);
   doc.frames.AddFrameRow("a.bmp", -1, 5);
   doc.frames.AddFrameRow("b b.png", -1, 1);
   doc.frames.AddFrameRow("a.bmp", -1, 2);  // two rows may share a name
@@ -123,6 +124,7 @@ TEST(ProjectFile, SavedProjectReadsBackFieldForField) {
   doc.Serialize(ar);
   EXPECT_EQ(doc.nFps, 12);  // read back from the panel on save
   CTorvexerDoc back;
+  back.AttachHost(host);
   ASSERT_EQ(Read(back, ar.bytes()), ProjectRead::Ok);
   EXPECT_EQ(Rows(back),
             "a.bmp=/x/a.bmp*5 b b.png=" + std::string(300, 'p') + "*0 a.bmp=/x/a.bmp*2 ");
@@ -143,6 +145,7 @@ TEST(ProjectFile, EveryOlderVersionReads) {
   const std::vector<Frame> frames = {{"a.bmp", "/a.bmp", 4}, {"b.bmp", "/b.bmp", 0}};
   for (int v : {-32768, -1, 0, 1, 19, 20, 25, 29, 30}) {
     CTorvexerDoc doc;
+    doc.AttachHost(host);
     doc.sSoundFile = "/kept.wav";
     ASSERT_EQ(Read(doc, ProjectBytes(int16_t(v), "/new.wav", frames, 15, 16)), ProjectRead::Ok)
         << v;
@@ -175,6 +178,7 @@ TEST(ProjectFile, RejectsWrongMagicAndNewerVersions) {
   for (const auto& c : cases) {
     host.messages.clear();
     CTorvexerDoc doc;
+    doc.AttachHost(host);
     doc.frames.AddFrameRow("old", -1, 1);
     doc.nFps = 7;
     doc.sSoundFile = "/old.wav";
@@ -200,6 +204,7 @@ TEST(ProjectFile, TruncatedAtEveryOffsetKeepsTheFramesReadSoFar) {
   }
   for (size_t cut = 0; cut < full.size(); ++cut) {
     CTorvexerDoc doc;
+    doc.AttachHost(host);
     EXPECT_EQ(Read(doc, full.substr(0, cut)), ProjectRead::Truncated) << cut;
     int complete = 0;
     for (size_t end : recordEnds) complete += end <= cut;
@@ -212,12 +217,14 @@ TEST(ProjectFile, HostileCountsAllocateNothingAndStopAtTheData) {
   test::FakeHost host;
   for (int32_t count : {0x7FFFFFFF, -1, 0, int32_t(0x80000000)}) {
     CTorvexerDoc doc;
+    doc.AttachHost(host);
     ProjectRead r = Read(doc, ProjectBytes(30, "", {{"a", "/a", 1}}, 10, 24, "TVFC", count));
     EXPECT_EQ(r, count > 1 ? ProjectRead::Truncated : ProjectRead::Ok) << count;
     EXPECT_EQ(doc.frames.FrameCount(), count >= 1 ? 1 : 0) << count;
   }
   // A huge frame count in a record is a count, not an allocation.
   CTorvexerDoc doc;
+  doc.AttachHost(host);
   EXPECT_EQ(Read(doc, ProjectBytes(30, "", {{"a", "/a", 0xFFFFFFFF}})), ProjectRead::Ok);
   EXPECT_EQ(doc.frames.Text(1, 1), "-1");
   EXPECT_EQ(doc.frames.Frames(1), 1);
@@ -227,12 +234,14 @@ TEST(ProjectFile, OpenAndSaveThroughFiles) {
   test::FakeHost host;
   test::TempDir dir;
   CTorvexerDoc doc;
+  doc.AttachHost(host);
   doc.frames.AddFrameRow("a.bmp", -1, 5);
   doc.SetImagePath("a.bmp", "/a.bmp");
   ASSERT_TRUE(doc.OnSaveDocument(dir.file("p.tvf")));
   EXPECT_EQ(doc.GetTitle(), "p.tvf");
 
   CTorvexerDoc back;
+  back.AttachHost(host);
   EXPECT_TRUE(back.OnOpenDocument(dir.file("p.tvf")));
   EXPECT_EQ(Rows(back), "a.bmp=/a.bmp*5 ");
   EXPECT_EQ(back.GetPathName(), dir.file("p.tvf"));
@@ -269,6 +278,7 @@ TEST(ProjectFile, FailedSaveLeavesOldProjectByteIdentical) {
   std::string old = ProjectBytes(30, "", {{"old", "/old", 1}});
   test::WriteBytes(path, old);
   CTorvexerDoc doc;
+  doc.AttachHost(host);
   doc.frames.AddFrameRow("a", -1, 1);
   doc.SetImagePath("a", std::string(100000, 'p'));
   {

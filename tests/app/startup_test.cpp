@@ -15,6 +15,7 @@ namespace {
 class StartupTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    doc.AttachHost(host);
     SetProgramFolder(dir.path());
     GetSettings().Reset();
   }
@@ -121,6 +122,7 @@ TEST_F(StartupTest, AutoInAnySettingsFileStartsTheJob) {
 TEST_F(StartupTest, ProjectFromTheCommandLineKeepsItsFramesAndValues) {
   {
     CTorvexerDoc saved;
+    saved.AttachHost(host);
     saved.frames.AddFrameRow("p.bmp", -1, 4);
     saved.SetImagePath("p.bmp", "/p/p.bmp");
     saved.windows().SetFpsText("25");

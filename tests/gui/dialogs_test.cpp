@@ -171,7 +171,7 @@ TEST(AviSettings, ChangeTheRunsOptionsOnlyAndLeaveNoScratchFile) {
   GetSettings().Reset();
   const std::string before = GetSettings().Serialize();
   AVICOMPRESSOPTIONS options = DefaultCompressOptions();
-  EXPECT_TRUE(EditAviSettings(options));
+  EXPECT_TRUE(EditAviSettings(host, options));
   EXPECT_EQ(host.asked, 1);
   EXPECT_EQ(options.fccHandler, kCompressorDib);
   EXPECT_FALSE(FileExists(dir.file("HLTemp.AVI")));

@@ -37,6 +37,7 @@ class FileCommandsTest : public ::testing::Test {
     GetSettings().Reset();
     SetProgramFolder(dir.path());
     frame = std::make_unique<CMainFrame>();
+    frame->doc().AttachHost(host);
     frame->doc().sIniFile = dir.file("Zerarive.ini");
     frame->FirstPaint();
   }

@@ -46,6 +46,7 @@ void GuiTest::SetUp() {
   GetSettings().Reset();
   SetProgramFolder(dir.path());
   frame = std::make_unique<CMainFrame>();
+  frame->doc().AttachHost(host);
   frame->doc().sIniFile = dir.file("Zerarive.ini");
   frame->FirstPaint();
 }

@@ -79,6 +79,7 @@ class LongWorkTest : public ::testing::Test {
     GetSettings().Reset();
     SetProgramFolder(dir.path());
     frame = std::make_unique<CMainFrame>();
+    frame->doc().AttachHost(host);
     frame->doc().sIniFile = dir.file("Zerarive.ini");
     host.Attach(frame.get(), frame->statusBar());
     frame->FirstPaint();
@@ -265,7 +266,7 @@ TEST_F(LongWorkTest, MorphAsksBeforeReplacingAndNoKeepsTheFilesAndTheDialog) {
   host.answers = {Answer::Yes};
   dialog.Morph();
   EXPECT_EQ(dialog.result(), QDialog::Accepted);
-  MorphResult result = MakeMorphImages(nullptr, dialog.fromPath(), dialog.toPath(), dialog.folder(),
+  MorphResult result = MakeMorphImages(host, nullptr, dialog.fromPath(), dialog.toPath(), dialog.folder(),
                                        dialog.steps(), dialog.start());
   ASSERT_TRUE(result.ok);
   EXPECT_EQ(ReadBytes(first).substr(0, 2), "BM");
@@ -403,9 +404,11 @@ TEST_F(GuiTest, TheWindowLayoutIsRememberedAndMovedOnScreen) {
   frame->setGeometry(wanted);
   frame.reset();  // saves the layout
   frame = std::make_unique<CMainFrame>();
+  frame->doc().AttachHost(host);
   EXPECT_EQ(frame->geometry(), wanted);
   ProgramStore().setValue(QStringLiteral("Window/geometry"), QRect(9000, 9000, 500, 380));
   frame = std::make_unique<CMainFrame>();
+  frame->doc().AttachHost(host);
   EXPECT_TRUE(area.contains(frame->geometry())) << frame->geometry().x() << "," << frame->geometry().y();
   ProgramStore().remove(QStringLiteral("Window"));
 }

@@ -42,6 +42,7 @@ TEST(UnattendedJob, AFailedJobLeavesTheWindowOpenAndAttended) {
   ASSERT_TRUE(WriteBytes(job, JobText(dir.file("out.avi"), {dir.file("missing.bmp")})));
   {
     CMainFrame frame;
+    frame.doc().AttachHost(host);
     ASSERT_TRUE(OpenCommandLineFile(frame.doc(), job));
     QSignalSpy finished(&frame, &CMainFrame::unattendedJobFinished);
     frame.show();
@@ -68,6 +69,7 @@ TEST(UnattendedJob, ASuccessfulJobClosesWithoutAskingAnything) {
   ASSERT_TRUE(WriteBytes(job, JobText(dir.file("out.avi"), {WriteImage(dir, "a.bmp", 16, 16)})));
   {
     CMainFrame frame;
+    frame.doc().AttachHost(host);
     ASSERT_TRUE(OpenCommandLineFile(frame.doc(), job));
     QSignalSpy finished(&frame, &CMainFrame::unattendedJobFinished);
     frame.show();

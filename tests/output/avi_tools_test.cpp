@@ -83,7 +83,7 @@ TEST(Morph, WritesStartBlendsAndEndAndFillsTheProject) {
   TempDir dir;
   SaveTestImage(dir.file("from.bmp"), 9, 5, 0);
   SaveTestImage(dir.file("to.bmp"), 9, 5, 40);
-  MorphResult r = MakeMorphImages(nullptr, dir.file("from.bmp"), dir.file("to.bmp"), dir.path(), 3, 0);
+  MorphResult r = MakeMorphImages(host, nullptr, dir.file("from.bmp"), dir.file("to.bmp"), dir.path(), 3, 0);
   ASSERT_TRUE(r.ok);
   ASSERT_EQ(r.names.size(), 5u);
   EXPECT_EQ(r.names.front(), dir.file("Img0000.bmp"));
@@ -108,6 +108,7 @@ TEST(Morph, WritesStartBlendsAndEndAndFillsTheProject) {
     }
 
   CTorvexerDoc doc;
+  doc.AttachHost(host);
   doc.frames.AddFrameRow("old.bmp", -1, 3);
   AddMorphImagesToProject(doc, r.names, 1);
   EXPECT_EQ(doc.frames.FrameCount(), 6);
@@ -124,7 +125,7 @@ TEST(Morph, MakesAMissingFolderAndListsWhatAnotherRunWouldReplace) {
   SaveTestImage(dir.file("from.bmp"), 4, 4, 0);
   SaveTestImage(dir.file("to.bmp"), 4, 4, 9);
   const std::string folder = dir.file("deep/er");
-  MorphResult r = MakeMorphImages(nullptr, dir.file("from.bmp"), dir.file("to.bmp"), folder, 2, 1);
+  MorphResult r = MakeMorphImages(host, nullptr, dir.file("from.bmp"), dir.file("to.bmp"), folder, 2, 1);
   ASSERT_TRUE(r.ok) << (host.messages.empty() ? "" : host.messages[0]);
   EXPECT_EQ(r.summary, "4 images written to " + folder + "/");
   EXPECT_EQ(host.statuses.back(), r.summary);
@@ -137,7 +138,7 @@ TEST(Morph, MakesAMissingFolderAndListsWhatAnotherRunWouldReplace) {
             "2 files in " + folder + " will be replaced. Replace them?");
   EXPECT_EQ(ReplaceQuestion(1, "S", true), "1 sample file in S will be replaced. Replace it?");
 
-  MorphResult bad = MakeMorphImages(nullptr, dir.file("none.bmp"), dir.file("to.bmp"), dir.path(), 2, 1);
+  MorphResult bad = MakeMorphImages(host, nullptr, dir.file("none.bmp"), dir.file("to.bmp"), dir.path(), 2, 1);
   EXPECT_FALSE(bad.ok);
   EXPECT_EQ(host.messages.back(), "Error: bitmap load failed");
 }
@@ -149,7 +150,7 @@ TEST(Morph, CancelMidwayLeavesTheFolderAsItWas) {
   SaveTestImage(dir.file("to.bmp"), 6, 6, 9);
   test::WriteBytes(dir.file("Img0002.bmp"), "a frame of a project");
   host.cancelAfterPolls = 3;
-  MorphResult r = MakeMorphImages(nullptr, dir.file("from.bmp"), dir.file("to.bmp"), dir.path(), 10, 1);
+  MorphResult r = MakeMorphImages(host, nullptr, dir.file("from.bmp"), dir.file("to.bmp"), dir.path(), 10, 1);
   EXPECT_FALSE(r.ok);
   EXPECT_TRUE(r.cancelled);
   EXPECT_EQ(host.statuses.back(), "Cancelled");
@@ -190,7 +191,7 @@ TEST(QuickAvi, WritesOneFramePerImageAndReportsAMissingFolderOrSound) {
   req.folder = dir.path();
   req.output = dir.file("out.avi");
   req.options = Uncompressed();
-  ASSERT_TRUE(QuickAviCreate(req));
+  ASSERT_TRUE(QuickAviCreate(host, req));
   EXPECT_EQ(VideoFrames(req.output), 4);
   std::string probe;
   ASSERT_EQ(test::RunCommand("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
@@ -199,14 +200,14 @@ TEST(QuickAvi, WritesOneFramePerImageAndReportsAMissingFolderOrSound) {
 
   req.sound = dir.file("missing.wav");
   req.output = dir.file("with-sound.avi");
-  EXPECT_FALSE(QuickAviCreate(req));
+  EXPECT_FALSE(QuickAviCreate(host, req));
   EXPECT_FALSE(FileExists(req.output));
   ASSERT_FALSE(host.messages.empty());
   EXPECT_NE(host.messages.back().find("missing.wav"), std::string::npos);
 
   TempDir empty;
   req.folder = empty.path();
-  EXPECT_FALSE(QuickAviCreate(req));
+  EXPECT_FALSE(QuickAviCreate(host, req));
   EXPECT_EQ(host.messages.back(), "No images found");
 }
 
@@ -221,14 +222,14 @@ TEST(Extract, UncompressedFramesComeBackPixelIdenticalAndOnlySampleFilesAreClear
     SaveTestImage(p, 11, 7, i * 20);
     writer.AddFrame(p, i == 1 ? 2 : 1);
   }
-  ASSERT_TRUE(writer.Write(dir.file("clip.avi")));
+  ASSERT_TRUE(writer.Write(host, dir.file("clip.avi")));
 
   std::string samples = dir.file("Samples/");
   MakeFolders(samples + "keep");
   ASSERT_TRUE(test::WriteBytes(samples + "01_99999.bmp", "old"));
   ASSERT_TRUE(test::WriteBytes(samples + "notes.txt", "mine"));
-  HostExtractProgress progress;
-  ExtractImagesResult r = ExtractImages(dir.file("clip.avi"), samples, progress);
+  HostExtractProgress progress(host);
+  ExtractImagesResult r = ExtractImages(host, dir.file("clip.avi"), samples, progress);
   ASSERT_TRUE(r.opened);
   EXPECT_EQ(r.written, 4);
   EXPECT_TRUE(r.failedFrames.empty());
@@ -252,7 +253,7 @@ TEST(Extract, UncompressedFramesComeBackPixelIdenticalAndOnlySampleFilesAreClear
   const std::string second = test::ReadBytes(samples + "01_00002.bmp");
   host.cancelPolls = 0;
   host.cancelAfterPolls = 2;
-  ExtractImagesResult stopped = ExtractImages(dir.file("clip.avi"), samples, progress);
+  ExtractImagesResult stopped = ExtractImages(host, dir.file("clip.avi"), samples, progress);
   EXPECT_TRUE(stopped.cancelled);
   EXPECT_FALSE(stopped.ok);
   EXPECT_EQ(test::ListDir(samples), before);
@@ -260,7 +261,7 @@ TEST(Extract, UncompressedFramesComeBackPixelIdenticalAndOnlySampleFilesAreClear
   host.cancelAfterPolls = -1;
 
   // An AVI that can't be opened leaves the samples alone and says so.
-  ExtractImagesResult none = ExtractImages(dir.file("nothing.avi"), samples, progress);
+  ExtractImagesResult none = ExtractImages(host, dir.file("nothing.avi"), samples, progress);
   EXPECT_FALSE(none.opened);
   EXPECT_TRUE(FileExists(samples + "01_00001.bmp"));
   EXPECT_EQ(host.messages.back(), "Cannot open " + dir.file("nothing.avi"));
@@ -295,7 +296,7 @@ TEST(Extract, SoundIsSavedUnconvertedAndMissingSoundIsTold) {
   TempDir dir;
   ASSERT_EQ(test::RunCommand("ffmpeg -v error -f lavfi -i sine=f=500:r=22050:d=0.5 "
                              "-c:a pcm_s16le " + dir.file("tone.wav")), 0);
-  ASSERT_TRUE(ExtractSound(dir.file("tone.wav"), dir.file("copy.wav")));
+  ASSERT_TRUE(ExtractSound(host, dir.file("tone.wav"), dir.file("copy.wav")));
   std::string a, b;
   test::RunCommand("ffmpeg -v error -i " + dir.file("tone.wav") + " -f s16le - | md5sum", &a);
   test::RunCommand("ffmpeg -v error -i " + dir.file("copy.wav") + " -f s16le - | md5sum", &b);
@@ -306,8 +307,8 @@ TEST(Extract, SoundIsSavedUnconvertedAndMissingSoundIsTold) {
   writer.SetRate(5);
   SaveTestImage(dir.file("f.bmp"), 4, 4, 0);
   writer.AddFrame(dir.file("f.bmp"), 1);
-  ASSERT_TRUE(writer.Write(dir.file("silent.avi")));
-  EXPECT_FALSE(ExtractSound(dir.file("silent.avi"), dir.file("none.wav")));
+  ASSERT_TRUE(writer.Write(host, dir.file("silent.avi")));
+  EXPECT_FALSE(ExtractSound(host, dir.file("silent.avi"), dir.file("none.wav")));
   EXPECT_FALSE(FileExists(dir.file("none.wav")));
   EXPECT_NE(host.messages.back().find("has no sound"), std::string::npos);
 }

@@ -82,7 +82,7 @@ TEST_F(Writer, FrameCountsRepeatImagesAtTheRate) {
   w.AddFrame(Img("b.bmp", 20, 10, kGreen), 0);  // 0 writes once
   w.AddFrame(Img("c.bmp", 20, 10, kBlue), 2);
   std::string out = dir.file("out.avi");
-  ASSERT_TRUE(w.Write(out)) << w.nError;
+  ASSERT_TRUE(w.Write(host, out)) << w.nError;
   auto d = ReadAvi(out);
   EXPECT_EQ(d.frames, 6);
   EXPECT_EQ(d.rate, 7);
@@ -112,7 +112,7 @@ TEST_F(Writer, MismatchingImagesFollowThePolicyAndTheLogoComesLast) {
       for (int x = 1; x < 3; ++x) b.bitmap().at(x, y) = 0;
   };
   std::string out = dir.file("fit.avi");
-  ASSERT_TRUE(w.Write(out));
+  ASSERT_TRUE(w.Write(host, out));
   EXPECT_EQ(host.asked.size(), 2u);
   auto d = ReadAvi(out);
   ASSERT_EQ(d.frames, 3);
@@ -132,7 +132,7 @@ TEST_F(Writer, SizeDialogCancelKeepsTheFramesSoFar) {
   w.AddFrame(Img("s.bmp", 8, 8, kRed), 1);  // the empty answer queue is Cancel
   w.AddFrame(Img("b.bmp", 16, 16, kRed), 1);
   std::string out = dir.file("cancel.avi");
-  ASSERT_TRUE(w.Write(out));
+  ASSERT_TRUE(w.Write(host, out));
   EXPECT_EQ(ReadAvi(out).frames, 2);
   EXPECT_TRUE(host.messages.empty());
 }
@@ -150,7 +150,7 @@ TEST_F(Writer, AnUnloadableImageAnywhereIsAToldFailure) {
       v.pipelined = pipelined;
       v.SetRate(10);
       for (int i = 0; i < 3; ++i) v.AddFrame(dir.file(i == missingAt ? "missing.bmp" : "a.bmp"), 1);
-      EXPECT_FALSE(v.Write(out));
+      EXPECT_FALSE(v.Write(host, out));
       EXPECT_TRUE(v.told);
       ASSERT_EQ(host.messages.size(), 1u) << missingAt;
       EXPECT_EQ(host.messages.back(), "Could not load " + dir.file("missing.bmp"));
@@ -164,24 +164,24 @@ TEST_F(Writer, FailuresLeaveNoFileAndKeepAnOldOne) {
   std::string out = dir.file("old.avi");
   test::WriteBytes(out, "old");
   CAviWriter none;
-  EXPECT_FALSE(none.Write(out));
+  EXPECT_FALSE(none.Write(host, out));
   EXPECT_EQ(none.nError, 1);
 
   CAviWriter first;
   first.SetRate(10);
   first.AddFrame(dir.file("missing.bmp"), 1);
-  EXPECT_FALSE(first.Write(out));
+  EXPECT_FALSE(first.Write(host, out));
   EXPECT_EQ(first.nError, 0);
   EXPECT_EQ(host.messages.back(), "Could not load " + dir.file("missing.bmp"));
   EXPECT_EQ(test::ReadBytes(out), "old");
-  EXPECT_FALSE(first.Write(dir.file("new.avi")));
+  EXPECT_FALSE(first.Write(host, dir.file("new.avi")));
   EXPECT_FALSE(Exists(dir.file("new.avi"))) << "no empty AVI under the user's name";
 
   for (int rate : {0, -5}) {
     CAviWriter w;
     w.SetRate(rate);
     w.AddFrame(Img("a.bmp", 8, 8, kRed), 1);
-    EXPECT_FALSE(w.Write(out));
+    EXPECT_FALSE(w.Write(host, out));
     EXPECT_EQ(w.nError, AVIERR_BADPARAM);
     EXPECT_EQ(test::ReadBytes(out), "old");
   }
@@ -189,9 +189,9 @@ TEST_F(Writer, FailuresLeaveNoFileAndKeepAnOldOne) {
   w.SetRate(10);
   w.options.fccHandler = MakeFourCC('n', 'o', 'n', 'e');
   w.AddFrame(dir.file("a.bmp"), 1);
-  EXPECT_FALSE(w.Write(out));
+  EXPECT_FALSE(w.Write(host, out));
   EXPECT_EQ(w.nError, AVIERR_NOCOMPRESSOR);
-  EXPECT_FALSE(w.Write(dir.file("no/folder/x.avi")));
+  EXPECT_FALSE(w.Write(host, dir.file("no/folder/x.avi")));
   EXPECT_EQ(w.nError, AVIERR_FILEOPEN);
   EXPECT_EQ(test::ReadBytes(out), "old");
 }
@@ -210,7 +210,7 @@ TEST_F(Writer, PipelinedOutputIsByteIdenticalToSerial) {
     w.SetBits(16);
     for (auto& p : paths) w.AddFrame(p, 2);
     std::string out = dir.file("pipe" + std::to_string(pipelined) + ".avi");
-    ASSERT_TRUE(w.Write(out));
+    ASSERT_TRUE(w.Write(host, out));
     outputs[pipelined] = test::ReadBytes(out);
   }
   EXPECT_FALSE(outputs[0].empty());
@@ -225,7 +225,7 @@ class Merge : public Writer {
     w.SetRate(10);
     for (int i = 0; i < 4; ++i) w.AddFrame(Img("v.bmp", 16, 16, kRed), 1);
     video = dir.file("video.avi");
-    ASSERT_TRUE(w.Write(video));
+    ASSERT_TRUE(w.Write(host, video));
     wav = dir.file("tone.wav");
     ASSERT_EQ(RunCommand("ffmpeg -v error -f lavfi -i sine=d=0.4 -c:a pcm_s16le -y '" + wav + "'"), 0);
   }
@@ -242,7 +242,7 @@ class Merge : public Writer {
 
 TEST_F(Merge, StreamsOfBothFilesInOrder) {
   std::string av = dir.file("av.avi");
-  ASSERT_TRUE(MergeStreams(video, wav, av));
+  ASSERT_TRUE(MergeStreams(host, video, wav, av));
   EXPECT_EQ(Streams(av), 2);
   std::string probe = Probe(av);
   EXPECT_LT(probe.find("codec_type=video"), probe.find("codec_type=audio")) << probe;
@@ -250,11 +250,11 @@ TEST_F(Merge, StreamsOfBothFilesInOrder) {
 
   // An AVI with video and sound, with a WAV: three streams.
   std::string three = dir.file("three.avi");
-  ASSERT_TRUE(MergeStreams(av, wav, three));
+  ASSERT_TRUE(MergeStreams(host, av, wav, three));
   EXPECT_EQ(Streams(three), 3);
   // Two AVIs: both videos.
   std::string two = dir.file("two.avi");
-  ASSERT_TRUE(MergeStreams(video, video, two));
+  ASSERT_TRUE(MergeStreams(host, video, video, two));
   probe = Probe(two);
   EXPECT_EQ(std::count(probe.begin(), probe.end(), 'v') >= 2, true);
   EXPECT_EQ(Streams(two), 2);
@@ -270,7 +270,7 @@ TEST_F(Merge, TwentyStreamsAtMost) {
             0);
   ASSERT_EQ(Streams(many), 12);
   std::string out = dir.file("twenty.avi");
-  ASSERT_TRUE(MergeStreams(many, many, out));
+  ASSERT_TRUE(MergeStreams(host, many, many, out));
   EXPECT_EQ(Streams(out), 20);
 }
 
@@ -280,7 +280,7 @@ TEST_F(Merge, MidiSoundIsRenderedIn) {
   std::string m = std::string("MThd\0\0\0\6\0\0\0\1\1\xE0MTrk\0\0\0", 21) + char(track.size()) + track;
   test::WriteBytes(mid, m);
   std::string out = dir.file("midi.avi");
-  ASSERT_TRUE(MergeStreams(video, mid, out));
+  ASSERT_TRUE(MergeStreams(host, video, mid, out));
   std::string probe = Probe(out);
   EXPECT_NE(probe.find("codec_name=pcm_s16le"), std::string::npos) << probe;
 }
@@ -289,16 +289,16 @@ TEST_F(Merge, UnopenableInputsAndAFailedSaveAreFailures) {
   std::string out = dir.file("out.avi");
   MergeFailure why;
   std::string which;
-  EXPECT_FALSE(MergeStreams(video, dir.file("nope.wav"), out, &why, &which));
+  EXPECT_FALSE(MergeStreams(host, video, dir.file("nope.wav"), out, &why, &which));
   EXPECT_EQ(why, MergeFailure::CannotOpen);
   EXPECT_EQ(which, dir.file("nope.wav"));
   EXPECT_TRUE(host.messages.empty());
-  EXPECT_FALSE(MergeCommand(dir.file("nope.avi"), wav, out));
+  EXPECT_FALSE(MergeCommand(host, dir.file("nope.avi"), wav, out));
   EXPECT_EQ(host.messages, std::vector<std::string>{kRestartProgram});
   host.messages.clear();
 
   // The save itself fails: its message alone, and false.
-  EXPECT_FALSE(MergeCommand(video, wav, dir.file("out.mp4")));
+  EXPECT_FALSE(MergeCommand(host, video, wav, dir.file("out.mp4")));
   EXPECT_EQ(host.messages, std::vector<std::string>{kMergeFailed});
   EXPECT_FALSE(Exists(out));
 }
@@ -323,7 +323,7 @@ class Create : public Writer {
 TEST_F(Create, FramesRateAndStatusTexts) {
   doc.windows().SetFpsText(" 12fps");
   std::string out = dir.file("c.avi");
-  ASSERT_TRUE(CreateAvi(doc, out, Stored()));
+  ASSERT_TRUE(CreateAvi(host, doc, out, Stored()));
   auto d = ReadAvi(out);
   EXPECT_EQ(d.frames, 4);
   EXPECT_EQ(d.rate, 12);
@@ -334,7 +334,7 @@ TEST_F(Create, FramesRateAndStatusTexts) {
             host.statuses.end());
   // 65536 + 10 wraps to 10 in the 16-bit field.
   doc.windows().SetFpsText("65546");
-  ASSERT_TRUE(CreateAvi(doc, out, Stored()));
+  ASSERT_TRUE(CreateAvi(host, doc, out, Stored()));
   EXPECT_EQ(ReadAvi(out).rate, 10);
 }
 
@@ -342,7 +342,7 @@ TEST_F(Create, WrappedRatesAreABadParameter) {
   for (const char* text : {"0", "65536", "40000", "-3"}) {
     host.messages.clear();
     doc.windows().SetFpsText(text);
-    EXPECT_FALSE(CreateAvi(doc, dir.file("bad.avi"), Stored())) << text;
+    EXPECT_FALSE(CreateAvi(host, doc, dir.file("bad.avi"), Stored())) << text;
     EXPECT_EQ(host.messages,
               std::vector<std::string>{"Codec error (" + std::to_string(AVIERR_BADPARAM) +
                                        "): Bad parameter passed"})
@@ -357,13 +357,13 @@ TEST_F(Create, SoundIsMergedThroughTheIntermediateFile) {
   ASSERT_EQ(RunCommand("ffmpeg -v error -f lavfi -i sine=d=0.3 -y '" + wav + "'"), 0);
   doc.sSoundFile = wav;
   std::string out = dir.file("snd.avi");
-  ASSERT_TRUE(CreateAvi(doc, out, Stored()));
+  ASSERT_TRUE(CreateAvi(host, doc, out, Stored()));
   EXPECT_FALSE(Exists(IntermediateAviPath()));
   std::string probe = Probe(out);
   EXPECT_NE(probe.find("codec_type=audio"), std::string::npos) << probe;
 
   doc.sSoundFile = dir.file("gone.wav");
-  EXPECT_FALSE(CreateAvi(doc, dir.file("nosnd.avi"), Stored()));
+  EXPECT_FALSE(CreateAvi(host, doc, dir.file("nosnd.avi"), Stored()));
   ASSERT_FALSE(host.messages.empty());
   EXPECT_NE(host.messages.back().find(dir.file("gone.wav")), std::string::npos);
   EXPECT_FALSE(Exists(dir.file("nosnd.avi")));
@@ -372,9 +372,10 @@ TEST_F(Create, SoundIsMergedThroughTheIntermediateFile) {
 
 TEST_F(Create, NothingButASoundSaysNoBitmaps) {
   CTorvexerDoc empty;
+  empty.AttachHost(host);
   empty.sSoundFile = dir.file("s.wav");
   RunCommand("ffmpeg -v error -f lavfi -i sine=d=0.1 -y '" + empty.sSoundFile + "'");
-  EXPECT_FALSE(CreateAvi(empty, dir.file("x.avi"), Stored()));
+  EXPECT_FALSE(CreateAvi(host, empty, dir.file("x.avi"), Stored()));
   EXPECT_EQ(host.messages.back(), "Codec error (1): No bitmaps specified");
 }
 
@@ -392,10 +393,10 @@ TEST_F(Create, ChooseAviFileRemembersTheFolder) {
     std::string answer;
   } chooser;
   doc.sSavePath = "/start/";
-  EXPECT_EQ(ChooseAviFile(doc, true, false), "");
+  EXPECT_EQ(ChooseAviFile(chooser, doc, true, false), "");
   EXPECT_EQ(doc.sSavePath, "/start/");
   chooser.answer = dir.file("movies/a.avi");
-  EXPECT_EQ(ChooseAviFile(doc, false, true), chooser.answer);
+  EXPECT_EQ(ChooseAviFile(chooser, doc, false, true), chooser.answer);
   EXPECT_EQ(doc.sSavePath, dir.file("movies/"));
   std::string saved;
   GetSettings().ReadString("General", "SavePath", saved);
@@ -418,7 +419,7 @@ TEST_F(Writer, JobRunsItsKeysAndLeavesAnUnchangedFileAlone) {
                      dir.file("j0.bmp") + "\n[Logo]\nbUseLogo=0\n";
   test::WriteBytes(ini, text);
   std::string before = test::ReadBytes(ini);
-  ASSERT_EQ(RunUnattendedJob(ini, Stored()), JobResult::Made);
+  ASSERT_EQ(RunUnattendedJob(host, ini, Stored()), JobResult::Made);
   auto d = ReadAvi(out);
   EXPECT_EQ(d.frames, 2);
   EXPECT_EQ(d.rate, 6);
@@ -436,12 +437,12 @@ TEST_F(Writer, JobRunsItsKeysAndLeavesAnUnchangedFileAlone) {
   AVIFileRelease(f);
 
   test::WriteBytes(ini, "[General]\nFPS=6\n");
-  EXPECT_EQ(RunUnattendedJob(ini, Stored()), JobResult::NoOutput);
-  EXPECT_EQ(RunUnattendedJob(dir.file("none.ini"), Stored()), JobResult::CannotRead);
+  EXPECT_EQ(RunUnattendedJob(host, ini, Stored()), JobResult::NoOutput);
+  EXPECT_EQ(RunUnattendedJob(host, dir.file("none.ini"), Stored()), JobResult::CannotRead);
   // A job whose only image is missing makes nothing and fails.
   test::WriteBytes(ini, "[General]\nOutput=" + dir.file("j2.avi") + "\n[Images]\n0=" +
                             dir.file("gone.bmp") + "\n");
-  EXPECT_EQ(RunUnattendedJob(ini, Stored()), JobResult::Failed);
+  EXPECT_EQ(RunUnattendedJob(host, ini, Stored()), JobResult::Failed);
   EXPECT_FALSE(Exists(dir.file("j2.avi")));
 }
 

@@ -62,7 +62,7 @@ TEST(QuickAviCancel, AtFrame100Of2000StopsWithinAFrameAndLeavesNothing) {
     req.sound = sound;
     req.output = out.file("big.avi");
     req.options = Uncompressed();
-    EXPECT_FALSE(QuickAviCreate(req));
+    EXPECT_FALSE(QuickAviCreate(host, req));
     ASSERT_TRUE(host.cancel) << "the loop never reached frame 100: "
                              << (host.messages.empty() ? "" : host.messages.front());
     EXPECT_LE(host.afterCancel, 1);

@@ -25,7 +25,7 @@ TEST(FitToFrame, CentreFramesASmallImageWithTheBackground) {
   host.sizeAnswers.push_back(Answer(2, false, 0, 0, kBlue));
   SizePolicy policy;
   CBmp working = Image(100, 50, kRed);
-  ASSERT_EQ(FitToFrame(working, "small.bmp", 320, 240, policy), FitResult::Done);
+  ASSERT_EQ(FitToFrame(host, working, "small.bmp", 320, 240, policy), FitResult::Done);
   const Bitmap& b = working.bitmap();
   ASSERT_EQ(b.width, 320);
   ASSERT_EQ(b.height, 240);
@@ -48,7 +48,7 @@ TEST(FitToFrame, CentreCutsALargerImageOnAllSides) {
   big.at(359, 269) = PixelFromColorRef(kGreen);  // lands on (319, 239)
   CBmp working;
   working.SetBitmap(big);
-  ASSERT_EQ(FitToFrame(working, "big.bmp", 320, 240, policy), FitResult::Done);
+  ASSERT_EQ(FitToFrame(host, working, "big.bmp", 320, 240, policy), FitResult::Done);
   EXPECT_EQ(At(working.bitmap(), 0, 0), kGreen);
   EXPECT_EQ(At(working.bitmap(), 319, 239), kGreen);
   EXPECT_EQ(At(working.bitmap(), 1, 1), kRed);
@@ -60,14 +60,14 @@ TEST(FitToFrame, PlaceAcceptsNegativeAndFarPositions) {
   host.sizeAnswers.push_back(Answer(3, false, 5000, 0, kBlue));
   SizePolicy policy;
   CBmp working = Image(30, 20, kRed);
-  ASSERT_EQ(FitToFrame(working, "a.bmp", 64, 48, policy), FitResult::Done);
+  ASSERT_EQ(FitToFrame(host, working, "a.bmp", 64, 48, policy), FitResult::Done);
   EXPECT_EQ(At(working.bitmap(), 0, 5), kRed);
   EXPECT_EQ(At(working.bitmap(), 19, 24), kRed);
   EXPECT_EQ(At(working.bitmap(), 20, 5), kBlue);
   EXPECT_EQ(At(working.bitmap(), 0, 4), kBlue);
   // Wholly outside: a picture of plain background.
   working = Image(30, 20, kRed);
-  ASSERT_EQ(FitToFrame(working, "b.bmp", 64, 48, policy), FitResult::Done);
+  ASSERT_EQ(FitToFrame(host, working, "b.bmp", 64, 48, policy), FitResult::Done);
   for (Pixel p : working.bitmap().pixels) ASSERT_EQ(ColorRefFromPixel(p & 0xFFFFFF), kBlue);
 }
 
@@ -80,14 +80,14 @@ TEST(FitToFrame, ResizeStretchesOverTheWholeFrame) {
     for (int x = 5; x < 10; ++x) src.at(x, y) = PixelFromColorRef(kGreen);
   CBmp working;
   working.SetBitmap(src);
-  ASSERT_EQ(FitToFrame(working, "s.bmp", 40, 20, policy), FitResult::Done);
+  ASSERT_EQ(FitToFrame(host, working, "s.bmp", 40, 20, policy), FitResult::Done);
   EXPECT_EQ(At(working.bitmap(), 0, 0), kRed);
   EXPECT_EQ(At(working.bitmap(), 19, 19), kRed);
   EXPECT_EQ(At(working.bitmap(), 20, 0), kGreen);
   EXPECT_EQ(At(working.bitmap(), 39, 19), kGreen);
   // keep: the next image is fitted the same way without a question.
   working = Image(7, 3, kBlue);
-  ASSERT_EQ(FitToFrame(working, "t.bmp", 40, 20, policy), FitResult::Done);
+  ASSERT_EQ(FitToFrame(host, working, "t.bmp", 40, 20, policy), FitResult::Done);
   EXPECT_EQ(At(working.bitmap(), 39, 19), kBlue);
   EXPECT_EQ(host.asked.size(), 1u);
 }
@@ -97,12 +97,12 @@ TEST(FitToFrame, SkipWithKeepSkipsTheRestAndCancelStops) {
   host.sizeAnswers.push_back(Answer(0, true));
   SizePolicy policy;
   CBmp working = Image(7, 3, kBlue);
-  EXPECT_EQ(FitToFrame(working, "a", 8, 8, policy), FitResult::Skip);
-  EXPECT_EQ(FitToFrame(working, "b", 8, 8, policy), FitResult::Skip);
+  EXPECT_EQ(FitToFrame(host, working, "a", 8, 8, policy), FitResult::Skip);
+  EXPECT_EQ(FitToFrame(host, working, "b", 8, 8, policy), FitResult::Skip);
   EXPECT_EQ(host.asked.size(), 1u);
 
   SizePolicy fresh;  // a new AVI asks again; the empty queue is Cancel
-  EXPECT_EQ(FitToFrame(working, "c", 8, 8, fresh), FitResult::Stop);
+  EXPECT_EQ(FitToFrame(host, working, "c", 8, 8, fresh), FitResult::Stop);
 }
 
 TEST(FitToFrame, LeadingNumberOfTheEditFields) {

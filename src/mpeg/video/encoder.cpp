@@ -75,7 +75,7 @@ bool VideoEncoder::EncodeStream(PictureSource& source, const VideoParams& p, std
     mbs.resize(size_t(mbCount));
     for (BlockSums& sums : sumStores) sums.Reserve(p.width, p.height);
   } catch (const std::bad_alloc&) {
-    ShowRecoveryFailure("malloc failed\n");
+    ShowRecoveryFailure(log, "malloc failed\n");
     return false;
   }
   Frame *oldSrc = &stores[0], *newSrc = &stores[1], *oldRec = &stores[2], *newRec = &stores[3];

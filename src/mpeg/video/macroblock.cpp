@@ -81,7 +81,7 @@ void MacroblockWriter::PutRunLevel(int run, int level) {
     }
   }
   if (run < 0 || run > 63 || level == 0 || absLevel > 255)
-    ShowRecoveryFailure(Format("AC value out of range (run=%d, signed_level=%d)\n", run, level));
+    ShowRecoveryFailure(log_, Format("AC value out of range (run=%d, signed_level=%d)\n", run, level));
   out_.Put(kCoefficientEscape);
   out_.PutBits(uint32_t(run), 6);
   if (level > 127) out_.PutBits(0, 8);
@@ -94,7 +94,7 @@ void MacroblockWriter::PutIntraBlock(const int16_t* levels, int component) {
   const int diff = dc - pred_.dc[component];
   pred_.dc[component] = dc;
   const int absDiff = std::abs(diff);
-  if (absDiff >= 256) ShowRecoveryFailure(Format("DC value out of range (%d)\n", diff));
+  if (absDiff >= 256) ShowRecoveryFailure(log_, Format("DC value out of range (%d)\n", diff));
   int size = 0;
   while (size < 31 && (absDiff >> size)) ++size;
   out_.Put(DcSizeCode(component == 0, size));

@@ -4,7 +4,6 @@
 
 #include "mpeg/video/format.h"
 #include "mpeg/video/vlc.h"
-#include "platform/host.h"
 
 namespace zr::mpeg {
 
@@ -15,10 +14,6 @@ constexpr MotionRecord kMotionRecords[3] = {
     {1, 1, 3, 3, 1, 1, 7, 7},
     {1, 1, 7, 7, 1, 1, 3, 3},
 };
-
-void Check(bool ok, const char* text) {
-  if (!ok) ShowRecoveryFailure(text);
-}
 
 bool ValidCharacteristic(int v) { return v == 1 || v == 2 || (v >= 4 && v <= 7); }
 
@@ -32,9 +27,9 @@ void ReduceSearch(int& width, int fcode, const char* text, ConvertLog& log) {
 
 }  // namespace
 
-void ShowRecoveryFailure(const std::string& text) {
-  GetHost().Message(text);
-  GetHost().Message("Error recovery failed: please restart the program");
+void ShowRecoveryFailure(ConvertLog& log, const std::string& text) {
+  log.Alert(text);
+  log.Alert("Error recovery failed: please restart the program");
 }
 
 double PictureRateOfCode(int code) {
@@ -65,6 +60,9 @@ bool FrameTooBig(uint32_t width, uint32_t height) {
 
 bool SetVideoParameters(const VideoSourceInfo& source, VideoSettings& settings, ConvertLog& log,
                         VideoParams& p) {
+  auto Check = [&log](bool ok, const char* text) {
+    if (!ok) ShowRecoveryFailure(log, text);
+  };
   p = VideoParams{};
   if (source.width == 0 || source.height == 0 || FrameTooBig(source.width, source.height)) {
     log.Line(Format("Error: frame is too big (%dx%d pixels)", int(source.width),

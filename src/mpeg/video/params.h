@@ -68,6 +68,6 @@ bool SetVideoParameters(const VideoSourceInfo& source, VideoSettings& settings, 
 void LoadQuantiserMatrices(VideoParams& params);
 
 // Shows a failed internal check as the two message boxes of the converter.
-void ShowRecoveryFailure(const std::string& text);
+void ShowRecoveryFailure(ConvertLog& log, const std::string& text);
 
 }  // namespace zr::mpeg

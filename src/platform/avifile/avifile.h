@@ -12,6 +12,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -232,20 +234,59 @@ HRESULT AVIStreamGetFrameClose(PGETFRAME getFrame);
 // temporary name, so a failure leaves an existing file untouched.
 // `callback`, when given, hears the percentage done at the start and at least every
 // 100 ms; true from it abandons the save with AVIERR_USERABORT.
-using AVISAVECALLBACK = bool (*)(int percent);
+using AVISAVECALLBACK = std::function<bool(int percent)>;
 HRESULT AVISaveV(const std::string& path, const void* handler, AVISAVECALLBACK callback,
                  int streamCount, PAVISTREAM* streams, AVICOMPRESSOPTIONS** options);
 HRESULT AVISave(const std::string& path, const void* handler, AVISAVECALLBACK callback,
                 PAVISTREAM stream, AVICOMPRESSOPTIONS* options);
 
-// The compression-options dialog: asks the Host (Host::EditCompressOptions) to edit
+// The compression-options dialog: asks `host` (Host::EditCompressOptions) to edit
 // options[0]. True when the user confirmed.
-bool AVISaveOptions(void* window, uint32_t flags, int streamCount, PAVISTREAM* streams,
+class Host;
+bool AVISaveOptions(Host& host, uint32_t flags, int streamCount, PAVISTREAM* streams,
                     AVICOMPRESSOPTIONS** options);
 // Frees lpFormat / lpParms of each record and clears them.
 HRESULT AVISaveOptionsFree(int count, AVICOMPRESSOPTIONS** options);
 
 // ---- Our additions ----
+
+// Owning handles: callers hold these so every path releases what it got.
+struct AviFileReleaser {
+  void operator()(PAVIFILE file) const { AVIFileRelease(file); }
+};
+struct AviStreamReleaser {
+  void operator()(PAVISTREAM stream) const { AVIStreamRelease(stream); }
+};
+struct AviGetFrameCloser {
+  void operator()(PGETFRAME getFrame) const { AVIStreamGetFrameClose(getFrame); }
+};
+using AviFilePtr = std::unique_ptr<AviFileObject, AviFileReleaser>;
+using AviStreamPtr = std::unique_ptr<AviStreamObject, AviStreamReleaser>;
+using AviGetFramePtr = std::unique_ptr<AviGetFrameObject, AviGetFrameCloser>;
+
+// Fills an owning handle from a call with an out-parameter, at the end of the full
+// expression: `AVIFileOpen(AviOut(file), path, OF_READ)`. Test the handle in a later
+// statement: within the same expression it is still empty.
+template <class Ptr>
+class AviOutParam {
+ public:
+  explicit AviOutParam(Ptr& owner) : owner_(owner) {}
+  ~AviOutParam() { owner_.reset(raw_); }
+  AviOutParam(const AviOutParam&) = delete;
+  AviOutParam& operator=(const AviOutParam&) = delete;
+  operator typename Ptr::pointer*() { return &raw_; }
+
+ private:
+  Ptr& owner_;
+  typename Ptr::pointer raw_ = nullptr;
+};
+template <class Ptr>
+AviOutParam<Ptr> AviOut(Ptr& owner) {
+  return AviOutParam<Ptr>(owner);
+}
+
+// AVIFileClose for an owned file: releases it and reports how finishing went.
+inline HRESULT AviCloseFile(AviFilePtr file) { return AVIFileClose(file.release()); }
 
 // A compressor the layer knows. `available` is false when the installed libavcodec
 // cannot encode it.

@@ -270,9 +270,10 @@ HRESULT AVISaveOptionsFree(int count, AVICOMPRESSOPTIONS** options) {
   return AVIERR_OK;
 }
 
-bool AVISaveOptions(void*, uint32_t, int streamCount, PAVISTREAM*, AVICOMPRESSOPTIONS** options) {
+bool AVISaveOptions(Host& host, uint32_t, int streamCount, PAVISTREAM*,
+                    AVICOMPRESSOPTIONS** options) {
   if (streamCount < 1 || !options || !options[0]) return false;
-  return GetHost().EditCompressOptions(*options[0]);
+  return host.EditCompressOptions(*options[0]);
 }
 
 AVPixelFormat DibPixelFormat(const BitmapInfoHeader& h) {

@@ -188,27 +188,25 @@ class DecodedSound : public Resampled {
 // MIDI through the AVI layer, which renders it to 16-bit PCM.
 class MidiSound : public Resampled {
  public:
-  ~MidiSound() override {
-    if (stream_) AVIStreamRelease(stream_);
-    if (file_) AVIFileRelease(file_);
-  }
-
   bool Open(const std::string& path, std::string& error) {
-    if (AVIFileOpen(&file_, path, OF_READ) != AVIERR_OK ||
-        AVIFileGetStream(file_, &stream_, streamtypeAUDIO, 0) != AVIERR_OK) {
+    if (AVIFileOpen(AviOut(file_), path, OF_READ) != AVIERR_OK) {
+      error = "cannot be rendered";
+      return false;
+    }
+    if (AVIFileGetStream(file_.get(), AviOut(stream_), streamtypeAUDIO, 0) != AVIERR_OK) {
       error = "cannot be rendered";
       return false;
     }
     WAVEFORMATEX wf;
     int32_t size = sizeof wf;
-    if (AVIStreamReadFormat(stream_, 0, &wf, &size) != AVIERR_OK || wf.nChannels == 0 ||
+    if (AVIStreamReadFormat(stream_.get(), 0, &wf, &size) != AVIERR_OK || wf.nChannels == 0 ||
         wf.wBitsPerSample != 16 || wf.nSamplesPerSec == 0) {
       error = "cannot be rendered";
       return false;
     }
     rate_ = int(wf.nSamplesPerSec);
     channels_ = wf.nChannels;
-    length_ = AVIStreamLength(stream_);
+    length_ = AVIStreamLength(stream_.get());
     return true;
   }
 
@@ -225,7 +223,7 @@ class MidiSound : public Resampled {
     }
     buffer_.resize(size_t(n) * size_t(channels_));
     int32_t bytes = 0, samples = 0;
-    if (AVIStreamRead(stream_, position_, n, buffer_.data(), int32_t(buffer_.size() * 2), &bytes,
+    if (AVIStreamRead(stream_.get(), position_, n, buffer_.data(), int32_t(buffer_.size() * 2), &bytes,
                       &samples) != AVIERR_OK ||
         samples <= 0) {
       ended_ = true;
@@ -237,8 +235,8 @@ class MidiSound : public Resampled {
   }
 
  private:
-  PAVIFILE file_ = nullptr;
-  PAVISTREAM stream_ = nullptr;
+  AviFilePtr file_;
+  AviStreamPtr stream_;
   int rate_ = 0, channels_ = 0;
   int32_t length_ = 0, position_ = 0;
   std::vector<int16_t> buffer_;
