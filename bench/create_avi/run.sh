@@ -22,20 +22,7 @@ ffmpeg -v error -f lavfi -i "testsrc2=s=640x480:r=10" -frames:v "$frames" -q:v 3
   for i in $(seq 1 "$frames"); do printf '%d=%s/img%04d.jpg\n' $((i - 1)) "$work" "$i"; done
 } > "$work/job.ini"
 
-# Elapsed seconds, CPU seconds (user + system) and peak RSS (kB) of a command, best of
-# two runs. The CPU figure stays meaningful on a machine that others share.
-measure() {
-  local best="" cpu="" rss=0
-  for _ in 1 2; do
-    /usr/bin/time -f "%e %U %S %M" -o "$work/t" "$@" > /dev/null 2>&1
-    read -r t u s m < "$work/t"
-    c=$(awk -v u="$u" -v s="$s" 'BEGIN{print u + s}')
-    if [ -z "$best" ] || awk "BEGIN{exit !($t < $best)}"; then best=$t; fi
-    if [ -z "$cpu" ] || awk "BEGIN{exit !($c < $cpu)}"; then cpu=$c; fi
-    [ "$m" -gt "$rss" ] && rss=$m
-  done
-  echo "$best $cpu $rss"
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../measure.sh"
 
 guard_failed=0
 report() {

@@ -29,19 +29,7 @@ make_project() {  # FRAMES NAME [COUNTS...]
   fi
 }
 
-# Best elapsed and CPU seconds of two runs, and the peak RSS (kB).
-measure() {
-  local best="" cpu="" rss=0
-  for _ in 1 2; do
-    /usr/bin/time -f "%e %U %S %M" -o "$work/t" "$@" > /dev/null 2>&1
-    read -r t u s m < "$work/t"
-    c=$(awk -v u="$u" -v s="$s" 'BEGIN{print u + s}')
-    if [ -z "$best" ] || awk "BEGIN{exit !($t < $best)}"; then best=$t; fi
-    if [ -z "$cpu" ] || awk "BEGIN{exit !($c < $cpu)}"; then cpu=$c; fi
-    [ "$m" -gt "$rss" ] && rss=$m
-  done
-  echo "$best $cpu $rss"
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../measure.sh"
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN{printf "%.2f", (b > 0 ? a / b : 0)}'; }
 

@@ -22,22 +22,7 @@ for i in $(seq 1 200); do
   ln "$work/f2000/$n" "$work/f200/$n"
 done
 
-# "seconds cpu-seconds peak-RSS-kB" of a command: best wall time of $runs runs (with its
-# user + system time, which a busy machine disturbs less), largest RSS.
-measure() {
-  local best="" cpu="" rss=0 t c m
-  for _ in $(seq 1 "$runs"); do
-    /usr/bin/time -v -o "$work/t" "$@" > /dev/null 2> "$work/err" ||
-      { echo "quick_avi: failed: $*" >&2; cat "$work/err" >&2; exit 1; }
-    t=$(awk -F': ' '/Elapsed \(wall clock\)/ {
-          n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i]; print s }' "$work/t")
-    c=$(awk -F': ' '/(User|System) time \(seconds\)/ {s += $2} END {print s}' "$work/t")
-    m=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/t")
-    if [ -z "$best" ] || awk "BEGIN{exit !($t < $best)}"; then best=$t; cpu=$c; fi
-    [ "$m" -gt "$rss" ] && rss=$m
-  done
-  echo "$best $cpu $rss"
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../measure.sh"
 
 frames_of() {
   ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames \

@@ -5,10 +5,12 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "mpeg/dsp/dsp.h"
 #include "mpeg/video/encoder.h"
+#include "mpeg/video/vlc.h"
 #include "support/fake_host.h"
 #include "support/temp_dir.h"
 #include "video_support.h"
@@ -62,6 +64,59 @@ TEST(SameBytes, AnyThreadCountWritesTheSameStreamAndSaysWhatItUses) {
     for (const std::string& line : more.log.lines)
       said |= line == "Using 2 motion-search threads (4 asked for)";
     EXPECT_EQ(said, threads == 4);
+  }
+}
+
+// Frames that cannot be read leave the store as it was, and say so in the log; the next
+// picture is read while this one is coded, so neither may change with the thread count.
+class GappySource : public PictureSource {
+ public:
+  GappySource(int w, int h) : pattern_(w, h, 1.3) {}
+  void ReadPicture(int codedFrame, int repeat, Frame& f, ConvertLog& log) override {
+    if (codedFrame % 5 == 3) {
+      log.Line("Warning: frame " + std::to_string(codedFrame) + " kept");
+      return;
+    }
+    pattern_.ReadPicture(codedFrame, repeat, f, log);
+  }
+
+ private:
+  test::MovingPattern pattern_;
+};
+
+TEST(SameBytes, UnreadFramesKeepThePreviousPictureWithAnyThreadCount) {
+  zr::test::TempDir dir;
+  VideoParams p = test::ParamsFor(96, 64, 26);
+  std::vector<char> first;
+  std::vector<std::string> firstLines;
+  for (int threads : {1, 2}) {
+    GappySource source(96, 64);
+    VideoEncoder encoder;
+    // In coding order: the B picture of an unread frame is the B picture before it.
+    std::vector<std::pair<int, Frame>> seen;
+    encoder.SetSourceHook([&](int display, const Frame& f) { seen.emplace_back(display, f); });
+    RecordingLog log;
+    ASSERT_TRUE(test::EncodeToFile(encoder, source, p, dir.file("g.m1v"), log, threads));
+    const Frame* lastB = nullptr;
+    int checked = 0;
+    for (size_t k = 0; k < seen.size(); ++k) {
+      const CodingStep step = PlanPicture(int(k), p.codedFrames, p.N, p.M);
+      if (step.type != kPictureB) continue;
+      if (seen[k].first % 5 == 3 && lastB) {
+        EXPECT_TRUE(seen[k].second.y == lastB->y) << "display " << seen[k].first;
+        ++checked;
+      }
+      lastB = &seen[k].second;
+    }
+    EXPECT_GT(checked, 1);
+    std::vector<char> bytes = ReadAll(dir.file("g.m1v"));
+    if (threads == 1) {
+      first = bytes;
+      firstLines = log.lines;
+    } else {
+      EXPECT_TRUE(bytes == first);
+      EXPECT_EQ(log.lines, firstLines);
+    }
   }
 }
 
