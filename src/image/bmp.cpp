@@ -64,7 +64,7 @@ std::optional<PackedDib> DibReadMemory(ByteSpan data, BmpError* error, BmpFileIn
   // Header fields, whichever header this is.
   int64_t width, height;
   uint16_t planes, bitCount;
-  uint32_t compression = kDibRgb, clrUsed = 0, sizeImage = 0;
+  uint32_t compression = BI_RGB, clrUsed = 0, sizeImage = 0;
   int32_t xppm = 0, yppm = 0;
   const size_t h0 = kFileHeader;
   if (core) {
@@ -90,12 +90,12 @@ std::optional<PackedDib> DibReadMemory(ByteSpan data, BmpError* error, BmpFileIn
   if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 &&
       bitCount != 32)
     return Fail(BmpError::BadBitCount, error);
-  if (compression == kAlphaBitFields) compression = kDibBitFields;
+  if (compression == kAlphaBitFields) compression = BI_BITFIELDS;
   switch (compression) {
-    case kDibRgb: break;
-    case kDibRle8: if (bitCount != 8 || topDown) return Fail(BmpError::BadCompression, error); break;
-    case kDibRle4: if (bitCount != 4 || topDown) return Fail(BmpError::BadCompression, error); break;
-    case kDibBitFields:
+    case BI_RGB: break;
+    case BI_RLE8: if (bitCount != 8 || topDown) return Fail(BmpError::BadCompression, error); break;
+    case BI_RLE4: if (bitCount != 4 || topDown) return Fail(BmpError::BadCompression, error); break;
+    case BI_BITFIELDS:
       if (bitCount != 16 && bitCount != 32) return Fail(BmpError::BadCompression, error);
       break;
     default: return Fail(BmpError::BadCompression, error);
@@ -104,7 +104,7 @@ std::optional<PackedDib> DibReadMemory(ByteSpan data, BmpError* error, BmpFileIn
   // Bit-field masks: inside the longer headers, else right after the 40-byte header.
   size_t tableStart = kFileHeader + headerSize;
   uint32_t masks[3] = {0, 0, 0};
-  if (compression == kDibBitFields) {
+  if (compression == BI_BITFIELDS) {
     size_t at = kFileHeader + 40;
     if (headerSize == 40) {
       size_t maskBytes = U32(data, 14 + 16) == kAlphaBitFields ? 16 : 12;
@@ -142,7 +142,7 @@ std::optional<PackedDib> DibReadMemory(ByteSpan data, BmpError* error, BmpFileIn
   if (pixelStart > data.size()) return Fail(BmpError::BadOffset, error);
 
   const int32_t w = int32_t(width), h = int32_t(rows);
-  const bool rle = compression == kDibRle8 || compression == kDibRle4;
+  const bool rle = compression == BI_RLE8 || compression == BI_RLE4;
   ByteSpan pixels = data.subspan(size_t(pixelStart));
   if (rle) {
     if (sizeImage != 0 && sizeImage < pixels.size()) pixels = pixels.first(sizeImage);
@@ -186,7 +186,7 @@ std::optional<PackedDib> DibReadMemory(ByteSpan data, BmpError* error, BmpFileIn
   out.biWidth = w;
   out.biHeight = h;
   out.biBitCount = bitCount;
-  out.biCompression = rle ? compression : kDibRgb;
+  out.biCompression = rle ? compression : BI_RGB;
   out.biXPelsPerMeter = xppm;
   out.biYPelsPerMeter = yppm;
   // Every colour-table entry is written out, so the count is always explicit.
@@ -198,7 +198,7 @@ std::optional<PackedDib> DibReadMemory(ByteSpan data, BmpError* error, BmpFileIn
     out.biClrUsed = 1;
   }
 
-  if (compression == kDibBitFields) {
+  if (compression == BI_BITFIELDS) {
     // Pixels converted by their masks into plain 24-bit rows.
     DibError de;
     auto bmp = DecodeDib(view, &de);

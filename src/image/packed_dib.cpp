@@ -2,16 +2,6 @@
 
 namespace zr {
 
-uint32_t DibNumColors(const BitmapInfoHeader& h) {
-  if (h.biClrUsed != 0) return h.biClrUsed;
-  switch (h.biBitCount) {
-    case 1: return 2;
-    case 4: return 16;
-    case 8: return 256;
-    default: return 0;
-  }
-}
-
 void DibInitHeader(BitmapInfoHeader& h, int32_t width, int32_t height, int bitCount) {
   int bits = bitCount <= 1 ? 1 : bitCount <= 4 ? 4 : bitCount <= 8 ? 8 : bitCount <= 16 ? 16 : 24;
   h = BitmapInfoHeader{};
@@ -19,11 +9,6 @@ void DibInitHeader(BitmapInfoHeader& h, int32_t width, int32_t height, int bitCo
   h.biHeight = height;
   h.biBitCount = uint16_t(bits);
   h.biSizeImage = uint32_t(height) * DibStride(width, bits);
-}
-
-bool DibSizeAllowed(int64_t width, int64_t height) {
-  return width > 0 && height > 0 && width <= kMaxImageSide && height <= kMaxImageSide &&
-         width * height <= kMaxImagePixels;
 }
 
 std::optional<PackedDib> PackedDib::Create(const BitmapInfoHeader& header) {

@@ -14,37 +14,8 @@
 
 namespace zr {
 
-constexpr uint32_t BI_RGB = 0;
-constexpr uint32_t BI_RLE8 = 1;
-constexpr uint32_t BI_RLE4 = 2;
-constexpr uint32_t BI_BITFIELDS = 3;
-
-#pragma pack(push, 1)
-struct BitmapInfoHeader {
-  uint32_t biSize = 40;
-  int32_t biWidth = 0;
-  int32_t biHeight = 0;
-  uint16_t biPlanes = 1;
-  uint16_t biBitCount = 0;
-  uint32_t biCompression = BI_RGB;
-  uint32_t biSizeImage = 0;
-  int32_t biXPelsPerMeter = 0;
-  int32_t biYPelsPerMeter = 0;
-  uint32_t biClrUsed = 0;
-  uint32_t biClrImportant = 0;
-};
-#pragma pack(pop)
-static_assert(sizeof(BitmapInfoHeader) == 40);
-
-// Limits every reader checks before allocating.
-constexpr int32_t kMaxImageSide = kDibMaxSide;
-constexpr int64_t kMaxImagePixels = kDibMaxPixels;
-// Colour-table entries: biClrUsed if set, else 2/16/256 for 1/4/8 bits, else 0.
-uint32_t DibNumColors(const BitmapInfoHeader& h);
 // A 40-byte header with the bit count rounded up to 1, 4, 8, 16 or 24.
 void DibInitHeader(BitmapInfoHeader& h, int32_t width, int32_t height, int bitCount);
-// True when width/height are within the caps and width*height fits the pixel cap.
-bool DibSizeAllowed(int64_t width, int64_t height);
 
 class PackedDib {
  public:

@@ -10,6 +10,7 @@
 #include "mpeg/audio/audio_encoder.h"
 #include "mpeg/avi_input.h"
 #include "mpeg/sound_input.h"
+#include "mpeg/syntax.h"
 #include "mpeg/video/encoder.h"
 #include "mpeg/video/format.h"
 #include "mpeg/video/params.h"
@@ -20,8 +21,6 @@
 namespace zr::mpeg {
 
 namespace {
-
-constexpr int kLayer2Rates[14] = {32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384};
 
 // Moves a finished temporary file to a name that must not exist yet: never replaces a
 // file the user has there.
@@ -112,8 +111,7 @@ bool MpgEngine::ConvertFile(const std::string& input, const std::string& output,
   settings_.highQuality = highQuality_;
   mux_ = MuxReport{};
   videoOnly_ = false;
-  if (std::find(std::begin(kLayer2Rates), std::end(kLayer2Rates), settings_.audioBitRate) ==
-      std::end(kLayer2Rates)) {
+  if (Layer2BitRateIndex(settings_.audioBitRate) == 0) {
     log.Line(Format("Error: %i audio bit-rate is unsupported", settings_.audioBitRate));
     return false;
   }

@@ -17,7 +17,6 @@ constexpr uint64_t kMaxStreamBytes = uint64_t(1) << 40;
 // A single access unit longer than this is no picture or audio frame we can model.
 constexpr uint64_t kMaxUnitBytes = uint64_t(1) << 30;
 constexpr uint64_t kTimestampMask = (uint64_t(1) << 33) - 1;
-constexpr uint32_t kEndCode = 0x000001B9;
 
 using u128 = unsigned __int128;
 
@@ -125,7 +124,7 @@ bool ScanVideo(std::FILE* f, uint64_t size, RecordFile& records, VideoStreamInfo
   if (size > kMaxStreamBytes) return Fail(log, "MPEG Video stream is too large.");
   uint8_t h[12];
   if (size < sizeof h || std::fread(h, 1, sizeof h, f) != sizeof h ||
-      !(h[0] == 0 && h[1] == 0 && h[2] == 1 && h[3] == 0xB3))
+      !(h[0] == 0 && h[1] == 0 && h[2] == 1 && h[3] == kSequenceHeaderCode))
     return Fail(log, "Invalid MPEG Video stream header.");
   info.horizontal_size = (unsigned(h[4]) << 4) | (h[5] >> 4);
   info.vertical_size = (unsigned(h[5] & 15) << 8) | h[6];
@@ -192,19 +191,19 @@ bool ScanVideo(std::FILE* f, uint64_t size, RecordFile& records, VideoStreamInfo
       int code = in.Get();
       zeros = 0;
       if (code < 0) break;
-      if (code == 0x00) {
+      if (code == kPictureStartCode) {
         if (pending && !complete(codeStart)) return Fail(log, "MPEG Video picture is too large.");
         pending = true;
         pend = Unit{};
         headerWanted = 2;
       } else {
         cutHeader();
-        if (code == 0xB8) {
+        if (code == kGroupStartCode) {
           ++info.gops;
           g = 0;
-        } else if (code == 0xB3) {
+        } else if (code == kSequenceHeaderCode) {
           ++info.sequenceHeaders;
-        } else if (code == 0xB7) {
+        } else if (code == kSequenceEndCode) {
           ++info.sequenceEnds;
           if (pending && !complete(in.pos())) return Fail(log, "MPEG Video picture is too large.");
         }
@@ -258,12 +257,10 @@ bool ParseAudioHeader(const uint8_t* p, AudioHeader& h) {
   h.original = (p[3] >> 2) & 1;
   h.emphasis = p[3] & 3;
   // Only MPEG-1 layer II with a tabled rate can be timed and sized here.
-  return h.id == 1 && h.layer == 2 && h.bitrate_index >= 1 && h.bitrate_index <= 14 &&
+  return h.id == 1 && h.layer == 2 && Layer2BitRate(h.bitrate_index) != 0 &&
          h.sampling_frequency < 3;
 }
 
-constexpr unsigned kLayer2Kbit[15] = {0,   32,  48,  56,  64,  80,  96, 112,
-                                      128, 160, 192, 224, 256, 320, 384};
 constexpr unsigned kSampleRates[3] = {44100, 48000, 32000};
 constexpr unsigned kSamplesPerFrame = 1152;
 
@@ -278,14 +275,14 @@ bool ScanAudio(std::FILE* f, uint64_t size, Timestamp firstVideoPts, RecordFile&
   info.bitrate_index = h.bitrate_index, info.sampling_frequency = h.sampling_frequency;
   info.mode = h.mode, info.mode_extension = h.mode_extension, info.copyright = h.copyright;
   info.original = h.original, info.emphasis = h.emphasis;
-  info.kbitRate = kLayer2Kbit[h.bitrate_index];
+  info.kbitRate = unsigned(Layer2BitRate(h.bitrate_index));
   info.sampleRate = kSampleRates[h.sampling_frequency];
   info.frameLength = info.kbitRate * 144000 / info.sampleRate;
   info.paddedFrameLength = info.frameLength + 1;
 
   uint64_t pos = 0;
   for (uint64_t k = 0;; ++k) {
-    unsigned length = kLayer2Kbit[h.bitrate_index] * 144000 / info.sampleRate + h.padding;
+    unsigned length = info.kbitRate * 144000 / info.sampleRate + h.padding;
     (h.padding ? info.framesPadded : info.framesUnpadded)++;
     Unit u;
     u.length = unsigned(std::min<uint64_t>(length, size - pos));
@@ -394,7 +391,7 @@ void PutTimestamp(uint8_t* p, unsigned prefix, Timestamp t) {
 }
 
 void PutPackHeader(uint8_t* p, Timestamp scr, uint32_t muxRate) {
-  p[0] = 0, p[1] = 0, p[2] = 1, p[3] = 0xBA;
+  p[0] = 0, p[1] = 0, p[2] = 1, p[3] = kPackStartCode;
   PutTimestamp(p + 4, 0x2, scr);
   p[9] = uint8_t(0x80 | (muxRate >> 15));
   p[10] = uint8_t(muxRate >> 7);
@@ -402,7 +399,7 @@ void PutPackHeader(uint8_t* p, Timestamp scr, uint32_t muxRate) {
 }
 
 void PutSystemHeader(uint8_t* p, uint32_t rateBound) {
-  p[0] = 0, p[1] = 0, p[2] = 1, p[3] = 0xBB;
+  p[0] = 0, p[1] = 0, p[2] = 1, p[3] = kSystemHeaderStartCode;
   p[4] = 0, p[5] = 12;
   p[6] = uint8_t(0x80 | (rateBound >> 15));
   p[7] = uint8_t(rateBound >> 7);
@@ -443,16 +440,6 @@ void PutMediaPacket(uint8_t* p, uint8_t id, size_t payload, bool stamped, const 
 }
 
 }  // namespace
-
-bool PictureRate(unsigned code, unsigned& num, unsigned& den) {
-  static const unsigned kRates[9][2] = {{0, 0},  {24000, 1001}, {24, 1},
-                                        {25, 1}, {30000, 1001}, {30, 1},
-                                        {50, 1}, {60000, 1001}, {60, 1}};
-  if (code < 1 || code > 8) return false;
-  num = kRates[code][0];
-  den = kRates[code][1];
-  return true;
-}
 
 bool MultiplexStreams(std::FILE* video, std::FILE* audio, std::FILE* output, ConvertLog& log,
                       MuxReport& report, const MuxLimits& limits) {
@@ -571,7 +558,7 @@ bool MultiplexStreams(std::FILE* video, std::FILE* audio, std::FILE* output, Con
     }
     report.bytesWritten += sectorBytes;
   }
-  const uint8_t end[4] = {0, 0, 1, uint8_t(kEndCode & 0xFF)};
+  const uint8_t end[4] = {0, 0, 1, kIsoEndCode};
   if (std::fwrite(end, 1, 4, output) != 4 || std::fflush(output) != 0) {
     report.writeError = errno;
     return Fail(log, "cannot write the MPEG output.");

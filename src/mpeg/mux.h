@@ -10,6 +10,7 @@
 #include <string>
 
 #include "mpeg/convert_log.h"
+#include "mpeg/syntax.h"
 
 namespace zr::mpeg {
 
@@ -24,9 +25,6 @@ inline constexpr int kPacketPayload =
     kSectorSize - kPackHeaderSize - kSystemHeaderSize - kPacketHeaderSize;
 inline constexpr int kVideoStdBuffer = 47104;
 inline constexpr int kAudioStdBuffer = 4096;
-inline constexpr uint8_t kVideoStreamId = 0xE0;
-inline constexpr uint8_t kAudioStreamId = 0xC0;
-inline constexpr uint8_t kPaddingStreamId = 0xBE;
 
 // What the video scan learns. Sizes and the rate field are the sequence header's.
 struct VideoStreamInfo {
@@ -87,9 +85,5 @@ bool Multiplex(const std::string& videoPath, const std::string& audioPath,
 // The same over open streams (seekable inputs; the output is written sequentially).
 bool MultiplexStreams(std::FILE* video, std::FILE* audio, std::FILE* output, ConvertLog& log,
                       MuxReport& report, const MuxLimits& limits = {});
-
-// Sequence header picture_rate code → pictures per second as num/den; false for codes
-// that name no rate.
-bool PictureRate(unsigned code, unsigned& num, unsigned& den);
 
 }  // namespace zr::mpeg

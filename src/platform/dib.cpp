@@ -112,11 +112,20 @@ bool DecodeRle(std::span<const uint8_t> s, int width, int height, bool four,
 
 }  // namespace
 
+uint32_t DibNumColors(const BitmapInfoHeader& h) {
+  if (h.biClrUsed != 0) return h.biClrUsed;
+  switch (h.biBitCount) {
+    case 1: return 2;
+    case 4: return 16;
+    case 8: return 256;
+    default: return 0;
+  }
+}
+
 std::optional<Bitmap> DecodeDib(const DibPixels& d, DibError* error) {
   if (error) *error = DibError::None;
   int64_t rows = d.height < 0 ? -int64_t(d.height) : d.height;
-  if (d.width <= 0 || rows <= 0 || d.width > kDibMaxSide || rows > kDibMaxSide ||
-      int64_t(d.width) * rows > kDibMaxPixels) {
+  if (!DibSizeAllowed(d.width, rows)) {
     Fail(DibError::BadSize, error);
     return std::nullopt;
   }
@@ -128,16 +137,16 @@ std::optional<Bitmap> DecodeDib(const DibPixels& d, DibError* error) {
   bool topDown = d.height < 0;
   int w = d.width, h = int(rows);
   switch (d.compression) {
-    case kDibRgb:
+    case BI_RGB:
       break;
-    case kDibRle8:
-    case kDibRle4:
-      if (bc != (d.compression == kDibRle8 ? 8 : 4) || topDown) {
+    case BI_RLE8:
+    case BI_RLE4:
+      if (bc != (d.compression == BI_RLE8 ? 8 : 4) || topDown) {
         Fail(DibError::BadBitCount, error);
         return std::nullopt;
       }
       break;
-    case kDibBitFields:
+    case BI_BITFIELDS:
       if (bc != 16 && bc != 32) {
         Fail(DibError::BadBitCount, error);
         return std::nullopt;
@@ -154,9 +163,9 @@ std::optional<Bitmap> DecodeDib(const DibPixels& d, DibError* error) {
     return MakePixel(q.red, q.green, q.blue);
   };
 
-  if (d.compression == kDibRle8 || d.compression == kDibRle4) {
+  if (d.compression == BI_RLE8 || d.compression == BI_RLE4) {
     std::vector<uint8_t> index;
-    if (!DecodeRle(d.bits, w, h, d.compression == kDibRle4, index)) {
+    if (!DecodeRle(d.bits, w, h, d.compression == BI_RLE4, index)) {
       Fail(DibError::BadRle, error);
       return std::nullopt;
     }
@@ -174,7 +183,7 @@ std::optional<Bitmap> DecodeDib(const DibPixels& d, DibError* error) {
   }
 
   BitFieldChannel cr{}, cg{}, cb{};
-  if (d.compression == kDibBitFields) {
+  if (d.compression == BI_BITFIELDS) {
     auto r = ParseBitField(d.redMask), g = ParseBitField(d.greenMask),
          b = ParseBitField(d.blueMask);
     uint32_t limit = bc == 16 ? 0xFFFFu : 0xFFFFFFFFu;
@@ -217,7 +226,7 @@ std::optional<Bitmap> DecodeDib(const DibPixels& d, DibError* error) {
         for (int x = 0; x < w; ++x) dst[x] = MakePixel(src[3 * x + 2], src[3 * x + 1], src[3 * x]);
         break;
       case 32:
-        if (d.compression == kDibBitFields) {
+        if (d.compression == BI_BITFIELDS) {
           for (int x = 0; x < w; ++x) {
             uint32_t v = uint32_t(src[4 * x]) | (uint32_t(src[4 * x + 1]) << 8) |
                          (uint32_t(src[4 * x + 2]) << 16) | (uint32_t(src[4 * x + 3]) << 24);

@@ -1,5 +1,6 @@
-// Device-independent pixel rows <-> screen-format Bitmap. This layer knows pixel formats
-// only; the one-block PackedDib that carries them lives in the image module.
+// Device-independent pixel rows <-> screen-format Bitmap, and the DIB header every layer
+// shares. This layer knows pixel formats only; the one-block PackedDib that carries them
+// lives in the image module.
 #pragma once
 
 #include <cstdint>
@@ -12,10 +13,30 @@
 namespace zr {
 
 // Compression codes of the info header.
-constexpr uint32_t kDibRgb = 0;
-constexpr uint32_t kDibRle8 = 1;
-constexpr uint32_t kDibRle4 = 2;
-constexpr uint32_t kDibBitFields = 3;
+constexpr uint32_t BI_RGB = 0;
+constexpr uint32_t BI_RLE8 = 1;
+constexpr uint32_t BI_RLE4 = 2;
+constexpr uint32_t BI_BITFIELDS = 3;
+
+#pragma pack(push, 1)
+struct BitmapInfoHeader {
+  uint32_t biSize = 40;
+  int32_t biWidth = 0;
+  int32_t biHeight = 0;
+  uint16_t biPlanes = 1;
+  uint16_t biBitCount = 0;
+  uint32_t biCompression = BI_RGB;
+  uint32_t biSizeImage = 0;
+  int32_t biXPelsPerMeter = 0;
+  int32_t biYPelsPerMeter = 0;
+  uint32_t biClrUsed = 0;
+  uint32_t biClrImportant = 0;
+};
+#pragma pack(pop)
+static_assert(sizeof(BitmapInfoHeader) == 40);
+
+// Colour-table entries: biClrUsed if set, else 2/16/256 for 1/4/8 bits, else 0.
+uint32_t DibNumColors(const BitmapInfoHeader& h);
 
 // A description of DIB pixels held elsewhere. Every span must cover what the header
 // fields claim; DecodeDib checks that and fails instead of reading past the end.
@@ -23,10 +44,10 @@ struct DibPixels {
   int32_t width = 0;
   int32_t height = 0;  // positive: bottom-up rows; negative: top-down
   int bitCount = 0;    // 1, 4, 8, 16, 24 or 32
-  uint32_t compression = kDibRgb;
+  uint32_t compression = BI_RGB;
   std::span<const RgbQuad> colors;  // the colour table (1/4/8 bits)
   std::span<const uint8_t> bits;    // the pixel rows or the RLE stream
-  // Bit-field masks (red, green, blue) for kDibBitFields at 16 or 32 bits.
+  // Bit-field masks (red, green, blue) for BI_BITFIELDS at 16 or 32 bits.
   uint32_t redMask = 0, greenMask = 0, blueMask = 0;
 };
 
@@ -41,9 +62,15 @@ enum class DibError {
 };
 const char* DibErrorText(DibError error);
 
-// Caps checked before any allocation.
-constexpr int32_t kDibMaxSide = 32768;
-constexpr int64_t kDibMaxPixels = int64_t(1) << 28;
+// Caps every reader checks before any allocation.
+constexpr int32_t kMaxImageSide = 32768;
+constexpr int64_t kMaxImagePixels = int64_t(1) << 28;
+
+// True when width/height are within the caps and width*height fits the pixel cap.
+constexpr bool DibSizeAllowed(int64_t width, int64_t height) {
+  return width > 0 && height > 0 && width <= kMaxImageSide && height <= kMaxImageSide &&
+         width * height <= kMaxImagePixels;
+}
 
 // Bytes per stored row, padded to 4. 64 bits: a header's width times its depth can pass
 // 32 bits, and a wrapped stride would let each row read far past the block.

@@ -1,6 +1,8 @@
 // AVI files through encode-video: every input depth, odd sizes, frame-rate rows and
 // compressed input decode cleanly with the right size, rate and picture count; the rate
 // holds over complex content; threads change no byte. And the picture placement itself.
+#include <cstring>
+
 #include <gtest/gtest.h>
 
 #include "mpeg/avi_input.h"

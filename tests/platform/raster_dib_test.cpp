@@ -10,7 +10,7 @@ namespace {
 const RgbQuad kTable[4] = {{0, 0, 0, 0}, {255, 0, 0, 0}, {0, 255, 0, 0}, {0, 0, 255, 0}};
 
 DibPixels View(int w, int h, int bits, std::span<const uint8_t> data,
-               std::span<const RgbQuad> colors = {}, uint32_t compression = kDibRgb) {
+               std::span<const RgbQuad> colors = {}, uint32_t compression = BI_RGB) {
   DibPixels p;
   p.width = w;
   p.height = h;
@@ -67,7 +67,7 @@ TEST(DibDecode, HighColourDepthsAndBitFields) {
   EXPECT_EQ(GetPixel(*b, 3, 0), Rgb(132, 132, 132));  // 16 of 31 in every channel
 
   // 5-6-5 bit fields: green has six bits.
-  DibPixels p = View(2, 1, 16, {}, {}, kDibBitFields);
+  DibPixels p = View(2, 1, 16, {}, {}, BI_BITFIELDS);
   const uint8_t rgb565[] = {0xE0, 0x07, 0x00, 0xF8, 0, 0, 0, 0};
   p.bits = rgb565;
   p.redMask = 0xF800, p.greenMask = 0x07E0, p.blueMask = 0x001F;
@@ -104,7 +104,7 @@ TEST(DibDecode, RefusesSizesAndDataThatDoNotFit) {
       {View(30000, 30000, 8, px), DibError::BadSize},
       {View(1, 1, 7, px), DibError::BadBitCount},
       {View(1, 1, 8, px, {}, 9), DibError::BadCompression},
-      {View(1, 1, 24, px, {}, kDibRle8), DibError::BadBitCount},
+      {View(1, 1, 24, px, {}, BI_RLE8), DibError::BadBitCount},
       {View(3, 1, 24, std::span(px, 3)), DibError::ShortPixels},  // row needs 12 bytes
       {View(2, 3, 8, px), DibError::ShortPixels},
   };
@@ -119,7 +119,7 @@ TEST(DibRle, EightAndFourBitStreamsDecodeAndBadStreamsFail) {
   // RLE8, 4 x 2: bottom row "run of 3 x idx1, one idx2", end of line; top row absolute
   // run of 3 (padded), delta skips nothing, end of bitmap.
   const uint8_t rle8[] = {3, 1, 1, 2, 0, 0, 0, 3, 3, 2, 1, 0, 0, 1};
-  auto b = DecodeDib(View(4, 2, 8, rle8, kTable, kDibRle8));
+  auto b = DecodeDib(View(4, 2, 8, rle8, kTable, BI_RLE8));
   ASSERT_TRUE(b);
   EXPECT_EQ(GetPixel(*b, 0, 1), Rgb(0, 0, 255));
   EXPECT_EQ(GetPixel(*b, 3, 1), Rgb(0, 255, 0));
@@ -130,7 +130,7 @@ TEST(DibRle, EightAndFourBitStreamsDecodeAndBadStreamsFail) {
 
   // RLE4: a run alternates the two nibbles; an absolute run packs two per byte.
   const uint8_t rle4[] = {5, 0x12, 0, 0, 0, 3, 0x31, 0x20, 0, 1};
-  b = DecodeDib(View(5, 2, 4, rle4, kTable, kDibRle4));
+  b = DecodeDib(View(5, 2, 4, rle4, kTable, BI_RLE4));
   ASSERT_TRUE(b);
   const ColorRef c1 = Rgb(0, 0, 255), c2 = Rgb(0, 255, 0), c3 = Rgb(255, 0, 0);
   EXPECT_EQ(GetPixel(*b, 0, 1), c1);
@@ -142,14 +142,14 @@ TEST(DibRle, EightAndFourBitStreamsDecodeAndBadStreamsFail) {
 
   // A delta moves right and up; the skipped pixels stay index 0.
   const uint8_t delta[] = {0, 2, 2, 1, 1, 3, 0, 1};
-  b = DecodeDib(View(4, 2, 8, delta, kTable, kDibRle8));
+  b = DecodeDib(View(4, 2, 8, delta, kTable, BI_RLE8));
   ASSERT_TRUE(b);
   EXPECT_EQ(GetPixel(*b, 2, 0), c3);
   EXPECT_EQ(GetPixel(*b, 0, 1), Rgb(0, 0, 0));
 
   // Runs longer than the row are cut, not written into the next row or past the end.
   const uint8_t longRun[] = {255, 3, 0, 0, 1, 1, 0, 1};
-  b = DecodeDib(View(2, 2, 8, longRun, kTable, kDibRle8));
+  b = DecodeDib(View(2, 2, 8, longRun, kTable, BI_RLE8));
   ASSERT_TRUE(b);
   EXPECT_EQ(GetPixel(*b, 1, 1), c3);
   EXPECT_EQ(GetPixel(*b, 0, 0), c1);
@@ -165,11 +165,11 @@ TEST(DibRle, EightAndFourBitStreamsDecodeAndBadStreamsFail) {
   };
   for (size_t i = 0; i < bad.size(); ++i) {
     DibError e = DibError::None;
-    EXPECT_FALSE(DecodeDib(View(4, 2, 8, bad[i], kTable, kDibRle8), &e)) << i;
+    EXPECT_FALSE(DecodeDib(View(4, 2, 8, bad[i], kTable, BI_RLE8), &e)) << i;
     EXPECT_EQ(e, DibError::BadRle) << i;
   }
   // Top-down RLE does not exist.
-  EXPECT_FALSE(DecodeDib(View(4, -2, 8, rle8, kTable, kDibRle8)));
+  EXPECT_FALSE(DecodeDib(View(4, -2, 8, rle8, kTable, BI_RLE8)));
 }
 
 TEST(DibEncode, EveryDepthRoundTripsItsOwnColours) {

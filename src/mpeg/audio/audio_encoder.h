@@ -12,6 +12,9 @@
 
 namespace zr::mpeg::audio {
 
+struct AllocTable;
+struct Layer2Tables;
+
 class AudioEncoder {
  public:
   AudioEncoder();
@@ -34,6 +37,10 @@ class AudioEncoder {
 
  private:
   struct State;
+  bool ResetState(const Layer2Tables& tables, ConvertLog& log);
+  void AnalyseFrame(const AllocTable& table, int channels);
+  void QuantiseFrame(const AllocTable& table, int channels, ConvertLog& log);
+
   std::unique_ptr<State> state_;
   int64_t frames_ = 0, padded_ = 0, overflows_ = 0;
 };

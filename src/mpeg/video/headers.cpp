@@ -2,12 +2,13 @@
 
 #include <cmath>
 
+#include "mpeg/syntax.h"
 #include "mpeg/video/vlc.h"
 
 namespace zr::mpeg {
 
 void WriteSequenceHeader(BitWriter& out, const VideoParams& p) {
-  out.PutBits(0x1B3, 32);
+  out.PutBits(StartCode(kSequenceHeaderCode), 32);
   out.PutBits(uint32_t(p.horizontal_size), 12);
   out.PutBits(uint32_t(p.vertical_size), 12);
   out.PutBits(uint32_t(p.pel_aspect_ratio), 4);
@@ -19,14 +20,14 @@ void WriteSequenceHeader(BitWriter& out, const VideoParams& p) {
   out.PutBits(0, 1);  // load_intra_quantizer_matrix
   out.PutBits(0, 1);  // load_non_intra_quantizer_matrix
   if (p.userData.size() >= 2) {
-    out.PutBits(0x1B2, 32);
+    out.PutBits(StartCode(kUserDataStartCode), 32);
     for (unsigned char c : p.userData) out.PutBits(c, 8);
   }
 }
 
 void WriteGopHeader(BitWriter& out, uint32_t timeCode, bool closedGop) {
   out.AlignBits();
-  out.PutBits(0x1B8, 32);
+  out.PutBits(StartCode(kGroupStartCode), 32);
   out.PutBits(timeCode, 25);
   out.PutBits(closedGop ? 1 : 0, 1);
   out.PutBits(0, 1);  // broken_link
@@ -39,7 +40,7 @@ void WritePictureHeader(BitWriter& out, const PictureHeader& h, RateControl& rc)
 void WritePictureHeader(BitWriter& out, const PictureHeader& h,
                         const std::function<int(int64_t)>& delayOf) {
   out.AlignBits();
-  out.PutBits(0x100, 32);
+  out.PutBits(StartCode(kPictureStartCode), 32);
   const int vbvDelay = delayOf(out.BitCount());
   out.PutBits(uint32_t(h.temporalReference) & 1023, 10);
   out.PutBits(uint32_t(h.type), 3);
@@ -57,14 +58,14 @@ void WritePictureHeader(BitWriter& out, const PictureHeader& h,
 
 void WriteSliceHeader(BitWriter& out, int row, int mquant) {
   out.AlignBits();
-  out.PutBits(uint32_t(0x101 + row), 32);
+  out.PutBits(StartCode(uint8_t(kSliceStartCodeFirst + row)), 32);
   out.PutBits(uint32_t(mquant >> 1), 5);
   out.PutBits(0, 1);  // extra_bit_slice
 }
 
 void WriteSequenceEnd(BitWriter& out) {
   out.AlignBits();
-  out.PutBits(0x1B7, 32);
+  out.PutBits(StartCode(kSequenceEndCode), 32);
 }
 
 }  // namespace zr::mpeg

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "mpeg/syntax.h"
 #include "mpeg/video/format.h"
 #include "mpeg/video/vlc.h"
 
@@ -33,9 +34,8 @@ void ShowRecoveryFailure(ConvertLog& log, const std::string& text) {
 }
 
 double PictureRateOfCode(int code) {
-  static constexpr double kRates[9] = {0,  24000.0 / 1001.0, 24, 25, 30000.0 / 1001.0,
-                                       30, 50,               60000.0 / 1001.0, 60};
-  return code >= 1 && code <= 8 ? kRates[code] : 0.0;
+  unsigned num = 0, den = 1;
+  return PictureRate(unsigned(code), num, den) ? double(num) / double(den) : 0.0;
 }
 
 FrameRateChoice ChooseFrameRate(uint32_t rate, uint32_t scale) {

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "image/packed_dib.h"
+#include "platform/dib.h"
 
 namespace zr {
 

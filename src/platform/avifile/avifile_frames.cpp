@@ -139,7 +139,7 @@ const BitmapInfoHeader* AviGetFrameObject::Get(int32_t pos) {
 
 bool AviGetFrameObject::Convert(const AVFrame* frame) {
   int w = frame->width, h = frame->height;
-  if (w <= 0 || h <= 0 || !avi::SizeAllowed(w, h)) return false;
+  if (w <= 0 || h <= 0 || !DibSizeAllowed(w, h)) return false;
   AVPixelFormat src = AVPixelFormat(frame->format);
   if (wantedBits == 0) {
     int stored = stream->par->bits_per_coded_sample;

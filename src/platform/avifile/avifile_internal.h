@@ -49,11 +49,6 @@ bool SniffContainer(const uint8_t* head, size_t size, Container& kind);
 // Opens `path` with the demuxer of `kind` only (never a probe over every demuxer).
 HRESULT OpenDemuxer(const std::string& path, Container kind, InputPtr& out);
 
-// The image caps of the DIB readers (kept here: this layer sits below the image code).
-inline bool SizeAllowed(int64_t w, int64_t h) {
-  return w > 0 && h > 0 && w <= kMaxImageSide && h <= kMaxImageSide && w * h <= kMaxImagePixels;
-}
-
 // Largest format block, colour table, packet or frame we accept from a file.
 constexpr int64_t kMaxFormatBytes = 1 << 20;
 constexpr int64_t kMaxPacketBytes = 256 << 20;

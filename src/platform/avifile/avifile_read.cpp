@@ -196,7 +196,7 @@ HRESULT OpenReadFile(const std::string& path, PAVIFILE* out) {
     s->timeBase = st->time_base;
     s->startPts = st->start_time == AV_NOPTS_VALUE ? 0 : std::max<int64_t>(0, st->start_time);
     if (p->codec_type == AVMEDIA_TYPE_VIDEO) {
-      if (p->width <= 0 || p->height <= 0 || !avi::SizeAllowed(p->width, p->height)) {
+      if (p->width <= 0 || p->height <= 0 || !DibSizeAllowed(p->width, p->height)) {
         return AVIERR_BADFORMAT;
       }
       FillVideo(*s, st);

@@ -141,26 +141,34 @@ HRESULT WriteFileObject::Finish() {
   return atomic->Commit() ? AVIERR_OK : AVIERR_FILEWRITE;
 }
 
+// The video format both stream kinds accept: a DIB header of a depth we can store, within
+// the caps, then the colour table it announces (8 bits only).
+HRESULT ReadVideoFormat(const void* format, int32_t size, BitmapInfoHeader& h, AVPixelFormat& pf,
+                        uint32_t palette[256], uint32_t& frameBytes) {
+  if (size < int32_t(sizeof(BitmapInfoHeader))) return AVIERR_BADSIZE;
+  std::memcpy(&h, format, sizeof h);
+  pf = DibPixelFormat(h);
+  if (pf == AV_PIX_FMT_NONE || !DibSizeAllowed(h.biWidth, h.biHeight)) return AVIERR_BADFORMAT;
+  uint32_t colors = h.biBitCount == 8 ? (h.biClrUsed ? h.biClrUsed : 256) : 0;
+  if (colors > 256 || uint32_t(size) < sizeof h + 4 * colors) return AVIERR_BADSIZE;
+  if (colors) {
+    PaletteFromRgbQuads(
+        reinterpret_cast<const RgbQuad*>(static_cast<const uint8_t*>(format) + sizeof h), colors,
+        palette);
+  }
+  frameBytes = uint32_t(DibStride(h.biWidth, h.biBitCount) * uint32_t(h.biHeight));
+  return AVIERR_OK;
+}
+
 HRESULT WriteStreamObject::SetFormat(int32_t, const void* format, int32_t size) {
   if (wfile->headerWritten) return hasFormat ? AVIERR_OK : AVIERR_UNSUPPORTED;
   AVCodecParameters* p = st->codecpar;
   if (info.fccType == streamtypeVIDEO) {
-    if (size < int32_t(sizeof(BitmapInfoHeader))) return AVIERR_BADSIZE;
     BitmapInfoHeader h;
-    std::memcpy(&h, format, sizeof h);
-    AVPixelFormat pf = DibPixelFormat(h);
-    if (pf == AV_PIX_FMT_NONE || h.biWidth <= 0 || h.biHeight <= 0 ||
-        !avi::SizeAllowed(h.biWidth, h.biHeight)) {
-      return AVIERR_BADFORMAT;
-    }
-    uint32_t colors = h.biBitCount == 8 ? (h.biClrUsed ? h.biClrUsed : 256) : 0;
-    if (colors > 256 || uint32_t(size) < sizeof h + 4 * colors) return AVIERR_BADSIZE;
+    AVPixelFormat pf;
+    if (HRESULT hr = ReadVideoFormat(format, size, h, pf, palette, frameBytes); hr != AVIERR_OK)
+      return hr;
     paletted = h.biBitCount == 8;
-    if (paletted) {
-      PaletteFromRgbQuads(
-          reinterpret_cast<const RgbQuad*>(static_cast<const uint8_t*>(format) + sizeof h), colors,
-          palette);
-    }
     p->codec_type = AVMEDIA_TYPE_VIDEO;
     p->codec_id = AV_CODEC_ID_RAWVIDEO;
     p->codec_tag = 0;
@@ -168,7 +176,6 @@ HRESULT WriteStreamObject::SetFormat(int32_t, const void* format, int32_t size) 
     p->height = h.biHeight;
     p->format = pf;
     p->bits_per_coded_sample = h.biBitCount;
-    frameBytes = DibStride(h.biWidth, h.biBitCount) * uint32_t(h.biHeight);
     info.rcFrame = {0, 0, h.biWidth, h.biHeight};
   } else {
     if (size < int32_t(sizeof(WAVEFORMATEX)) - 2) return AVIERR_BADSIZE;
@@ -376,21 +383,10 @@ HRESULT CompressedStreamObject::SetFormat(int32_t pos, const void* format, int32
   }
   if (hasFormat) return AVIERR_UNSUPPORTED;  // the frame format is fixed once
   if (target->wfile->headerWritten) return AVIERR_UNSUPPORTED;
-  if (size < int32_t(sizeof(BitmapInfoHeader))) return AVIERR_BADSIZE;
-  std::memcpy(&input, format, sizeof input);
-  AVPixelFormat own = DibPixelFormat(input);
-  if (own == AV_PIX_FMT_NONE || input.biWidth <= 0 || input.biHeight <= 0 ||
-      !avi::SizeAllowed(input.biWidth, input.biHeight)) {
-    return AVIERR_BADFORMAT;
-  }
-  uint32_t colors = input.biBitCount == 8 ? (input.biClrUsed ? input.biClrUsed : 256) : 0;
-  if (colors > 256 || uint32_t(size) < sizeof input + 4 * colors) return AVIERR_BADSIZE;
-  if (colors) {
-    PaletteFromRgbQuads(
-        reinterpret_cast<const RgbQuad*>(static_cast<const uint8_t*>(format) + sizeof input),
-        colors, inputPalette);
-  }
-  frameBytes = DibStride(input.biWidth, input.biBitCount) * uint32_t(input.biHeight);
+  AVPixelFormat own;
+  if (HRESULT hr = ReadVideoFormat(format, size, input, own, inputPalette, frameBytes);
+      hr != AVIERR_OK)
+    return hr;
 
   const AVCodec* codec = avcodec_find_encoder_by_name(spec->encoder);
   if (!codec) return AVIERR_NOCOMPRESSOR;
