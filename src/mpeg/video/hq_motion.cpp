@@ -284,10 +284,11 @@ MotionRecord HqMotion::Finish(const MotionInput& in, const MacroblockInfo* mbs) 
   int fc[2] = {1, 1};
   const int count = mbWidth_ * mbHeight_;
   for (int k = 0; k < count; ++k) {
+    // Every candidate the coding stage may pick must fit, not just the preselected mode.
     const MacroblockInfo& mb = mbs[k];
-    if (mb.flags & kMbForward)
-      fc[0] = std::max({fc[0], FcodeFor(mb.mvForward[0]), FcodeFor(mb.mvForward[1])});
-    if (mb.flags & kMbBackward)
+    if (mb.flags & kMbIntra) continue;
+    fc[0] = std::max({fc[0], FcodeFor(mb.mvForward[0]), FcodeFor(mb.mvForward[1])});
+    if (in.pictureType == kPictureB)
       fc[1] = std::max({fc[1], FcodeFor(mb.mvBackward[0]), FcodeFor(mb.mvBackward[1])});
   }
   m.forwardFcodeH = m.forwardFcodeV = fc[0];

@@ -93,12 +93,26 @@ void HqPictureCoder::CodePicture(const PictureJob& job) {
   curves_.resize(size_t(mbCount));
   auto coefOf = [&](int k) { return reinterpret_cast<int16_t(*)[64]>(&coef_[size_t(k) * 384]); };
 
+  const int fcodeF = job.record ? job.record->forwardFcodeH : 1;
+  const int fcodeB = job.record ? job.record->backwardFcodeH : 1;
+  const bool choose = job.type != kPictureI;
+  if (choose)
+    modes_.StartPicture(job.type, fcodeF, fcodeB, job.forwardRef, job.backwardRef,
+                        HqRateControl::Mquant(rc_.ExpectedQuant(job.type)));
   int64_t totals[kQuants] = {};
   for (int k = 0; k < mbCount; ++k) {
-    const int x = 16 * (k % mbw), y = 16 * (k / mbw);
-    const MacroblockInfo& mb = job.mbs[k];
-    PredictMacroblock(mb, job.forwardRef, job.backwardRef, x, y, pred_[size_t(k)]);
-    TransformMacroblock(dsp_, src, x, y, pred_[size_t(k)], coefOf(k));
+    const int row = k / mbw, col = k % mbw;
+    const int x = 16 * col, y = 16 * row;
+    MacroblockInfo& mb = job.mbs[k];
+    if (choose) {
+      const bool firstInSlice = col == 0 && RowStartsSlice(row);
+      if (firstInSlice) modes_.StartSlice();
+      const bool lastInSlice = k == mbCount - 1 || (col == mbw - 1 && RowStartsSlice(row + 1));
+      modes_.Choose(src, x, y, firstInSlice, lastInSlice, mb, pred_[size_t(k)], coefOf(k));
+    } else {
+      PredictMacroblock(mb, job.forwardRef, job.backwardRef, x, y, pred_[size_t(k)]);
+      TransformMacroblock(dsp_, src, x, y, pred_[size_t(k)], coefOf(k));
+    }
     NonZeroCurve(mb.flags & kMbIntra, coefOf(k), p_, curves_[size_t(k)].data());
     for (int q = 0; q < kQuants; ++q) totals[q] += curves_[size_t(k)][size_t(q)];
   }
@@ -107,8 +121,8 @@ void HqPictureCoder::CodePicture(const PictureJob& job) {
   PictureHeader header;
   header.type = job.type;
   header.temporalReference = job.temporalReference;
-  header.forwardFcode = job.record ? job.record->forwardFcodeH : 1;
-  header.backwardFcode = job.record ? job.record->backwardFcodeH : 1;
+  header.forwardFcode = fcodeF;
+  header.backwardFcode = fcodeB;
   WritePictureHeader(out_, header, [&](int64_t bits) { return rc_.VbvDelay(bits); });
 
   const int64_t limit = rc_.EndLimit() - 1024;
@@ -145,12 +159,17 @@ void HqPictureCoder::CodePicture(const PictureJob& job) {
     int flags = mb.flags;
     const bool intra = flags & kMbIntra;
     int16_t(*coef)[64] = coefOf(k);
-    QuantiseMacroblock(intra, coef, levels, p_, nullptr, mquant);
+    const FastQuantiser* fast = &dsp_ == &dsp::Reference() ? nullptr : &quantiser_;
+    QuantiseMacroblock(intra, coef, levels, p_, fast, mquant);
     int cbp = intra ? 63 : 0;
     for (int b = 0; b < 6; ++b) {
       const uint8_t* matrix = intra ? p_.intraMatrix : p_.nonIntraMatrix;
       if (drop) std::memset(&levels[b][intra ? 1 : 0], 0, sizeof(int16_t) * (intra ? 63 : 64));
-      if (TrimTrailingOnes(intra, coef[b], levels[b], matrix, mquant) && !intra) cbp |= 32 >> b;
+      if (TrimTrailingOnes(intra, coef[b], levels[b], matrix, mquant) && !intra) {
+        const BlockRd r = NonIntraBlockRd(coef[b], levels[b], matrix, mquant);
+        if (double(r.dropped) > double(r.coded) + RdLambda(mquant) * r.bits) cbp |= 32 >> b;
+        else std::memset(levels[b], 0, sizeof levels[b]);
+      }
       coefBits += RunLevelBits(intra, levels[b]);
       for (int i = intra ? 1 : 0; i < 64; ++i) nonZero += levels[b][i] != 0;
     }

@@ -11,6 +11,7 @@
 #include "mpeg/convert_log.h"
 #include "mpeg/dsp/bitwriter.h"
 #include "mpeg/dsp/dsp.h"
+#include "mpeg/video/hq_mode.h"
 #include "mpeg/video/hq_ratectl.h"
 #include "mpeg/video/macroblock.h"
 #include "mpeg/video/params.h"
@@ -23,7 +24,8 @@ class HqPictureCoder {
  public:
   HqPictureCoder(const VideoParams& params, const dsp::Functions& dsp, BitWriter& out,
                  HqRateControl& rc, ConvertLog& log)
-      : p_(params), dsp_(dsp), out_(out), rc_(rc), syntax_(out, log) {}
+      : p_(params), dsp_(dsp), out_(out), rc_(rc), syntax_(out, log),
+        quantiser_(params.intraMatrix, params.nonIntraMatrix), modes_(params, dsp, quantiser_) {}
 
   void CodePicture(const PictureJob& job);
   // Before the sequence end code: stuffing up to the declared rate.
@@ -36,6 +38,8 @@ class HqPictureCoder {
   BitWriter& out_;
   HqRateControl& rc_;
   MacroblockWriter syntax_;
+  FastQuantiser quantiser_;
+  HqModeChooser modes_;
   std::vector<int16_t> coef_;
   std::vector<MacroblockPrediction> pred_;
   std::vector<Curve> curves_;

@@ -112,6 +112,7 @@ void HqRateControl::EndPicture(int64_t codedEnd, int64_t stuffedEnd, int64_t nz,
   const double S = double(codedEnd - start_);
   R_ -= double(stuffedEnd - start_);
   TypeModel& m = model_[type_];
+  m.lastQuant = quantIndex;
   m.complexity = std::max(1.0, S * Mquant(quantIndex));
   if (nz > 0) m.bitsPerLevel = std::clamp(double(coefBits) / double(nz), 1.5, 40.0);
   m.headerPerMb = std::max(0.0, (S - double(coefBits)) / mbCount_);
@@ -121,6 +122,16 @@ void HqRateControl::EndPicture(int64_t codedEnd, int64_t stuffedEnd, int64_t nz,
   if (type_ == kPictureP) --Np_;
   if (type_ == kPictureB) --Nb_;
   ++coded_;
+}
+
+int HqRateControl::ExpectedQuant(int type) const {
+  for (int from : {type, int(kPictureP), int(kPictureI)}) {
+    const int k = model_[from].lastQuant;
+    if (k >= 0)
+      return std::clamp(int(std::lround(Mquant(k) * kRatio[type] / kRatio[from] / 2.0)) - 1, 0,
+                        kQuants - 1);
+  }
+  return 3;
 }
 
 int64_t HqRateControl::FinalStuffingBytes(int64_t alignedEnd) const {

@@ -36,6 +36,10 @@ class HqRateControl {
   // Zero bytes before the sequence end so the stream carries its declared rate.
   int64_t FinalStuffingBytes(int64_t alignedEnd) const;
 
+  // The quantiser index a picture of `type` is likely to get: its type's last one, or
+  // else an anchor's, scaled by the types' ratio.
+  int ExpectedQuant(int type) const;
+
   int overflowCount() const { return overflow_; }
   int underflowCount() const { return underflow_; }
   int64_t target() const { return T_; }
@@ -47,6 +51,7 @@ class HqRateControl {
     double headerPerMb = 0;   // every other bit, per macroblock
     bool haveLevels = false;  // levels: the last picture's non-zero counts per quantiser
     int64_t levels[kQuants]{};
+    int lastQuant = -1;
   };
   // Bits a picture of `type` is expected to take at quantiser index k.
   double TypeBits(int type, int k) const;

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "mpeg/video/hq_mode.h"
 #include "mpeg/video/vlc.h"
 
 namespace zr::mpeg {
@@ -28,7 +29,6 @@ void ChooseMode(int type, const ModeCosts& c, MacroblockInfo& mb) {
       mb.decision = c.forward;
     } else {
       mb.flags = 0;
-      mb.mvForward[0] = mb.mvForward[1] = 0;
       mb.decision = c.zero;
     }
     return;
@@ -49,8 +49,6 @@ void ChooseMode(int type, const ModeCosts& c, MacroblockInfo& mb) {
   }
   mb.flags = flags;
   mb.decision = best;
-  if (!(flags & kMbForward)) mb.mvForward[0] = mb.mvForward[1] = 0;
-  if (!(flags & kMbBackward)) mb.mvBackward[0] = mb.mvBackward[1] = 0;
 }
 
 bool TrimTrailingOnes(bool intra, const int16_t* coef, int16_t* levels, const uint8_t* matrix,
@@ -78,8 +76,7 @@ bool TrimTrailingOnes(bool intra, const int16_t* coef, int16_t* levels, const ui
     const double rec = intra ? step : 1.5 * step;
     const double x = std::abs(coef[pos]);
     const double gain = x * x - (x - rec) * (x - rec);  // what keeping the level buys
-    const double lambda = 0.05 * step * step;
-    if (gain >= lambda * bits) break;
+    if (gain >= RdLambda(mquant) * bits) break;
     levels[pos] = 0;
     last = prev;
   }

@@ -15,8 +15,8 @@ struct ModeCosts {
   int zero = 0;                                     // P: the zero vector
 };
 
-// Sets mb.flags (and clears vectors not used) for a P or B macroblock whose vectors are
-// already in mb.
+// Sets mb.flags for a P or B macroblock whose vectors are already in mb; the vectors stay,
+// as candidates of the coding stage's choice.
 void ChooseMode(int pictureType, const ModeCosts& c, MacroblockInfo& mb);
 
 // Zeroes trailing +-1 levels of a block (natural order) whose distortion saving is below
