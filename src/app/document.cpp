@@ -135,7 +135,7 @@ bool CTorvexerDoc::Copy() {
   // The view stamps the logo when it draws; stamping again gives the same pixels, and
   // makes sure the clipboard gets what the user sees.
   ApplyLogo(*image);
-  return image->CopyToClipboard(GetHost());
+  return image->CopyToClipboard(host());
 }
 
 bool CTorvexerDoc::Cut() {
@@ -147,8 +147,8 @@ bool CTorvexerDoc::Cut() {
 
 bool CTorvexerDoc::Paste() {
   CBmp* image = windows_->ShownImage();
-  if (!image || !image->PasteFromClipboard(GetHost())) return false;
-  const std::string folder = ProgramFolder() + "Images/";
+  if (!image || !image->PasteFromClipboard(host())) return false;
+  const std::string folder = programFolder() + "Images/";
   std::string name, path;
   do {
     name = "Image" + std::to_string(nPasteCount++) + ".bmp";

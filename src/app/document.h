@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/frame_list.h"
+#include "app/settings_file.h"
 #include "platform/host.h"
 #include "platform/raster.h"
 
@@ -93,7 +94,15 @@ class CTorvexerDoc {
   void SetWindows(DocumentWindows* windows);
   // Where the document's messages and questions go; silent until a front end attaches one.
   Host& host() const { return *host_; }
-  void AttachHost(Host& host) { host_ = &host; }
+  void AttachHost(Host& host) {
+    host_ = &host;
+    settings_.AttachHost(host);
+  }
+  // The settings store this window or command reads and writes back.
+  SettingsFile& settings() { return settings_; }
+  const SettingsFile& settings() const { return settings_; }
+  // Where default files go (settings, pasted images): its store's program folder.
+  const std::string& programFolder() const { return settings_.programFolder(); }
 
   // --- fields, initial values as a new document has them
   std::string sIniFile;
@@ -207,6 +216,7 @@ class CTorvexerDoc {
   std::unique_ptr<HeadlessWindows> ownWindows_;
   DocumentWindows* windows_ = nullptr;
   Host* host_ = &NullHost();
+  SettingsFile settings_;
   std::unique_ptr<LogoImages> logo_;
   std::string pathName_;
   std::string title_ = kUntitled;

@@ -7,6 +7,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/host.h"
+#include "platform/paths.h"
 
 namespace zr {
 
@@ -114,7 +115,7 @@ bool SettingsFile::Save() {
     return true;
   }
   // Every caller saves in passing; the reason is told here once, not by each of them.
-  GetHost().Message("Error: " + CannotWriteText(path_, error));
+  host_->Message("Error: " + CannotWriteText(path_, error));
   return false;
 }
 
@@ -187,9 +188,13 @@ bool SettingsFile::ReadIndexed(const std::string& section, int16_t index, std::s
   return ReadString(section, std::to_string(int(index)), out);
 }
 
-SettingsFile& GetSettings() {
-  static SettingsFile settings;
-  return settings;
+const std::string& SettingsFile::programFolder() const {
+  return programFolder_.empty() ? ProgramFolder() : programFolder_;
+}
+
+void SettingsFile::UseProgramFolder(const std::string& folder) {
+  programFolder_ = folder;
+  if (!programFolder_.empty() && programFolder_.back() != '/') programFolder_ += '/';
 }
 
 }  // namespace zr

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/settings_error.h"
+#include "platform/host.h"
 #include "platform/raster.h"
 
 namespace zr {
@@ -48,18 +49,25 @@ class SettingsFile {
   std::string Serialize() const;
   // Adds entries from text as Load does (for tests, fuzzing and in-memory jobs).
   void LoadText(const std::string& text);
-  // Forgets everything: as constructed.
+  // Where Save tells why it failed; silent until a front end attaches one.
+  void AttachHost(Host& host) { host_ = &host; }
+
+  // Forgets every entry and where the file is; the program folder and host stay.
   void Reset();
+
+  // Where defaults "in the program folder" resolve: the executable's folder unless a
+  // front end or a test gives its own.
+  const std::string& programFolder() const;
+  void UseProgramFolder(const std::string& folder);
 
  private:
   std::string path_;
   std::map<std::string, Section> sections_;
   bool writable_ = true;
   bool dirty_ = false;
+  std::string programFolder_;  // empty: the executable's
+  Host* host_ = &NullHost();
 };
-
-// The process's one settings store.
-SettingsFile& GetSettings();
 
 // The C library's atoi rules without its undefined overflow: leading white space, an
 // optional sign, leading digits; no digits gives 0. Wraps like a 32-bit register.

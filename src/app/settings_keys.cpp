@@ -44,8 +44,8 @@ const SettingKey* FindSettingKey(const std::string& section, const std::string& 
   return nullptr;
 }
 
-std::string SettingDefault(const SettingKey& key) {
-  return key.defaultInProgramFolder ? ProgramFolder() + key.defaultValue : key.defaultValue;
+std::string SettingDefault(const SettingKey& key, const std::string& programFolder) {
+  return key.defaultInProgramFolder ? programFolder + key.defaultValue : key.defaultValue;
 }
 
 }  // namespace zr

@@ -61,8 +61,9 @@ struct SettingKey {
 std::span<const SettingKey> SettingKeys();
 // The entry for section/key, or null.
 const SettingKey* FindSettingKey(const std::string& section, const std::string& key);
-// The default as the program uses it: program-folder defaults become absolute.
-std::string SettingDefault(const SettingKey& key);
+// The default as the program uses it: program-folder defaults become absolute in
+// `programFolder` (ending in '/').
+std::string SettingDefault(const SettingKey& key, const std::string& programFolder);
 
 inline constexpr ColorRef kDefaultScreenColor = Rgb(192, 192, 192);
 

@@ -32,7 +32,7 @@ std::string ReadPathOrDefault(const SettingsFile& s, const char* section, const 
   std::string value;
   if (s.ReadString(section, key, value)) return value;
   const SettingKey* entry = FindSettingKey(section, key);
-  return entry ? SettingDefault(*entry) : std::string();
+  return entry ? SettingDefault(*entry, s.programFolder()) : std::string();
 }
 
 }  // namespace
@@ -103,11 +103,11 @@ bool OpenCommandLineFile(CTorvexerDoc& doc, const std::string& arg) {
 
 StartupResult FirstPaintStartup(CTorvexerDoc& doc, ViewSettings& view) {
   StartupResult result;
-  if (doc.sIniFile.empty()) doc.sIniFile = ProgramFolder() + "Zerarive.ini";
+  if (doc.sIniFile.empty()) doc.sIniFile = doc.programFolder() + "Zerarive.ini";
   // Only an opened project has a path before the first paint.
   const bool keepProject = !doc.GetPathName().empty();
   if (!keepProject) doc.frames.Reset();
-  SettingsFile& settings = GetSettings();
+  SettingsFile& settings = doc.settings();
   result.settingsLoaded = settings.Load(doc.sIniFile, false);
   result.job = ReadJob(settings);
   ApplyJob(result.job, doc, view, keepProject);
@@ -120,24 +120,24 @@ StartupResult FirstPaintStartup(CTorvexerDoc& doc, ViewSettings& view) {
   return result;
 }
 
-void StoreScreenColor(ColorRef color) {
-  GetSettings().WriteColor(kSectionGeneral, kKeyScreenColor, color);
+void StoreScreenColor(SettingsFile& settings, ColorRef color) {
+  settings.WriteColor(kSectionGeneral, kKeyScreenColor, color);
 }
 
-void StoreFrameImages(bool on) {
-  GetSettings().WriteInt(kSectionGeneral, kKeyFrameImages, on ? 1 : 0);
+void StoreFrameImages(SettingsFile& settings, bool on) {
+  settings.WriteInt(kSectionGeneral, kKeyFrameImages, on ? 1 : 0);
 }
 
-void StoreImportPath(const std::string& folder) {
-  GetSettings().WriteString(kSectionGeneral, kKeyImportPath, folder);
+void StoreImportPath(SettingsFile& settings, const std::string& folder) {
+  settings.WriteString(kSectionGeneral, kKeyImportPath, folder);
 }
 
-void StoreSavePath(const std::string& folder) {
-  GetSettings().WriteString(kSectionGeneral, kKeySavePath, folder);
+void StoreSavePath(SettingsFile& settings, const std::string& folder) {
+  settings.WriteString(kSectionGeneral, kKeySavePath, folder);
 }
 
-bool StoreLogoSettings(const CTorvexerDoc& doc) {
-  SettingsFile& s = GetSettings();
+bool StoreLogoSettings(CTorvexerDoc& doc) {
+  SettingsFile& s = doc.settings();
   s.WriteInt(kSectionLogo, kKeyUseLogo, doc.bUseLogo);
   s.WriteInt(kSectionLogo, kKeyUseTransparent, doc.bUseTransparent);
   s.WriteInt(kSectionLogo, kKeyXPos, doc.nXPos);
@@ -148,15 +148,15 @@ bool StoreLogoSettings(const CTorvexerDoc& doc) {
   return s.Save();
 }
 
-std::string MorphFolder(const char* key) {
-  return ReadPathOrDefault(GetSettings(), kSectionMorph, key);
+std::string MorphFolder(const SettingsFile& settings, const char* key) {
+  return ReadPathOrDefault(settings, kSectionMorph, key);
 }
 
-bool StoreMorphFolder(const char* key, const std::string& folder) {
-  GetSettings().WriteString(kSectionMorph, key, folder);
-  return GetSettings().Save();
+bool StoreMorphFolder(SettingsFile& settings, const char* key, const std::string& folder) {
+  settings.WriteString(kSectionMorph, key, folder);
+  return settings.Save();
 }
 
-bool SaveSettingsAtExit() { return GetSettings().Save(); }
+bool SaveSettingsAtExit(SettingsFile& settings) { return settings.Save(); }
 
 }  // namespace zr

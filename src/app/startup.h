@@ -70,7 +70,7 @@ struct StartupResult {
 };
 
 // The first paint's start-up, once: settings file (doc.sIniFile, default program folder +
-// "Zerarive.ini") into GetSettings(), the document and view filled from it, the logo
+// "Zerarive.ini") into the document's store, the document and view filled from it, the logo
 // prepared, the "Images" list appended, the panel updated. A project opened before (from
 // the command line) keeps its frames, fps, depth and sound. The document counts as
 // unchanged afterwards; with a job it is marked unattended.
@@ -80,16 +80,16 @@ StartupResult FirstPaintStartup(CTorvexerDoc& doc, ViewSettings& view);
 extern const char* const kDisplayDepthWarning;
 
 // --- writing settings back (the store is written to disk only where a function says so)
-void StoreScreenColor(ColorRef color);            // Screen Color command
-void StoreFrameImages(bool on);                   // Frame Images command
-void StoreImportPath(const std::string& folder);  // image import
-void StoreSavePath(const std::string& folder);    // AVI file chooser OK
-// Logo dialog OK: writes the "Logo" section from the document and saves the store.
-bool StoreLogoSettings(const CTorvexerDoc& doc);
+void StoreScreenColor(SettingsFile& settings, ColorRef color);            // Screen Color command
+void StoreFrameImages(SettingsFile& settings, bool on);                   // Frame Images command
+void StoreImportPath(SettingsFile& settings, const std::string& folder);  // image import
+void StoreSavePath(SettingsFile& settings, const std::string& folder);    // AVI file chooser OK
+// Logo dialog OK: writes the "Logo" section from the document and saves its store.
+bool StoreLogoSettings(CTorvexerDoc& doc);
 // The morph folders: BrowseForFile and the morph dialog save the store on OK.
-std::string MorphFolder(const char* key);
-bool StoreMorphFolder(const char* key, const std::string& folder);
+std::string MorphFolder(const SettingsFile& settings, const char* key);
+bool StoreMorphFolder(SettingsFile& settings, const char* key, const std::string& folder);
 // At exit (the view's destruction).
-bool SaveSettingsAtExit();
+bool SaveSettingsAtExit(SettingsFile& settings);
 
 }  // namespace zr

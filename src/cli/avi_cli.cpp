@@ -1,6 +1,7 @@
 #include "cli/avi_cli.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <strings.h>
 
@@ -204,13 +205,19 @@ bool OpenProjectForOutput(const Options& opts, const std::string& project, CTorv
     error = project + " is not a readable project";
     return false;
   }
-  std::string ini = opts.value("settings", ProgramFolder() + "Zerarive.ini");
+  std::string ini = opts.value("settings", doc.programFolder() + "Zerarive.ini");
   if (opts.has("settings") && !FileExists(ini)) {
     error = "no settings file " + ini;
     return false;
   }
-  GetSettings().Load(ini, true);
-  ApplyLogoSettings(doc, ReadJob(GetSettings()));
+  SettingsError why = SettingsError::None;
+  std::error_code gone;
+  // Only an absent default file means "no settings"; one that is there must be read.
+  if (!doc.settings().Load(ini, true, &why) && std::filesystem::exists(ini, gone)) {
+    error = ini + ": " + SettingsErrorText(why);
+    return false;
+  }
+  ApplyLogoSettings(doc, ReadJob(doc.settings()));
   doc.PrepareLogo();
   doc.UpdatePanel();
   long long v;

@@ -36,7 +36,7 @@ std::string ChooseOutputFolder(QWidget* parent, const std::string& start) {
 
 }  // namespace
 
-ConvertAviDialog::ConvertAviDialog(QWidget* parent)
+ConvertAviDialog::ConvertAviDialog(const SettingsFile& settings, QWidget* parent)
     : QDialog(parent), chooseFiles(ChooseAviFiles), chooseFolder(ChooseOutputFolder) {
   SetDialogFlags(this);
   setWindowTitle(QStringLiteral("Convert AVI to MPG"));
@@ -75,7 +75,7 @@ ConvertAviDialog::ConvertAviDialog(QWidget* parent)
 
   highQuality_ = new QCheckBox(QStringLiteral("High quality (slower)"));
   std::string stored;
-  highQuality_->setChecked(GetSettings().ReadString(kSectionConverter, kKeyHighQuality, stored) &&
+  highQuality_->setChecked(settings.ReadString(kSectionConverter, kKeyHighQuality, stored) &&
                            stored == "1");
   layout->addWidget(highQuality_);
 

@@ -18,12 +18,15 @@ class QCheckBox;
 
 namespace zr {
 
+class SettingsFile;
+
 class CPathField;
 
 class ConvertAviDialog : public QDialog {
   Q_OBJECT
  public:
-  explicit ConvertAviDialog(QWidget* parent = nullptr);
+  // The high-quality choice starts as `settings` last stored it.
+  explicit ConvertAviDialog(const SettingsFile& settings, QWidget* parent = nullptr);
 
   const std::vector<std::string>& files() const { return files_; }
   // Empty: each output beside its input.

@@ -66,9 +66,9 @@ QString ExecSaveDialog(QFileDialog& dialog) {
   }
 }
 
-std::string BrowseForFile(QWidget* parent, const std::string& filter,
+std::string BrowseForFile(QWidget* parent, SettingsFile& settings, const std::string& filter,
                           const std::string& defaultExtension, bool open, const QString& title) {
-  const std::string folder = MorphFolder(kKeyMorphDirLog);
+  const std::string folder = MorphFolder(settings, kKeyMorphDirLog);
   QFileDialog dialog(parent, title);
   SetDialogFlags(&dialog);
   dialog.setObjectName(QStringLiteral("browseForFile"));
@@ -88,7 +88,7 @@ std::string BrowseForFile(QWidget* parent, const std::string& filter,
   if (chosen.isEmpty()) return {};
   QString chosenFolder = dialog.directory().absolutePath();
   if (!chosenFolder.endsWith('/')) chosenFolder += '/';
-  StoreMorphFolder(kKeyMorphDirLog, chosenFolder.toStdString());
+  StoreMorphFolder(settings, kKeyMorphDirLog, chosenFolder.toStdString());
   return chosen.toStdString();
 }
 

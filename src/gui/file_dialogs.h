@@ -11,6 +11,8 @@ class QWidget;
 
 namespace zr {
 
+class SettingsFile;
+
 // "Image Files|*.bmp; *.dib||" (the program's filter notation) -> Qt's name filters
 // "Image Files (*.bmp *.dib)"; several pairs are joined with ";;".
 QString QtFilter(const std::string& filter);
@@ -31,7 +33,7 @@ QString ExecSaveDialog(QFileDialog& dialog);
 // The file dialog that remembers its folder ("DirLog" of section "Morph"): open or save
 // form with `defaultExtension`; the chosen full path, or "" on Cancel. OK stores the
 // dialog's folder and saves the settings file.
-std::string BrowseForFile(QWidget* parent, const std::string& filter,
+std::string BrowseForFile(QWidget* parent, SettingsFile& settings, const std::string& filter,
                           const std::string& defaultExtension, bool open,
                           const QString& title = {});
 

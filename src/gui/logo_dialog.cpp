@@ -91,7 +91,7 @@ CLogoDlg::CLogoDlg(CTorvexerDoc& doc, QWidget* parent) : QDialog(parent), doc_(d
   ShowLogo(QString::fromStdString(doc_.sLogoFile));
 
   chooseFile_ = [this] {
-    return BrowseForFile(this,
+    return BrowseForFile(this, doc_.settings(),
                          "Image Files|*.bmp; *.dib; *.gif; *.jpeg; *.jpg; *.pcx; *.png; *.rle; "
                          "*.tga; *.tif; *.tiff||",
                          "bmp", true, tr("Choose the logo image"));

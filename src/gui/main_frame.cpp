@@ -188,7 +188,7 @@ CMainFrame::~CMainFrame() {
   if (!settingsSaved_) {
     SaveWindowLayout();
     settingsSaved_ = true;
-    SaveSettingsAtExit();
+    SaveSettingsAtExit(doc_.settings());
   }
   doc_.SetWindows(nullptr);
 }
@@ -585,7 +585,7 @@ void CMainFrame::OnImportImages() {
   QString folder = dialog.directory().absolutePath();
   if (!folder.endsWith('/')) folder += '/';
   doc_.sImportPath = folder.toStdString();
-  StoreImportPath(doc_.sImportPath);
+  StoreImportPath(doc_.settings(), doc_.sImportPath);
   AddImageFiles(files);
 }
 
@@ -612,7 +612,7 @@ void CMainFrame::OnExport() { ExportCommand(*this); }
 // Quick AVI Create, extraction, morphing and the converter: tool_commands.cpp.
 
 void CMainFrame::OnMerge() {
-  CMergeDlg dialog(doc_.host(), this);
+  CMergeDlg dialog(doc_.host(), doc_.settings(), this);
   dialog.setMerge([this](const std::string& video, const std::string& sound, const std::string& output) {
     LongWork work(*this, tr("Merging"));
     const bool ok = MergeCommand(doc_.host(), video, sound, output);
@@ -668,13 +668,13 @@ void CMainFrame::OnScreenColor() {
   QColor chosen = QColorDialog::getColor(QColor(GetR(c), GetG(c), GetB(c)), this);
   if (!chosen.isValid()) return;
   viewSettings_.crScreen = Rgb(uint8_t(chosen.red()), uint8_t(chosen.green()), uint8_t(chosen.blue()));
-  StoreScreenColor(viewSettings_.crScreen);
+  StoreScreenColor(doc_.settings(), viewSettings_.crScreen);
   view_->update();
 }
 
 void CMainFrame::OnFrameImages() {
   viewSettings_.bFrameImages = viewSettings_.bFrameImages ? 0 : 1;
-  StoreFrameImages(viewSettings_.bFrameImages != 0);
+  StoreFrameImages(doc_.settings(), viewSettings_.bFrameImages != 0);
   view_->repaint();
 }
 
@@ -822,7 +822,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
   if (!settingsSaved_) {
     SaveWindowLayout();
     settingsSaved_ = true;
-    SaveSettingsAtExit();
+    SaveSettingsAtExit(doc_.settings());
   }
   event->accept();
 }

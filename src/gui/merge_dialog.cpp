@@ -14,7 +14,8 @@
 
 namespace zr {
 
-CMergeDlg::CMergeDlg(Host& host, QWidget* parent) : QDialog(parent) {
+CMergeDlg::CMergeDlg(Host& host, SettingsFile& settings, QWidget* parent)
+    : QDialog(parent), settings_(settings) {
   SetDialogFlags(this);
   setWindowTitle(tr("Merge AVI with AVI / MIDI / WAV"));
   setObjectName(QStringLiteral("mergeDialog"));
@@ -43,7 +44,7 @@ CMergeDlg::CMergeDlg(Host& host, QWidget* parent) : QDialog(parent) {
   layout->addWidget(buttons);
 
   browse_ = [this](const std::string& filter, const std::string& ext, bool open, const QString& title) {
-    return BrowseForFile(this, filter, ext, open, title);
+    return BrowseForFile(this, settings_, filter, ext, open, title);
   };
   merge_ = [&host](const std::string& v, const std::string& s, const std::string& o) {
     return MergeCommand(host, v, s, o);

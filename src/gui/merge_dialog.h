@@ -13,6 +13,7 @@ class QPushButton;
 
 namespace zr {
 class CPathField;
+class SettingsFile;
 }
 
 namespace zr {
@@ -26,8 +27,8 @@ class CMergeDlg : public QDialog {
   using Merge = std::function<bool(const std::string& video, const std::string& sound,
                                    const std::string& output)>;
 
-  explicit CMergeDlg(QWidget* parent = nullptr) : CMergeDlg(NullHost(), parent) {}
-  CMergeDlg(Host& host, QWidget* parent);
+  // The file chooser remembers its folder in `settings`.
+  CMergeDlg(Host& host, SettingsFile& settings, QWidget* parent = nullptr);
 
   // Replaceable file chooser and merge (BrowseForFile and MergeCommand by default; the
   // merge reports its own failures).
@@ -51,6 +52,7 @@ class CMergeDlg : public QDialog {
   CPathField* sound_;
   CPathField* output_;
   QPushButton* doIt_;
+  SettingsFile& settings_;
   Browse browse_;
   Merge merge_;
   bool merged_ = false;

@@ -104,18 +104,18 @@ int ShootAll(CMainFrame& frame, const QString& folder, const QString& suffix, co
     failures += save(&size, "image-size-dialog");
   }
   {
-    CMergeDlg merge(frame.doc().host(), &frame);
+    CMergeDlg merge(frame.doc().host(), frame.doc().settings(), &frame);
     merge.videoField()->setText(sampleAvi);
     merge.soundField()->setText(sampleAvi + QStringLiteral(".missing.wav"));
     failures += save(&merge, "merge-dialog");
   }
   {
-    CQuickAviDlg quick(&frame);
+    CQuickAviDlg quick(frame.doc().settings(), &frame);
     quick.folderField()->setText(QFileInfo(sampleImage).absolutePath());
     failures += save(&quick, "quick-avi-dialog");
   }
   {
-    CMorphDlg morph(&frame);
+    CMorphDlg morph(frame.doc(), &frame);
     morph.fromField()->setText(sampleImage);
     failures += save(&morph, "morph-dialog");
   }

@@ -24,20 +24,20 @@ CConvertProgressDlg* CMainFrame::convertProgress() {
 }
 
 void CMainFrame::OnMpgConverter() {
-  ConvertAviDialog dialog(this);
+  ConvertAviDialog dialog(doc_.settings(), this);
   if (dialog.exec() != QDialog::Accepted || dialog.files().empty()) return;
   CConvertProgressDlg& window = *convertProgress();
   ProgressWindowSink<CConvertProgressDlg> sink(window, &doc_.host());
   LongWork work(*this);
   work.AddWindow(&window, window.cancelButton());
-  GetSettings().WriteString(kSectionConverter, kKeyHighQuality, dialog.highQuality() ? "1" : "0");
+  doc_.settings().WriteString(kSectionConverter, kKeyHighQuality, dialog.highQuality() ? "1" : "0");
   mpeg::ConvertBatch(dialog.files(), dialog.outputFolder(), dialog.extension(), sink, 2,
                      dialog.highQuality());
   if (work.cancelled()) window.NoteCancelled();
 }
 
 void CMainFrame::OnQuickAviCreate() {
-  CQuickAviDlg dialog(this);
+  CQuickAviDlg dialog(doc_.settings(), this);
   if (dialog.exec() != QDialog::Accepted) return;
   std::string output = ChooseAviFile(doc_.host(), doc_, true, false);
   if (output.empty()) return;
@@ -86,7 +86,7 @@ void CMainFrame::OnExtractSounds() {
 }
 
 void CMainFrame::OnMorphing() {
-  CMorphDlg dialog(this);
+  CMorphDlg dialog(doc_, this);
   if (dialog.exec() != QDialog::Accepted) return;
   MorphResult result;
   {

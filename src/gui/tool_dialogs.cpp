@@ -14,6 +14,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include "app/document.h"
 #include "app/settings_file.h"
 #include "gui/file_dialogs.h"
 #include "gui/main_frame.h"
@@ -43,7 +44,8 @@ void PaintNow(QWidget* w) {
 
 // ---------------------------------------------------------------- Quick AVI Create
 
-CQuickAviDlg::CQuickAviDlg(QWidget* parent) : QDialog(parent) {
+CQuickAviDlg::CQuickAviDlg(SettingsFile& settings, QWidget* parent)
+    : QDialog(parent), settings_(settings) {
   SetDialogFlags(this);
   setWindowTitle(tr("Quick AVI Create"));
   setObjectName(QStringLiteral("quickAviDialog"));
@@ -74,7 +76,7 @@ CQuickAviDlg::CQuickAviDlg(QWidget* parent) : QDialog(parent) {
     return CFolderDialog::GetFolder(this, tr("Select folder with images"), folder_->text());
   };
   chooseSound = [this] {
-    return BrowseForFile(this, "Sound Files|*.wav; *.mid||", "wav", true, tr("Choose the sound file"));
+    return BrowseForFile(this, settings_, "Sound Files|*.wav; *.mid||", "wav", true, tr("Choose the sound file"));
   };
   folder_->chooser = [this] { return chooseFolder ? chooseFolder() : QString(); };
   sound_->chooser = [this] { return QString::fromStdString(chooseSound ? chooseSound() : std::string()); };
@@ -92,13 +94,13 @@ std::string CQuickAviDlg::soundFile() const { return sound_->text().toStdString(
 
 // ---------------------------------------------------------------- Morphing
 
-CMorphDlg::CMorphDlg(QWidget* parent) : QDialog(parent) {
+CMorphDlg::CMorphDlg(CTorvexerDoc& doc, QWidget* parent) : QDialog(parent), doc_(doc) {
   SetDialogFlags(this);
   setWindowTitle(tr("Morphing"));
   setObjectName(QStringLiteral("morphDialog"));
   setMinimumWidth(520);
-  if (!GetSettings().ReadString("Morph", "Dir", folder_) || folder_.empty())
-    folder_ = ProgramFolder() + "Morph";
+  if (!doc_.settings().ReadString("Morph", "Dir", folder_) || folder_.empty())
+    folder_ = doc_.programFolder() + "Morph";
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(new QLabel(tr("Step 1: Select the image to morph from:"), this));
   from_ = new CPathField(PathRule::ExistingFile, false, this);
@@ -143,7 +145,7 @@ CMorphDlg::CMorphDlg(QWidget* parent) : QDialog(parent) {
   auto* tips = buttons->addButton(tr("Tips on Morphing"), QDialogButtonBox::HelpRole);
   layout->addWidget(buttons);
 
-  chooseImage = [this] { return BrowseForFile(this, kImageFilter, "bmp", true, tr("Choose an image to morph")); };
+  chooseImage = [this] { return BrowseForFile(this, doc_.settings(), kImageFilter, "bmp", true, tr("Choose an image to morph")); };
   chooseFolder = [this] {
     return CFolderDialog::GetFolder(this, tr("Select folder to store the images"),
                                     QString::fromStdString(folder_));
@@ -187,7 +189,7 @@ void CMorphDlg::ChooseTo(const std::string& path) {
 
 void CMorphDlg::SizeCheck() {
   if (toW_ != 0 && (toW_ != fromW_ || toH_ != fromH_)) {
-    GetHost().Message("Removing the second image: both images must be the same size.", {},
+    doc_.host().Message("Removing the second image: both images must be the same size.", {},
                       MessageKind::Warning);
     toW_ = toH_ = 0;
     toChecked_.clear();
@@ -200,18 +202,18 @@ void CMorphDlg::ButtonCheck() {
 }
 
 void CMorphDlg::Morph() {
-  GetSettings().WriteString("Morph", "Dir", folder_);
-  GetSettings().Save();
+  doc_.settings().WriteString("Morph", "Dir", folder_);
+  doc_.settings().Save();
   std::string problem = CheckMorphPaths(fromPath(), toPath());
   if (!problem.empty()) {
-    GetHost().Message(problem);
+    doc_.host().Message(problem);
     return;
   }
   steps_ = MorphStepsFromText(stepsEdit_->text().toStdString());
   start_ = MorphStartFromText(startEdit_->text().toStdString());
   // Earlier morphs' images may be frames of a saved project: replace them only when told.
   const std::vector<std::string> existing = MorphFilesToReplace(folder_, steps_, start_);
-  if (!existing.empty() && !GetHost().AskYesNo(ReplaceQuestion(existing.size(), folder_, false)))
+  if (!existing.empty() && !doc_.host().AskYesNo(ReplaceQuestion(existing.size(), folder_, false)))
     return;
   accept();
 }

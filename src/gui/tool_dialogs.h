@@ -19,11 +19,14 @@ class QRadioButton;
 namespace zr {
 
 class CPathField;
+class CTorvexerDoc;
+class SettingsFile;
 
 class CQuickAviDlg : public QDialog {
   Q_OBJECT
  public:
-  explicit CQuickAviDlg(QWidget* parent = nullptr);
+  // The sound chooser remembers its folder in `settings`.
+  explicit CQuickAviDlg(SettingsFile& settings, QWidget* parent = nullptr);
   std::string folder() const;
   std::string soundFile() const;
   CPathField* folderField() const { return folder_; }
@@ -34,6 +37,7 @@ class CQuickAviDlg : public QDialog {
   std::function<std::string()> chooseSound;
 
  private:
+  SettingsFile& settings_;
   CPathField* folder_;
   CPathField* sound_;
   QPushButton* create_;
@@ -42,7 +46,8 @@ class CQuickAviDlg : public QDialog {
 class CMorphDlg : public QDialog {
   Q_OBJECT
  public:
-  explicit CMorphDlg(QWidget* parent = nullptr);
+  // The dialog reads and stores its folder in the document's settings and speaks through its host.
+  explicit CMorphDlg(CTorvexerDoc& doc, QWidget* parent = nullptr);
   // Results after OK.
   std::string fromPath() const;
   std::string toPath() const;
@@ -69,6 +74,7 @@ class CMorphDlg : public QDialog {
   void SizeCheck();
   void ButtonCheck();
 
+  CTorvexerDoc& doc_;
   CPathField* from_;
   CPathField* to_;
   CPathField* folderField_;

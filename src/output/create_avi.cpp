@@ -80,7 +80,7 @@ std::string ChooseAviFile(Host& host, CTorvexerDoc& doc, bool save, bool wave) {
   std::string path = host.ChooseAviPath(save, wave, doc.sSavePath);
   if (path.empty()) return {};
   doc.sSavePath = PathFolder(path);
-  StoreSavePath(doc.sSavePath);
+  StoreSavePath(doc.settings(), doc.sSavePath);
   return path;
 }
 

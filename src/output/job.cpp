@@ -12,8 +12,7 @@ namespace zr {
 
 JobResult RunUnattendedJob(Host& host, const std::string& ini, const AVICOMPRESSOPTIONS& options) {
   if (!FileExists(ini)) return JobResult::CannotRead;
-  // The job file is the whole store of the run.
-  GetSettings().Reset();
+  // The job file is the whole store of the run: the document's store starts empty.
   CTorvexerDoc doc;
   doc.AttachHost(host);
   doc.sIniFile = ini;
@@ -26,7 +25,7 @@ JobResult RunUnattendedJob(Host& host, const std::string& ini, const AVICOMPRESS
   bool made = IsExportPath(out) ? ExportProject(host, doc, out, {}) : CreateAvi(host, doc, out, options);
   // As at the program's exit: the store reaches the file only when something changed.
   // A store that cannot be written back has told why and fails the job.
-  const bool stored = SaveSettingsAtExit();
+  const bool stored = SaveSettingsAtExit(doc.settings());
   return made && stored ? JobResult::Made : JobResult::Failed;
 }
 
