@@ -506,20 +506,9 @@ void CMainFrame::RecordChange(const QString& name, int mergeId) {
 }
 
 void CMainFrame::AddImageFiles(const QStringList& paths, int afterRow, bool record) {
-  std::vector<std::string> names;
-  for (const QString& p : paths) {
-    std::string path = p.toStdString();
-    std::string name = PathFileName(path);
-    doc_.SetImagePath(name, path);
-    names.push_back(name);
-  }
-  // Byte order, case-sensitive, as the import sorts: "Z..." before "a...".
-  std::sort(names.begin(), names.end());
-  int after = afterRow >= 1 && afterRow <= doc_.frames.FrameCount() ? afterRow : -1;
-  for (const std::string& name : names) {
-    int row = doc_.frames.AddFrameRow(name, after, 1);
-    if (after >= 0) after = row;
-  }
+  std::vector<std::string> files;
+  for (const QString& p : paths) files.push_back(p.toStdString());
+  doc_.AddImages(files, FrameNaming::FileName, FrameOrder::ByNameBytes, 1, afterRow);
   if (record) RecordChange(tr("Add Images"));
   view_->update();
 }
