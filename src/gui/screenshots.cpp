@@ -120,7 +120,7 @@ int ShootAll(CMainFrame& frame, const QString& folder, const QString& suffix, co
     failures += save(&morph, "morph-dialog");
   }
   {
-    ConvertAviDialog convert(&frame);
+    ConvertAviDialog convert(frame.doc().settings(), &frame);
     failures += save(&convert, "converter-dialog");
   }
   {

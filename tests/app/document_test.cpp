@@ -49,13 +49,12 @@ class DocumentTest : public ::testing::Test {
  protected:
   void SetUp() override {
     doc.AttachHost(host);
-    SetProgramFolder(dir.path());
+    doc.settings().UseProgramFolder(dir.path());
     for (const char* n : {"a.bmp", "b.bmp", "c.bmp"}) {
       doc.frames.AddFrameRow(n, -1, 1);
       doc.SetImagePath(n, "/img/" + std::string(n));
     }
   }
-  void TearDown() override { SetProgramFolder(""); }
 
   test::FakeHost host;
   test::TempDir dir;
@@ -194,6 +193,7 @@ TEST_F(DocumentTest, CopyAndCutPutTheStampedImageOnTheClipboard) {
 
 TEST_F(DocumentTest, CutKeepsTheFrameWhenTheClipboardRefuses) {
   NoClipboardHost refusing;
+  doc.AttachHost(refusing);
   doc.frames.SetCurrentCell(1, 0);
   win.shown.SetBitmap(Filled(2, 2, 5));
   EXPECT_FALSE(doc.Cut());

@@ -212,6 +212,7 @@ TEST(SettingsFile, FailedSaveLeavesOldFileByteIdentical) {
   const std::string old = "[A]\nx=old\n";
   test::WriteBytes(path, old);
   SettingsFile s;
+  s.AttachHost(host);
   s.Load(path, false);
   s.WriteString("A", "big", std::string(200000, 'v'));
 
@@ -237,7 +238,27 @@ TEST(SettingsFile, FailedSaveLeavesOldFileByteIdentical) {
   EXPECT_EQ(files, 1);
 }
 
-TEST(SettingsFile, GetSettingsIsOneInstance) { EXPECT_EQ(&GetSettings(), &GetSettings()); }
+// Two stores side by side: each resolves defaults in its own folder and tells only its own host.
+TEST(SettingsFile, StoresKeepTheirFolderAndHostApart) {
+  test::FakeHost quiet, loud;
+  test::TempDir dir;
+  SettingsFile a, b;
+  a.AttachHost(quiet);
+  b.AttachHost(loud);
+  a.UseProgramFolder("/one");
+  b.UseProgramFolder("/two/");
+  EXPECT_EQ(a.programFolder(), "/one/");
+  EXPECT_EQ(b.programFolder(), "/two/");
+  a.Load(dir.file("a.ini"), false);
+  b.Load(dir.file("gone/b.ini"), false);
+  a.WriteString("A", "x", "1");
+  b.WriteString("A", "x", "1");
+  a.Reset();
+  EXPECT_EQ(a.programFolder(), "/one/");  // configuration outlives the entries
+  EXPECT_FALSE(b.Save());
+  EXPECT_TRUE(quiet.messages.empty());
+  EXPECT_EQ(loud.messages.size(), 1u);
+}
 
 }  // namespace
 }  // namespace zr

@@ -16,12 +16,7 @@ class StartupTest : public ::testing::Test {
  protected:
   void SetUp() override {
     doc.AttachHost(host);
-    SetProgramFolder(dir.path());
-    GetSettings().Reset();
-  }
-  void TearDown() override {
-    GetSettings().Reset();
-    SetProgramFolder("");
+    doc.settings().UseProgramFolder(dir.path());
   }
   std::string Ini(const std::string& name, const std::string& text) {
     test::WriteBytes(dir.file(name), text);
@@ -58,7 +53,7 @@ TEST_F(StartupTest, MissingSettingsFileGivesEveryDefault) {
   EXPECT_EQ(doc.windows().FpsText(), "10");
   EXPECT_TRUE(host.messages.empty());
   // Exit writes nothing: the store is clean.
-  EXPECT_TRUE(SaveSettingsAtExit());
+  EXPECT_TRUE(SaveSettingsAtExit(doc.settings()));
   EXPECT_FALSE(FileExists(dir.file("Zerarive.ini")));
 }
 
@@ -147,7 +142,7 @@ TEST_F(StartupTest, IniOnTheCommandLineIsTheSettingsFile) {
   FirstPaintStartup(doc, view);
   EXPECT_EQ(doc.sIniFile, job);
   EXPECT_EQ(doc.nFps, 7);
-  EXPECT_EQ(GetSettings().path(), job);
+  EXPECT_EQ(doc.settings().path(), job);
   EXPECT_TRUE(OpenCommandLineFile(doc, ""));
   EXPECT_FALSE(OpenCommandLineFile(doc, dir.file("missing.tvf")));
 }
@@ -155,9 +150,9 @@ TEST_F(StartupTest, IniOnTheCommandLineIsTheSettingsFile) {
 TEST_F(StartupTest, WrittenBackOnlyAtTheListedMoments) {
   std::string path = Ini("Zerarive.ini", "[General]\nFPS=12\n[Images]\n0=/a.bmp\n");
   FirstPaintStartup(doc, view);
-  StoreScreenColor(Rgb(1, 2, 3));
-  StoreFrameImages(false);
-  StoreSavePath("/avi");
+  StoreScreenColor(doc.settings(), Rgb(1, 2, 3));
+  StoreFrameImages(doc.settings(), false);
+  StoreSavePath(doc.settings(), "/avi");
   EXPECT_EQ(test::ReadBytes(path), "[General]\nFPS=12\n[Images]\n0=/a.bmp\n");  // memory only
 
   doc.bUseLogo = 0;
@@ -176,9 +171,9 @@ TEST_F(StartupTest, WrittenBackOnlyAtTheListedMoments) {
   EXPECT_FALSE(back.ReadString("Logo", "sLogoFile", s));  // an empty path removes the key
   EXPECT_TRUE(back.ReadString("Images", "0", s));         // read-only keys survive
 
-  EXPECT_EQ(MorphFolder(kKeyMorphDir), dir.file("Morph"));
-  ASSERT_TRUE(StoreMorphFolder(kKeyMorphDir, "/m"));
-  EXPECT_EQ(MorphFolder(kKeyMorphDir), "/m");
+  EXPECT_EQ(MorphFolder(doc.settings(), kKeyMorphDir), dir.file("Morph"));
+  ASSERT_TRUE(StoreMorphFolder(doc.settings(), kKeyMorphDir, "/m"));
+  EXPECT_EQ(MorphFolder(doc.settings(), kKeyMorphDir), "/m");
 }
 
 TEST(SettingKeys, TableCoversEveryKeyOnce) {
@@ -194,9 +189,7 @@ TEST(SettingKeys, TableCoversEveryKeyOnce) {
   EXPECT_EQ(fps->whenAbsent, WhenAbsent::UseDefault);
   EXPECT_EQ(FindSettingKey("Logo", "nXPos")->whenAbsent, WhenAbsent::Keep);
   EXPECT_EQ(FindSettingKey("Logo", "sLogoFile")->whenAbsent, WhenAbsent::Empty);
-  SetProgramFolder("/prog/");
-  EXPECT_EQ(SettingDefault(*FindSettingKey("General", "SavePath")), "/prog/Avi");
-  SetProgramFolder("");
+  EXPECT_EQ(SettingDefault(*FindSettingKey("General", "SavePath"), "/prog/"), "/prog/Avi");
 }
 
 }  // namespace

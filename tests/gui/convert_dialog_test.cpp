@@ -5,6 +5,7 @@
 #include <QString>
 
 #include "ui/path_field.h"
+#include "app/settings_file.h"
 #include "gui/convert_dialog.h"
 
 namespace zr {
@@ -12,7 +13,8 @@ namespace {
 
 // The test program's environment provides the QApplication.
 TEST(ConvertAviDialog, FileChoicesFillTheListAndEnableDoIt) {
-  ConvertAviDialog dialog;
+  SettingsFile settings;
+  ConvertAviDialog dialog(settings);
   std::vector<std::vector<std::string>> answers = {{"/a/A.avi", "/a/B.avi"}, {}, {"/c/C.avi"}};
   size_t asked = 0;
   dialog.chooseFiles = [&](QWidget*) { return answers[asked++]; };
@@ -33,7 +35,8 @@ TEST(ConvertAviDialog, FileChoicesFillTheListAndEnableDoIt) {
 }
 
 TEST(ConvertAviDialog, FolderAndExtensionChoices) {
-  ConvertAviDialog dialog;
+  SettingsFile settings;
+  ConvertAviDialog dialog(settings);
   std::string started;
   std::vector<std::string> answers = {"/out/", ""};
   size_t asked = 0;

@@ -62,7 +62,9 @@ TEST(MergeDialog, DoItWaitsForTwoExistingInputsAndAnOutputName) {
   const std::string sound = dir.file("in.wav");
   ASSERT_TRUE(WriteBytes(video, "x"));
   ASSERT_TRUE(WriteBytes(sound, "x"));
-  CMergeDlg dialog;
+  FakeHost host;
+  SettingsFile settings;
+  CMergeDlg dialog(host, settings);
   std::vector<std::string> answers = {dir.file("missing.avi"), video, sound,
                                       dir.file("out.avi")};
   std::vector<std::string> filters;
@@ -168,15 +170,11 @@ TEST(AviSettings, ChangeTheRunsOptionsOnlyAndLeaveNoScratchFile) {
   TempDir dir;
   CompressHost host;
   SetProgramFolder(dir.path());
-  GetSettings().Reset();
-  const std::string before = GetSettings().Serialize();
   AVICOMPRESSOPTIONS options = DefaultCompressOptions();
   EXPECT_TRUE(EditAviSettings(host, options));
   EXPECT_EQ(host.asked, 1);
   EXPECT_EQ(options.fccHandler, kCompressorDib);
   EXPECT_FALSE(FileExists(dir.file("HLTemp.AVI")));
-  EXPECT_EQ(GetSettings().Serialize(), before);
-  EXPECT_FALSE(GetSettings().dirty());
 }
 
 TEST(CompressOptionsDialog, OkWritesTheChosenCompressorAndItsOptions) {

@@ -34,16 +34,14 @@ class ChooserHost : public FakeHost {
 class FileCommandsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    GetSettings().Reset();
-    SetProgramFolder(dir.path());
     frame = std::make_unique<CMainFrame>();
+    frame->doc().settings().UseProgramFolder(dir.path());
     frame->doc().AttachHost(host);
     frame->doc().sIniFile = dir.file("Zerarive.ini");
     frame->FirstPaint();
   }
   void TearDown() override {
     frame.reset();
-    GetSettings().Reset();
   }
   TempDir dir;
   ChooserHost host;
@@ -61,7 +59,7 @@ TEST_F(FileCommandsTest, AttachSoundRemembersTheFolderAndCancelChangesNothing) {
   EXPECT_EQ(frame->doc().sSoundFile, dir.file("snd/a.wav"));
   EXPECT_EQ(frame->panel()->soundBox()->text(), "a.wav");
   std::string saved;
-  ASSERT_TRUE(GetSettings().ReadString("General", "SavePath", saved));
+  ASSERT_TRUE(frame->doc().settings().ReadString("General", "SavePath", saved));
   EXPECT_EQ(saved, dir.file("snd/"));
 
   frame->Execute(ID_ATTACH_SOUND);  // cancelled

@@ -43,9 +43,8 @@ std::string WriteImage(const TempDir& dir, const std::string& name, int w, int h
 }
 
 void GuiTest::SetUp() {
-  GetSettings().Reset();
-  SetProgramFolder(dir.path());
   frame = std::make_unique<CMainFrame>();
+  frame->doc().settings().UseProgramFolder(dir.path());
   frame->doc().AttachHost(host);
   frame->doc().sIniFile = dir.file("Zerarive.ini");
   frame->FirstPaint();
@@ -53,7 +52,6 @@ void GuiTest::SetUp() {
 
 void GuiTest::TearDown() {
   frame.reset();
-  GetSettings().Reset();
 }
 
 void GuiTest::AddFrames(std::initializer_list<std::string> names, int current) {

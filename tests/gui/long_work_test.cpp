@@ -76,9 +76,8 @@ class ScriptedQtHost : public QtHost {
 class LongWorkTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    GetSettings().Reset();
-    SetProgramFolder(dir.path());
     frame = std::make_unique<CMainFrame>();
+    frame->doc().settings().UseProgramFolder(dir.path());
     frame->doc().AttachHost(host);
     frame->doc().sIniFile = dir.file("Zerarive.ini");
     host.Attach(frame.get(), frame->statusBar());
@@ -86,7 +85,6 @@ class LongWorkTest : public ::testing::Test {
   }
   void TearDown() override {
     frame.reset();
-    GetSettings().Reset();
   }
   // Answers the next modal dialog of type D with `act` once it is shown.
   template <class D>
@@ -250,7 +248,7 @@ TEST_F(LongWorkTest, MorphAsksBeforeReplacingAndNoKeepsTheFilesAndTheDialog) {
   const std::string first = MorphImagePath(folder, 1);
   ASSERT_TRUE(WriteBytes(first, "a frame of a saved project"));
 
-  CMorphDlg dialog;
+  CMorphDlg dialog(frame->doc());
   dialog.chooseFolder = [&] { return QString::fromStdString(folder); };
   dialog.folderField()->browse();
   dialog.ChooseFrom(from);

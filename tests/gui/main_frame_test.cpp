@@ -294,7 +294,7 @@ TEST_F(GuiTest, FrameImagesTogglesTheCheckAndTheSetting) {
   frame->Execute(ID_FRAME_IMAGES);
   EXPECT_FALSE(frame->action(ID_FRAME_IMAGES)->isChecked());
   int16_t stored = -1;
-  ASSERT_TRUE(GetSettings().ReadInt("General", "FrameImages", stored));
+  ASSERT_TRUE(frame->doc().settings().ReadInt("General", "FrameImages", stored));
   EXPECT_EQ(stored, 0);
   frame->Execute(ID_FRAME_IMAGES);
   EXPECT_TRUE(frame->action(ID_FRAME_IMAGES)->isChecked());

@@ -7,6 +7,8 @@
 #include <QTest>
 #include <QUrl>
 
+#include "app/document.h"
+#include "app/settings_file.h"
 #include "gui/convert_dialog.h"
 #include "gui/logo_dialog.h"
 #include "gui/merge_dialog.h"
@@ -58,7 +60,8 @@ TEST(PathField, TypedAndDroppedPathsEnableMergeOnlyWhenEveryRuleHolds) {
   FakeHost host;
   TempDir dir;
   for (const char* name : {"in.avi", "tune.wav"}) ASSERT_TRUE(WriteBytes(dir.file(name), "x"));
-  CMergeDlg dialog;
+  SettingsFile settings;
+  CMergeDlg dialog(host, settings);
   dialog.videoField()->edit()->setText(QString::fromStdString(dir.file("in.avi")));
   dialog.soundField()->edit()->setText(QString::fromStdString(dir.file("tune.wav")));
   EXPECT_FALSE(dialog.doItButton()->isEnabled());
@@ -89,9 +92,11 @@ TEST(PathField, TypedAndDroppedPathsEnableMergeOnlyWhenEveryRuleHolds) {
 TEST(PathField, MorphWantsACreatableFolderAndTheConverterAnExistingOrNone) {
   FakeHost host;
   TempDir dir;
-  SetProgramFolder(dir.path());
+  CTorvexerDoc doc;
+  doc.AttachHost(host);
+  doc.settings().UseProgramFolder(dir.path());
   const std::string image = WriteImage(dir, "a.bmp", 8, 8);
-  CMorphDlg morph;
+  CMorphDlg morph(doc);
   morph.fromField()->edit()->setText(QString::fromStdString(image));
   morph.toField()->edit()->setText(QString::fromStdString(image));
   morph.folderField()->edit()->setText(QString::fromStdString(dir.file("made/later")));
@@ -100,7 +105,7 @@ TEST(PathField, MorphWantsACreatableFolderAndTheConverterAnExistingOrNone) {
   morph.folderField()->edit()->setText(QString::fromStdString(image + "/x"));
   EXPECT_FALSE(morph.morphButton()->isEnabled());
 
-  ConvertAviDialog convert;
+  ConvertAviDialog convert(doc.settings());
   convert.chooseFiles = [&](QWidget*) { return std::vector<std::string>{dir.file("a.avi")}; };
   QTest::mouseClick(convert.filesButton(), Qt::LeftButton);
   EXPECT_TRUE(convert.doItButton()->isEnabled());  // blank: beside the input

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "app/document.h"
 #include "app/settings_file.h"
 #include "gui/tool_dialogs.h"
 #include "gui_support.h"
@@ -33,7 +34,8 @@ TEST(QuickAviDialog, CreateWaitsForAnExistingFolderAndACancelledChooserKeepsTheF
   ASSERT_TRUE(WriteBytes(dir.file("tune.wav"), "x"));
   const QString frames = QString::fromStdString(dir.file("frames"));
   const QString tune = QString::fromStdString(dir.file("tune.wav"));
-  CQuickAviDlg dialog;
+  SettingsFile settings;
+  CQuickAviDlg dialog(settings);
   std::deque<QString> folders = {QString(), frames, QString()};
   std::deque<std::string> sounds = {tune.toStdString(), ""};
   dialog.chooseFolder = Answers(folders);
@@ -78,24 +80,24 @@ TEST(QuickAviDialog, CreateWaitsForAnExistingFolderAndACancelledChooserKeepsTheF
 class MorphDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    GetSettings().Reset();
-    GetSettings().Load(dir.file("Zerarive.ini"), false);  // absent: only sets where Save goes
-    SetProgramFolder(dir.path());
+    doc.AttachHost(host);
+    doc.settings().UseProgramFolder(dir.path());
+    doc.settings().Load(dir.file("Zerarive.ini"), false);  // absent: only sets where Save goes
     big = WriteImage(dir, "big.bmp", 40, 30);
     big2 = WriteImage(dir, "big2.bmp", 40, 30, Rgb(10, 200, 10));
     small = WriteImage(dir, "small.bmp", 20, 10);
   }
-  void TearDown() override { GetSettings().Reset(); }
 
   TempDir dir;
   FakeHost host;
+  CTorvexerDoc doc;
   std::string big, big2, small;
 };
 
 constexpr const char* kSizeMessage = "Removing the second image: both images must be the same size.";
 
 TEST_F(MorphDialogTest, ImagesOfAnotherSizeClearTheSecondChoice) {
-  CMorphDlg dialog;
+  CMorphDlg dialog(doc);
   EXPECT_FALSE(dialog.morphButton()->isEnabled());
   dialog.ChooseFrom(big);
   EXPECT_FALSE(dialog.morphButton()->isEnabled());
@@ -117,7 +119,7 @@ TEST_F(MorphDialogTest, ImagesOfAnotherSizeClearTheSecondChoice) {
   EXPECT_EQ(dialog.toPath(), "");
 
   // Choosing via the buttons goes through the same checks.
-  CMorphDlg clicked;
+  CMorphDlg clicked(doc);
   std::deque<std::string> images = {big, "", small};
   clicked.chooseImage = Answers(images);
   clicked.fromField()->browse();
@@ -130,7 +132,7 @@ TEST_F(MorphDialogTest, ImagesOfAnotherSizeClearTheSecondChoice) {
 }
 
 TEST_F(MorphDialogTest, RefusedChoicesKeepTheDialogOpen) {
-  CMorphDlg dialog;
+  CMorphDlg dialog(doc);
   dialog.ChooseFrom(big);
   dialog.ChooseTo(big);
   dialog.morphButton()->click();
@@ -162,12 +164,12 @@ TEST_F(MorphDialogTest, StepsAndStartAreClampedOnAccept) {
       {"254", "12ab", 254, 12}, {"-3", "x", 1, 0},    {"7 steps", " 9", 7, 9},
       {"", "", 1, 0},
   };
-  CMorphDlg fresh;
+  CMorphDlg fresh(doc);
   EXPECT_EQ(fresh.stepsEdit()->text(), QStringLiteral("20"));
   EXPECT_EQ(fresh.startEdit()->text(), QStringLiteral("1"));
   EXPECT_EQ(fresh.outcome(), 0);
   for (const Case& c : cases) {
-    CMorphDlg dialog;
+    CMorphDlg dialog(doc);
     dialog.ChooseFrom(big);
     dialog.ChooseTo(big2);
     dialog.stepsEdit()->setText(QString::fromUtf8(c.steps));
@@ -182,7 +184,7 @@ TEST_F(MorphDialogTest, StepsAndStartAreClampedOnAccept) {
 
 TEST_F(MorphDialogTest, TheFolderIsSavedAtMorphEvenWhenTheChecksRefuse) {
   {
-    CMorphDlg dialog;
+    CMorphDlg dialog(doc);
     EXPECT_EQ(dialog.folder(), dir.path() + "Morph");
     std::deque<QString> folders = {QString(), QString::fromStdString(dir.file("out"))};
     dialog.chooseFolder = Answers(folders);
@@ -200,11 +202,11 @@ TEST_F(MorphDialogTest, TheFolderIsSavedAtMorphEvenWhenTheChecksRefuse) {
     EXPECT_NE(dialog.result(), QDialog::Accepted);
   }
   std::string stored;
-  EXPECT_TRUE(GetSettings().ReadString("Morph", "Dir", stored));
+  EXPECT_TRUE(doc.settings().ReadString("Morph", "Dir", stored));
   EXPECT_EQ(stored, dir.file("out"));
   EXPECT_NE(ReadBytes(dir.file("Zerarive.ini")).find("Dir=" + dir.file("out")), std::string::npos);
 
-  CMorphDlg again;  // the next dialog starts there
+  CMorphDlg again(doc);  // the next dialog starts there
   EXPECT_EQ(again.folder(), dir.file("out"));
 }
 

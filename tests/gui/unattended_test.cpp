@@ -36,12 +36,11 @@ TEST(UnattendedJob, TheProgramMakesTheAviAndExitsWithZero) {
 TEST(UnattendedJob, AFailedJobLeavesTheWindowOpenAndAttended) {
   TempDir dir;
   FakeHost host;
-  GetSettings().Reset();
-  SetProgramFolder(dir.path());
   const std::string job = dir.file("job.ini");
   ASSERT_TRUE(WriteBytes(job, JobText(dir.file("out.avi"), {dir.file("missing.bmp")})));
   {
     CMainFrame frame;
+    frame.doc().settings().UseProgramFolder(dir.path());
     frame.doc().AttachHost(host);
     ASSERT_TRUE(OpenCommandLineFile(frame.doc(), job));
     QSignalSpy finished(&frame, &CMainFrame::unattendedJobFinished);
@@ -57,18 +56,16 @@ TEST(UnattendedJob, AFailedJobLeavesTheWindowOpenAndAttended) {
     // From now on a person is there: leaving asks about the unsaved project.
     EXPECT_FALSE(frame.doc().unattended());
   }
-  GetSettings().Reset();
 }
 
 TEST(UnattendedJob, ASuccessfulJobClosesWithoutAskingAnything) {
   TempDir dir;
   FakeHost host;
-  GetSettings().Reset();
-  SetProgramFolder(dir.path());
   const std::string job = dir.file("job.ini");
   ASSERT_TRUE(WriteBytes(job, JobText(dir.file("out.avi"), {WriteImage(dir, "a.bmp", 16, 16)})));
   {
     CMainFrame frame;
+    frame.doc().settings().UseProgramFolder(dir.path());
     frame.doc().AttachHost(host);
     ASSERT_TRUE(OpenCommandLineFile(frame.doc(), job));
     QSignalSpy finished(&frame, &CMainFrame::unattendedJobFinished);
@@ -82,7 +79,6 @@ TEST(UnattendedJob, ASuccessfulJobClosesWithoutAskingAnything) {
     EXPECT_TRUE(FileExists(dir.file("out.avi")));
     EXPECT_EQ(frame.previewWindow(), nullptr);
   }
-  GetSettings().Reset();
 }
 
 }  // namespace

@@ -399,7 +399,7 @@ TEST_F(Create, ChooseAviFileRemembersTheFolder) {
   EXPECT_EQ(ChooseAviFile(chooser, doc, false, true), chooser.answer);
   EXPECT_EQ(doc.sSavePath, dir.file("movies/"));
   std::string saved;
-  GetSettings().ReadString("General", "SavePath", saved);
+  doc.settings().ReadString("General", "SavePath", saved);
   EXPECT_EQ(saved, dir.file("movies/"));
   ASSERT_EQ(chooser.calls.size(), 2u);
   EXPECT_TRUE(chooser.calls[0].save);
