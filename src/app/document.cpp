@@ -1,5 +1,6 @@
 #include "app/document.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "app/archive.h"
@@ -70,6 +71,30 @@ void CTorvexerDoc::SetImagePath(const std::string& name, const std::string& path
 std::string CTorvexerDoc::GetCurrentImagePath() const {
   if (!frames.HasCurrentRow()) return {};
   return GetImagePath(frames.Name(frames.CurrentRow()));
+}
+
+std::string FrameName(const std::string& path, FrameNaming naming) {
+  if (naming == FrameNaming::TitleDotExtension) return PathTitle(path) + "." + PathExtension(path);
+  return PathFileName(path);
+}
+
+int CTorvexerDoc::AddImages(const std::vector<std::string>& paths, FrameNaming naming,
+                            FrameOrder order, int frameCount, int after) {
+  std::vector<std::string> names;
+  names.reserve(paths.size());
+  for (const std::string& path : paths) {
+    names.push_back(FrameName(path, naming));
+    SetImagePath(names.back(), path);
+  }
+  // std::string compares as unsigned bytes, which is the import's order.
+  if (order == FrameOrder::ByNameBytes) std::sort(names.begin(), names.end());
+  if (after < 1 || after > frames.FrameCount()) after = -1;
+  int row = -1;
+  for (const std::string& name : names) {
+    row = frames.AddFrameRow(name, after, frameCount);
+    if (after >= 0) after = row;
+  }
+  return row;
 }
 
 // ---------------------------------------------------------------- logo

@@ -75,6 +75,19 @@ class ChangeTracker {
   virtual void Restarted() = 0;
 };
 
+// How a frame is named after its image file (the name shown in the list and the map key).
+enum class FrameNaming {
+  FileName,           // name + extension, the dot only with an extension: import, project
+  TitleDotExtension,  // title + "." + extension, so "name." without one: the [Images] list
+};
+std::string FrameName(const std::string& path, FrameNaming naming);
+
+// The order in which added images become rows.
+enum class FrameOrder {
+  AsGiven,      // the [Images] keys, the command's arguments
+  ByNameBytes,  // the import: unsigned byte order of the names, "Z..." before "a..."
+};
+
 // How reading a project ended.
 enum class ProjectRead { Ok, UnknownFormat, UnsupportedVersion, Truncated, CannotRead };
 
@@ -131,6 +144,12 @@ class CTorvexerDoc {
   void SetImagePath(const std::string& name, const std::string& path);
   // Path of the current row's frame; empty when there is no current row.
   std::string GetCurrentImagePath() const;
+  // Records every path under its frame name (a later path of the same name wins) and adds
+  // one row of `frameCount` per path in `order`: appended, or inserted one after another
+  // below list row `after` when that is a frame row. Returns the last row added, -1 for
+  // none.
+  int AddImages(const std::vector<std::string>& paths, FrameNaming naming, FrameOrder order,
+                int frameCount, int after = -1);
 
   // --- logo
   // Rebuilds the logo images from the logo fields; nothing when bUseLogo is 0. A file

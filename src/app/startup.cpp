@@ -37,10 +37,6 @@ std::string ReadPathOrDefault(const SettingsFile& s, const char* section, const 
 
 }  // namespace
 
-std::string JobFrameName(const std::string& path) {
-  return PathTitle(path) + "." + PathExtension(path);
-}
-
 UnattendedJob ReadJob(const SettingsFile& s) {
   UnattendedJob job;
   job.importPath = ReadPathOrDefault(s, kSectionGeneral, kKeyImportPath);
@@ -64,9 +60,19 @@ UnattendedJob ReadJob(const SettingsFile& s) {
   std::string path;
   for (int i = 0; i < kMaxImageKeys; ++i) {
     if (!s.ReadIndexed(kSectionImages, int16_t(i), path)) break;
-    job.frames.push_back({JobFrameName(path), path});
+    job.frames.push_back({FrameName(path, FrameNaming::TitleDotExtension), path});
   }
   return job;
+}
+
+void ApplyLogoSettings(const UnattendedJob& job, CTorvexerDoc& doc) {
+  if (job.useLogo) doc.bUseLogo = *job.useLogo;
+  if (job.useTransparent) doc.bUseTransparent = *job.useTransparent;
+  if (job.xPos) doc.nXPos = *job.xPos;
+  if (job.yPos) doc.nYPos = *job.yPos;
+  if (job.colorFromLogo) doc.bColorFromLogo = *job.colorFromLogo;
+  if (job.transColor) doc.crTrans = *job.transColor;
+  doc.sLogoFile = job.logoFile;
 }
 
 void ApplyJob(const UnattendedJob& job, CTorvexerDoc& doc, ViewSettings& view, bool keepProject) {
@@ -81,19 +87,11 @@ void ApplyJob(const UnattendedJob& job, CTorvexerDoc& doc, ViewSettings& view, b
   if (job.frameImages) view.bFrameImages = *job.frameImages;
   if (job.autoStart) view.bAuto = *job.autoStart;
   doc.sOutput = job.output;
+  ApplyLogoSettings(job, doc);
 
-  if (job.useLogo) doc.bUseLogo = *job.useLogo;
-  if (job.useTransparent) doc.bUseTransparent = *job.useTransparent;
-  if (job.xPos) doc.nXPos = *job.xPos;
-  if (job.yPos) doc.nYPos = *job.yPos;
-  if (job.colorFromLogo) doc.bColorFromLogo = *job.colorFromLogo;
-  if (job.transColor) doc.crTrans = *job.transColor;
-  doc.sLogoFile = job.logoFile;
-
-  for (const JobFrame& f : job.frames) {
-    doc.frames.AddFrameRow(f.name, -1, 1);
-    doc.SetImagePath(f.name, f.path);
-  }
+  std::vector<std::string> paths;
+  for (const JobFrame& f : job.frames) paths.push_back(f.path);
+  doc.AddImages(paths, FrameNaming::TitleDotExtension, FrameOrder::AsGiven, 1);
 }
 
 bool OpenCommandLineFile(CTorvexerDoc& doc, const std::string& arg) {

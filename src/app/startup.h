@@ -23,7 +23,7 @@ struct ViewSettings {
 };
 
 struct JobFrame {
-  std::string name;  // file title + "." + extension
+  std::string name;  // FrameNaming::TitleDotExtension of the path
   std::string path;
 };
 
@@ -50,9 +50,11 @@ struct UnattendedJob {
 
 // Reads the job from a loaded store (the "Images" list stops at the first missing index).
 UnattendedJob ReadJob(const SettingsFile& settings);
-// The frame name the "Images" list gives a path: title + "." + extension (so a file
-// without extension gets a name ending in ".").
-std::string JobFrameName(const std::string& path);
+
+// The "Logo" section into the document's logo fields, as the first paint reads them:
+// absent keys keep the field, an absent "sLogoFile" empties it. The GUI's start-up and
+// the CLI's project outputs both come here.
+void ApplyLogoSettings(const UnattendedJob& job, CTorvexerDoc& doc);
 
 // Fills the document and view from a job. With keepProject (a project named on the
 // command line) the project's fps, depth and sound win over the settings; its frames are

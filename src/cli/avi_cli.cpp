@@ -185,19 +185,6 @@ bool ApplyAviOutputOptions(const Options& opts, AviCliHost& host, AVICOMPRESSOPT
   return ApplyFitOptions(opts, host, error) && ApplyCompressorOptions(opts, options, error);
 }
 
-namespace {
-// The logo fields of a settings file, as the first paint reads them.
-void ApplyLogoSettings(CTorvexerDoc& doc, const UnattendedJob& job) {
-  if (job.useLogo) doc.bUseLogo = *job.useLogo;
-  if (job.useTransparent) doc.bUseTransparent = *job.useTransparent;
-  if (job.xPos) doc.nXPos = *job.xPos;
-  if (job.yPos) doc.nYPos = *job.yPos;
-  if (job.colorFromLogo) doc.bColorFromLogo = *job.colorFromLogo;
-  if (job.transColor) doc.crTrans = *job.transColor;
-  doc.sLogoFile = job.logoFile;
-}
-}  // namespace
-
 bool OpenProjectForOutput(const Options& opts, const std::string& project, CTorvexerDoc& doc,
                           std::string& error) {
   doc.SetUnattended(true);
@@ -217,7 +204,7 @@ bool OpenProjectForOutput(const Options& opts, const std::string& project, CTorv
     error = ini + ": " + SettingsErrorText(why);
     return false;
   }
-  ApplyLogoSettings(doc, ReadJob(doc.settings()));
+  ApplyLogoSettings(ReadJob(doc.settings()), doc);
   doc.PrepareLogo();
   doc.UpdatePanel();
   long long v;

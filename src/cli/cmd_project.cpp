@@ -100,12 +100,9 @@ int RunProject(const std::vector<std::string>& args) {
   doc.AttachHost(host);
   if (FileExists(project) && !OpenExisting(doc, project)) return 1;
 
-  for (const std::string& image : images) {
-    std::string path = Absolute(image);
-    std::string name = PathFileName(path);
-    doc.SetImagePath(name, path);
-    doc.frames.AddFrameRow(name, -1, int(frames));
-  }
+  std::vector<std::string> paths;
+  for (const std::string& image : images) paths.push_back(Absolute(image));
+  doc.AddImages(paths, FrameNaming::FileName, FrameOrder::AsGiven, int(frames));
   if (fps) doc.windows().SetFpsText(std::to_string(fps));
   if (depth) doc.SetDepth(int(depth));
   if (!sound.empty()) doc.AttachSound(Absolute(sound));

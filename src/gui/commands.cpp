@@ -1,58 +1,10 @@
 #include "gui/commands.h"
 
-#include <array>
+#include "gui/main_frame.h"
 
 namespace zr {
 
 namespace {
-
-using I = CommandIcon;
-
-constexpr CommandSpec kCommands[] = {
-    {ID_FILE_NEW, "&New AVI Project", "Ctrl+N", "Create a new animation project\nNew", I::New, false},
-    {ID_FILE_OPEN, "&Open AVI Project...", "Ctrl+O", "Open an existing animation project\nOpen", I::Open, false},
-    {ID_FILE_SAVE, "&Save AVI Project", "Ctrl+S", "Save the animation project\nSave", I::Save, false},
-    {ID_FILE_SAVE_AS, "Save AVI Project &As...", "", "Save the animation project with a new name\nSave As", I::None, false},
-    {ID_IMPORT_IMAGES, "Step 1: &Import Images...", "", "Import images\nImport Images", I::Import, false},
-    {ID_ATTACH_SOUND, "Step 2: Attach S&ound File...", "", "Attach a WAV sound file to the animation\nAttach Sound", I::Sound, false},
-    {ID_CREATE_AVI, "Step 3: Create &AVI File...", "", "Create an AVI file from the frame list\nCreate AVI", I::CreateAvi, false},
-    {ID_EXPORT, "Ex&port...", "", "Export the animation as MP4, WebM, GIF, WebP or APNG\nExport", I::None, false},
-    {ID_QUICK_AVI, "&Quick AVI Create...", "", "Create AVI out of numbered images\nQuick AVI Create", I::None, false},
-    {ID_EXTRACT_IMAGES, "&Extract Images from AVI...", "", "Save the frames of an AVI file as images\nExtract Images", I::Extract, false},
-    {ID_EXTRACT_SOUNDS, "Extract So&unds from AVI...", "", "Save the sound of an AVI file as a WAV file\nExtract Sounds", I::None, false},
-    {ID_MERGE, "&Merge AVI with AVI/WAV...", "", "Merge an AVI file with the sound of an AVI, MIDI or WAV file\nMerge", I::Merge, false},
-    {ID_MPG_CONVERTER, "AVI -> MP&G Converter...", "", "Converts AVI files into MPG files\nAVI to MPG", I::None, false},
-    {ID_APP_EXIT, "E&xit", "", "Quit the application\nExit", I::None, false},
-    {ID_EDIT_CUT, "Cu&t", "Ctrl+X;Shift+Del", "Cut the current image to the clipboard\nCut", I::Cut, false},
-    {ID_EDIT_COPY, "&Copy", "Ctrl+C;Ctrl+Ins", "Copy the current image to the clipboard\nCopy", I::Copy, false},
-    {ID_EDIT_PASTE, "&Paste", "Ctrl+V;Shift+Ins", "Paste the clipboard image as a new frame\nPaste", I::Paste, false},
-    {ID_EDIT_UNDO, "&Undo", "Ctrl+Z;Alt+Backspace", "Undo the last change of the project\nUndo", I::Undo, false},
-    {ID_EDIT_REDO, "&Redo", "Ctrl+Shift+Z;Ctrl+Y", "Redo the change just undone\nRedo", I::Redo, false},
-    {ID_AVI_SETTINGS, "&AVI Settings...", "", "Choose the video compressor for new AVI files\nAVI Settings", I::None, false},
-    {ID_LOGO, "&Logo...", "", "Choose the logo stamped on every frame\nLogo", I::None, false},
-    {ID_SCREEN_COLOR, "&Screen Color...", "", "Choose the background colour of the view\nScreen Color", I::None, false},
-    {ID_FRAME_IMAGES, "&Frame Images", "", "Draw a frame around the shown image\nFrame Images", I::None, true},
-    {ID_MORPHING, "&Morphing...", "", "Fade one image into another\nMorphing", I::None, false},
-    {ID_VIEW_TOOLBAR, "&Toolbar", "", "Show or hide the toolbar\nToggle Toolbar", I::None, true},
-    {ID_VIEW_STATUS_BAR, "&Status Bar", "", "Show or hide the status bar\nToggle Status Bar", I::None, true},
-    {ID_VIEW_ANIMATION, "&View Animation...", "", "View an AVI file\nView Animation", I::ViewAnimation, false},
-    {ID_VIEW_ZOOM_FIT, "Zoom to &Fit", "Ctrl+0", "Shrink large images to fit the view\nZoom to Fit", I::ZoomFit, true},
-    {ID_VIEW_ACTUAL_SIZE, "&Actual Size", "Ctrl+1", "Show the image at its actual size\nActual Size", I::ZoomActual, false},
-    {ID_VIEW_ZOOM_IN, "Zoom &In", "Ctrl++;Ctrl+=", "Show the image larger\nZoom In", I::ZoomIn, false},
-    {ID_VIEW_ZOOM_OUT, "Zoom &Out", "Ctrl+-", "Show the image smaller\nZoom Out", I::ZoomOut, false},
-    {ID_VIEW_THUMBNAILS, "T&humbnails", "", "Show a small picture of each image in the frame list\nThumbnails", I::None, true},
-    {ID_HELP_MANUAL, "On-line &Manual...", "", "Open the manual\nManual", I::Help, false},
-    {ID_HELP_TROUBLESHOOTING, "&Troubleshooting", "", "What to do when something goes wrong\nTroubleshooting", I::None, false},
-    {ID_HELP_WEB_TUTORIAL, "Adding Animations and Videos to &Web Pages...", "", "How to put animations and videos on web pages\nWeb Pages", I::None, false},
-    {ID_HELP_WEB_SITE, "Wombrel Zerarive &Web site...", "", "Open the program's web site\nWeb Site", I::None, false},
-    {ID_HELP_MAILING_LIST, "Join the Mailing &List...", "", "Hear about new versions\nMailing List", I::None, false},
-    {ID_HELP_DISCUSSION, "&Discussion Board...", "", "Ask and answer questions about the program\nDiscussion Board", I::None, false},
-    {ID_HELP_NEWS, "What's &New...", "", "Read about the latest version\nWhat's New", I::None, false},
-    {ID_HELP_MAIL, "Send &Feedback...", "", "Write to the program's makers\nFeedback", I::None, false},
-    {ID_APP_ABOUT, "&About Wombrel Zerarive...", "", "Display program information, version number and copyright\nAbout", I::About, false},
-    {ID_NEXT_PANE, "Next Pane", "F6", "Switch to the next window pane\nNext Pane", I::None, false},
-    {ID_PREV_PANE, "Previous Pane", "Shift+F6", "Switch back to the previous window pane\nPrevious Pane", I::None, false},
-};
 
 constexpr int kFileMenu[] = {ID_FILE_NEW,       ID_FILE_OPEN,      ID_FILE_SAVE,      ID_FILE_SAVE_AS,
                              0,                 ID_IMPORT_IMAGES,  ID_ATTACH_SOUND,   ID_CREATE_AVI,
@@ -82,10 +34,112 @@ constexpr int kToolbar[] = {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, 0, ID_IMPOR
 
 }  // namespace
 
-std::span<const CommandSpec> Commands() { return kCommands; }
+// A member, so the table may name the frame's private handlers and rules.
+std::span<const CommandSpec> CMainFrame::CommandTable() {
+  using F = CMainFrame;
+  using I = CommandIcon;
+  static constexpr CommandSpec kCommands[] = {
+      {ID_FILE_NEW, "&New AVI Project", "Ctrl+N", "Create a new animation project\nNew", I::New,
+       &F::OnFileNew},
+      {ID_FILE_OPEN, "&Open AVI Project...", "Ctrl+O", "Open an existing animation project\nOpen",
+       I::Open, &F::OnFileOpen},
+      {ID_FILE_SAVE, "&Save AVI Project", "Ctrl+S", "Save the animation project\nSave", I::Save,
+       &F::OnFileSave, &F::HasFrames},
+      {ID_FILE_SAVE_AS, "Save AVI Project &As...", "",
+       "Save the animation project with a new name\nSave As", I::None, &F::OnFileSaveAs,
+       &F::HasFrames},
+      {ID_IMPORT_IMAGES, "Step 1: &Import Images...", "", "Import images\nImport Images", I::Import,
+       &F::OnImportImages},
+      {ID_ATTACH_SOUND, "Step 2: Attach S&ound File...", "",
+       "Attach a WAV sound file to the animation\nAttach Sound", I::Sound, &F::OnAttachSound},
+      {ID_CREATE_AVI, "Step 3: Create &AVI File...", "",
+       "Create an AVI file from the frame list\nCreate AVI", I::CreateAvi, &F::OnCreateAvi,
+       &F::CanCreateAvi},
+      {ID_EXPORT, "Ex&port...", "", "Export the animation as MP4, WebM, GIF, WebP or APNG\nExport",
+       I::None, &F::OnExport, &F::HasFrames},
+      {ID_QUICK_AVI, "&Quick AVI Create...", "",
+       "Create AVI out of numbered images\nQuick AVI Create", I::None, &F::OnQuickAviCreate},
+      {ID_EXTRACT_IMAGES, "&Extract Images from AVI...", "",
+       "Save the frames of an AVI file as images\nExtract Images", I::Extract, &F::OnExtractImages},
+      {ID_EXTRACT_SOUNDS, "Extract So&unds from AVI...", "",
+       "Save the sound of an AVI file as a WAV file\nExtract Sounds", I::None, &F::OnExtractSounds},
+      {ID_MERGE, "&Merge AVI with AVI/WAV...", "",
+       "Merge an AVI file with the sound of an AVI, MIDI or WAV file\nMerge", I::Merge,
+       &F::OnMerge},
+      {ID_MPG_CONVERTER, "AVI -> MP&G Converter...", "",
+       "Converts AVI files into MPG files\nAVI to MPG", I::None, &F::OnMpgConverter},
+      {ID_APP_EXIT, "E&xit", "", "Quit the application\nExit", I::None, &F::OnAppExit},
+      {ID_EDIT_CUT, "Cu&t", "Ctrl+X;Shift+Del", "Cut the current image to the clipboard\nCut",
+       I::Cut, &F::OnEditCut, &F::CanCutOrCopy},
+      {ID_EDIT_COPY, "&Copy", "Ctrl+C;Ctrl+Ins", "Copy the current image to the clipboard\nCopy",
+       I::Copy, &F::OnEditCopy, &F::CanCutOrCopy},
+      {ID_EDIT_PASTE, "&Paste", "Ctrl+V;Shift+Ins",
+       "Paste the clipboard image as a new frame\nPaste", I::Paste, &F::OnEditPaste, &F::CanPaste},
+      {ID_EDIT_UNDO, "&Undo", "Ctrl+Z;Alt+Backspace", "Undo the last change of the project\nUndo",
+       I::Undo, &F::OnEditUndo, &F::CanUndo},
+      {ID_EDIT_REDO, "&Redo", "Ctrl+Shift+Z;Ctrl+Y", "Redo the change just undone\nRedo", I::Redo,
+       &F::OnEditRedo, &F::CanRedo},
+      {ID_AVI_SETTINGS, "&AVI Settings...", "",
+       "Choose the video compressor for new AVI files\nAVI Settings", I::None, &F::OnAviSettings},
+      {ID_LOGO, "&Logo...", "", "Choose the logo stamped on every frame\nLogo", I::None,
+       &F::OnLogo},
+      {ID_SCREEN_COLOR, "&Screen Color...", "",
+       "Choose the background colour of the view\nScreen Color", I::None, &F::OnScreenColor},
+      {ID_FRAME_IMAGES, "&Frame Images", "", "Draw a frame around the shown image\nFrame Images",
+       I::None, &F::OnFrameImages, nullptr, &F::FrameImagesOn},
+      {ID_MORPHING, "&Morphing...", "", "Fade one image into another\nMorphing", I::None,
+       &F::OnMorphing},
+      {ID_VIEW_TOOLBAR, "&Toolbar", "", "Show or hide the toolbar\nToggle Toolbar", I::None,
+       &F::OnViewToolbar, nullptr, &F::ToolbarShown},
+      {ID_VIEW_STATUS_BAR, "&Status Bar", "", "Show or hide the status bar\nToggle Status Bar",
+       I::None, &F::OnViewStatusBar, nullptr, &F::StatusBarShown},
+      {ID_VIEW_ANIMATION, "&View Animation...", "", "View an AVI file\nView Animation",
+       I::ViewAnimation, &F::OnViewAnimation},
+      {ID_VIEW_ZOOM_FIT, "Zoom to &Fit", "Ctrl+0",
+       "Shrink large images to fit the view\nZoom to Fit", I::ZoomFit, &F::OnViewZoomFit,
+       &F::HasPicture, &F::Fitting},
+      {ID_VIEW_ACTUAL_SIZE, "&Actual Size", "Ctrl+1",
+       "Show the image at its actual size\nActual Size", I::ZoomActual, &F::OnViewActualSize,
+       &F::HasPicture},
+      {ID_VIEW_ZOOM_IN, "Zoom &In", "Ctrl++;Ctrl+=", "Show the image larger\nZoom In", I::ZoomIn,
+       &F::OnViewZoomIn, &F::HasPicture},
+      {ID_VIEW_ZOOM_OUT, "Zoom &Out", "Ctrl+-", "Show the image smaller\nZoom Out", I::ZoomOut,
+       &F::OnViewZoomOut, &F::HasPicture},
+      {ID_VIEW_THUMBNAILS, "T&humbnails", "",
+       "Show a small picture of each image in the frame list\nThumbnails", I::None,
+       &F::OnViewThumbnails, nullptr, &F::thumbnailsShown},
+      {ID_HELP_MANUAL, "On-line &Manual...", "", "Open the manual\nManual", I::Help,
+       &F::OnHelpManual},
+      {ID_HELP_TROUBLESHOOTING, "&Troubleshooting", "",
+       "What to do when something goes wrong\nTroubleshooting", I::None, &F::OnHelpTroubleshooting},
+      {ID_HELP_WEB_TUTORIAL, "Adding Animations and Videos to &Web Pages...", "",
+       "How to put animations and videos on web pages\nWeb Pages", I::None, &F::OnHelpWebTutorial},
+      {ID_HELP_WEB_SITE, "Wombrel Zerarive &Web site...", "",
+       "Open the program's web site\nWeb Site", I::None, &F::OnHelpWebPage<ID_HELP_WEB_SITE>},
+      {ID_HELP_MAILING_LIST, "Join the Mailing &List...", "",
+       "Hear about new versions\nMailing List", I::None, &F::OnHelpWebPage<ID_HELP_MAILING_LIST>},
+      {ID_HELP_DISCUSSION, "&Discussion Board...", "",
+       "Ask and answer questions about the program\nDiscussion Board", I::None,
+       &F::OnHelpWebPage<ID_HELP_DISCUSSION>},
+      {ID_HELP_NEWS, "What's &New...", "", "Read about the latest version\nWhat's New", I::None,
+       &F::OnHelpWebPage<ID_HELP_NEWS>},
+      {ID_HELP_MAIL, "Send &Feedback...", "", "Write to the program's makers\nFeedback", I::None,
+       &F::OnHelpWebPage<ID_HELP_MAIL>},
+      {ID_APP_ABOUT, "&About Wombrel Zerarive...", "",
+       "Display program information, version number and copyright\nAbout", I::About,
+       &F::OnAppAbout},
+      {ID_NEXT_PANE, "Next Pane", "F6", "Switch to the next window pane\nNext Pane", I::None,
+       &F::OnNextPane},
+      {ID_PREV_PANE, "Previous Pane", "Shift+F6",
+       "Switch back to the previous window pane\nPrevious Pane", I::None, &F::OnPrevPane},
+  };
+  return kCommands;
+}
+
+std::span<const CommandSpec> Commands() { return CMainFrame::CommandTable(); }
 
 const CommandSpec* FindCommand(int id) {
-  for (const CommandSpec& c : kCommands)
+  for (const CommandSpec& c : Commands())
     if (c.id == id) return &c;
   return nullptr;
 }

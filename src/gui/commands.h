@@ -1,10 +1,13 @@
 // Every command of the menus, toolbar and accelerators, defined once: id, caption,
-// shortcuts, status text and toolbar icon. The main frame turns each into one QAction.
+// shortcuts, status text, toolbar icon, handler and enable/check rules. The main frame
+// turns each into one QAction and re-runs the rules whenever what they read changes.
 #pragma once
 
 #include <span>
 
 namespace zr {
+
+class CMainFrame;
 
 enum CommandId : int {
   ID_FILE_NEW = 57600,
@@ -59,14 +62,21 @@ enum class CommandIcon {
 };
 
 struct CommandSpec {
+  using Handler = void (CMainFrame::*)();
+  using Rule = bool (CMainFrame::*)() const;
+
   int id;
   const char* caption;     // menu text with its '&' mnemonic
   const char* shortcuts;   // ';'-separated key sequences, "" for none
   const char* statusText;  // fly-by help in the status bar and tooltip (before '\n')
   CommandIcon icon;
-  bool checkable;
+  Handler run;
+  Rule enabled = nullptr;  // null: always enabled
+  Rule checked = nullptr;  // null: not a check item
 };
 
+// The table itself is CMainFrame::CommandTable() (commands.cpp): its handlers are the
+// frame's own members.
 std::span<const CommandSpec> Commands();
 const CommandSpec* FindCommand(int id);
 

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QColorDialog>
 #include <QDesktopServices>
@@ -161,11 +162,23 @@ CMainFrame::CMainFrame() : doc_(nullptr) {
   UpdateTitle();
   RestoreWindowLayout();
 
-  // The framework refreshes command states at idle time; a short timer does the same.
-  auto* idle = new QTimer(this);
-  connect(idle, &QTimer::timeout, this, &CMainFrame::UpdateCommandUI);
-  idle->start(250);
-  UpdateCommandUI();
+  // The rules read the list, the document, the history, the shown image and the
+  // clipboard: each tells when it changed, so nothing polls.
+  auto refresh = [this] { UpdateCommandUI(); };
+  connect(model_.get(), &QAbstractItemModel::rowsInserted, this, refresh);
+  connect(model_.get(), &QAbstractItemModel::rowsRemoved, this, refresh);
+  connect(model_.get(), &QAbstractItemModel::modelReset, this, refresh);
+  connect(model_.get(), &QAbstractItemModel::dataChanged, this, refresh);
+  connect(model_.get(), &FrameListModel::currentMoved, this, refresh);
+  connect(&undo_->stack(), &QUndoStack::indexChanged, this, refresh);
+  connect(&undo_->stack(), &QUndoStack::cleanChanged, this, refresh);
+  // Queued: the view finds its new image while it paints, and the panes repaint.
+  connect(view_, &CTorvexerView::imageChanged, this, refresh, Qt::QueuedConnection);
+  connect(view_, &CTorvexerView::zoomChanged, this, refresh);
+  connect(toolBar_, &QToolBar::visibilityChanged, this, refresh);
+  if (QClipboard* clipboard = QGuiApplication::clipboard())
+    connect(clipboard, &QClipboard::dataChanged, this, &CMainFrame::ClipboardChanged);
+  ClipboardChanged();
 }
 
 CMainFrame::~CMainFrame() {
@@ -186,51 +199,6 @@ QAction* CMainFrame::action(int id) const {
 }
 
 void CMainFrame::CreateActions() {
-  handlers_ = {
-      {ID_FILE_NEW, [this] { OnFileNew(); }},
-      {ID_FILE_OPEN, [this] { OnFileOpen(); }},
-      {ID_FILE_SAVE, [this] { OnFileSave(); }},
-      {ID_FILE_SAVE_AS, [this] { OnFileSaveAs(); }},
-      {ID_IMPORT_IMAGES, [this] { OnImportImages(); }},
-      {ID_ATTACH_SOUND, [this] { OnAttachSound(); }},
-      {ID_CREATE_AVI, [this] { OnCreateAvi(); }},
-      {ID_EXPORT, [this] { ExportCommand(*this); }},
-      {ID_QUICK_AVI, [this] { OnQuickAviCreate(); }},
-      {ID_EXTRACT_IMAGES, [this] { OnExtractImages(); }},
-      {ID_EXTRACT_SOUNDS, [this] { OnExtractSounds(); }},
-      {ID_MERGE, [this] { OnMerge(); }},
-      {ID_MPG_CONVERTER, [this] { OnMpgConverter(); }},
-      {ID_APP_EXIT, [this] { OnAppExit(); }},
-      {ID_EDIT_CUT, [this] { OnEditCut(); }},
-      {ID_EDIT_COPY, [this] { OnEditCopy(); }},
-      {ID_EDIT_PASTE, [this] { OnEditPaste(); }},
-      {ID_EDIT_UNDO, [this] { OnEditUndo(false); }},
-      {ID_EDIT_REDO, [this] { OnEditUndo(true); }},
-      {ID_AVI_SETTINGS, [this] { OnAviSettings(); }},
-      {ID_LOGO, [this] { OnLogo(); }},
-      {ID_SCREEN_COLOR, [this] { OnScreenColor(); }},
-      {ID_FRAME_IMAGES, [this] { OnFrameImages(); }},
-      {ID_MORPHING, [this] { OnMorphing(); }},
-      {ID_VIEW_TOOLBAR, [this] { OnViewToolbar(); }},
-      {ID_VIEW_STATUS_BAR, [this] { OnViewStatusBar(); }},
-      {ID_VIEW_ANIMATION, [this] { OnViewAnimation(); }},
-      {ID_VIEW_THUMBNAILS, [this] { ShowThumbnails(!thumbnailsShown()); }},
-      {ID_VIEW_ZOOM_FIT, [this] { view_->ZoomToFit(); }},
-      {ID_VIEW_ACTUAL_SIZE, [this] { view_->ZoomActualSize(); }},
-      {ID_VIEW_ZOOM_IN, [this] { view_->ZoomIn(); }},
-      {ID_VIEW_ZOOM_OUT, [this] { view_->ZoomOut(); }},
-      {ID_HELP_MANUAL, [this] { OnHelpManual(); }},
-      {ID_HELP_TROUBLESHOOTING, [this] { OnHelpTroubleshooting(); }},
-      {ID_HELP_WEB_TUTORIAL, [this] { OnHelpWebTutorial(); }},
-      {ID_HELP_WEB_SITE, [this] { OnHelpWebPage(ID_HELP_WEB_SITE); }},
-      {ID_HELP_MAILING_LIST, [this] { OnHelpWebPage(ID_HELP_MAILING_LIST); }},
-      {ID_HELP_DISCUSSION, [this] { OnHelpWebPage(ID_HELP_DISCUSSION); }},
-      {ID_HELP_NEWS, [this] { OnHelpWebPage(ID_HELP_NEWS); }},
-      {ID_HELP_MAIL, [this] { OnHelpWebPage(ID_HELP_MAIL); }},
-      {ID_APP_ABOUT, [this] { OnAppAbout(); }},
-      {ID_NEXT_PANE, [this] { OnNextPane(true); }},
-      {ID_PREV_PANE, [this] { OnNextPane(false); }},
-  };
   for (const CommandSpec& command : Commands()) {
     auto* a = new QAction(QString::fromUtf8(command.caption), this);
     a->setObjectName(QStringLiteral("cmd%1").arg(command.id));
@@ -243,7 +211,7 @@ void CMainFrame::CreateActions() {
     a->setStatusTip(help.section('\n', 0, 0));
     if (help.contains('\n')) a->setToolTip(help.section('\n', 1));
     a->setIcon(CommandIconImage(command.icon));
-    a->setCheckable(command.checkable);
+    a->setCheckable(command.checked != nullptr);
     a->setShortcutContext(Qt::WindowShortcut);
     const int id = command.id;
     connect(a, &QAction::triggered, this, [this, id] { Execute(id); });
@@ -255,8 +223,8 @@ void CMainFrame::CreateActions() {
 
 void CMainFrame::Execute(int id) {
   if (work_) return;
-  auto it = handlers_.find(id);
-  if (it != handlers_.end()) it->second();
+  if (const CommandSpec* command = FindCommand(id)) (this->*command->run)();
+  // Some states have no change signal of their own (the status bar, the frame option).
   UpdateCommandUI();
 }
 
@@ -331,7 +299,6 @@ void CMainFrame::ConnectPanel() {
     return [this, name, operation] {
       operation();
       RecordChange(tr(name));
-      UpdateCommandUI();
     };
   };
   connect(panel_, &CFramePanel::moveFirst, this, change("Move Frame", [this] { doc_.MoveFrameToFirst(); }));
@@ -372,7 +339,6 @@ void CMainFrame::ConnectPanel() {
         break;
       }
   });
-  connect(model_.get(), &QAbstractItemModel::dataChanged, this, [this] { UpdateCommandUI(); });
 }
 
 void CMainFrame::UseThumbnailLoader(ThumbnailLoader* loader) {
@@ -423,7 +389,6 @@ void CMainFrame::OnGridCurrentChanged() {
     doc_.frames.ClearCurrent();
   syncingCurrent_ = false;
   if (doc_.frames.HasCurrentRow() && doc_.frames.FrameCount() >= 1) view_->update();
-  UpdateCommandUI();
 }
 
 void CMainFrame::OnGridRowDragged(int fromItem, int toItem) {
@@ -442,7 +407,6 @@ void CMainFrame::OnGridRowDragged(int fromItem, int toItem) {
     }
   }
   RecordChange(tr("Move Frame"));
-  UpdateCommandUI();
 }
 
 void CMainFrame::FirstPaint() { view_->EnsureStarted(); }
@@ -476,32 +440,37 @@ void CMainFrame::RunUnattendedJob() {
   close();
 }
 
-void CMainFrame::UpdateCommandUI() {
-  const FrameList& list = doc_.frames;
-  const bool hasFrames = list.FrameCount() >= 1;
-  const bool hasCurrent = list.HasCurrentRow() && hasFrames;
-  action(ID_FILE_SAVE)->setEnabled(hasFrames);
-  action(ID_FILE_SAVE_AS)->setEnabled(hasFrames);
-  action(ID_CREATE_AVI)->setEnabled(hasFrames || !doc_.sSoundFile.empty());
-  action(ID_EXPORT)->setEnabled(hasFrames);
-  action(ID_EDIT_CUT)->setEnabled(hasCurrent);
-  action(ID_EDIT_COPY)->setEnabled(hasCurrent);
-  action(ID_FRAME_IMAGES)->setChecked(viewSettings_.bFrameImages != 0);
-  action(ID_VIEW_TOOLBAR)->setChecked(!toolBar_->isHidden());
-  action(ID_VIEW_STATUS_BAR)->setChecked(!statusBar()->isHidden());
-  const bool hasPicture = !view_->bmpCurrent().empty();
-  for (int id : {ID_VIEW_ZOOM_FIT, ID_VIEW_ACTUAL_SIZE, ID_VIEW_ZOOM_IN, ID_VIEW_ZOOM_OUT})
-    action(id)->setEnabled(hasPicture);
-  action(ID_VIEW_ZOOM_FIT)->setChecked(view_->fitting());
-  const QUndoStack& history = undo_->stack();
-  QAction* undo = action(ID_EDIT_UNDO);
-  undo->setEnabled(history.canUndo());
-  undo->setText(history.canUndo() ? tr("&Undo %1").arg(history.undoText()) : tr("&Undo"));
-  QAction* redo = action(ID_EDIT_REDO);
-  redo->setEnabled(history.canRedo());
-  redo->setText(history.canRedo() ? tr("&Redo %1").arg(history.redoText()) : tr("&Redo"));
+bool CMainFrame::HasFrames() const { return doc_.frames.FrameCount() >= 1; }
+bool CMainFrame::CanCreateAvi() const { return HasFrames() || !doc_.sSoundFile.empty(); }
+bool CMainFrame::CanCutOrCopy() const { return doc_.CanCutOrCopy() && HasFrames(); }
+bool CMainFrame::CanUndo() const { return undo_ && undo_->stack().canUndo(); }
+bool CMainFrame::CanRedo() const { return undo_ && undo_->stack().canRedo(); }
+bool CMainFrame::HasPicture() const { return !view_->bmpCurrent().empty(); }
+bool CMainFrame::ToolbarShown() const { return !toolBar_->isHidden(); }
+bool CMainFrame::StatusBarShown() const { return !statusBar()->isHidden(); }
+bool CMainFrame::Fitting() const { return view_->fitting(); }
 
-  const int count = list.FrameCount();
+void CMainFrame::ClipboardChanged() {
+  const QClipboard* clipboard = QGuiApplication::clipboard();
+  const QMimeData* data = clipboard ? clipboard->mimeData() : nullptr;
+  // Asked once per change: reading another program's clipboard can be slow.
+  clipboardHasImage_ = data && data->hasImage();
+  UpdateCommandUI();
+}
+
+void CMainFrame::UpdateCommandUI() {
+  // Called from the constructor's signals before every part is there.
+  if (!undo_ || !toolBar_) return;
+  for (const CommandSpec& command : Commands()) {
+    QAction* a = action(command.id);
+    if (command.enabled) a->setEnabled((this->*command.enabled)());
+    if (command.checked) a->setChecked((this->*command.checked)());
+  }
+  const QUndoStack& history = undo_->stack();
+  action(ID_EDIT_UNDO)->setText(history.canUndo() ? tr("&Undo %1").arg(history.undoText()) : tr("&Undo"));
+  action(ID_EDIT_REDO)->setText(history.canRedo() ? tr("&Redo %1").arg(history.redoText()) : tr("&Redo"));
+
+  const int count = doc_.frames.FrameCount();
   if (count != cachedFrames_ || paneFrames_.isEmpty()) {
     cachedFrames_ = count;
     paneFrames_ = QString::asprintf("%4d", count);
@@ -527,9 +496,7 @@ void CMainFrame::UpdateTitle() {
 }
 
 int CMainFrame::AddFrameRow(const std::string& name, int after, int frames) {
-  int row = doc_.frames.AddFrameRow(name, after, frames);
-  UpdateCommandUI();
-  return row;
+  return doc_.frames.AddFrameRow(name, after, frames);
 }
 
 void CMainFrame::SetStatusText(const std::string& text) { doc_.host().SetStatusText(text); }
@@ -539,23 +506,11 @@ void CMainFrame::RecordChange(const QString& name, int mergeId) {
 }
 
 void CMainFrame::AddImageFiles(const QStringList& paths, int afterRow, bool record) {
-  std::vector<std::string> names;
-  for (const QString& p : paths) {
-    std::string path = p.toStdString();
-    std::string name = PathFileName(path);
-    doc_.SetImagePath(name, path);
-    names.push_back(name);
-  }
-  // Byte order, case-sensitive, as the import sorts: "Z..." before "a...".
-  std::sort(names.begin(), names.end());
-  int after = afterRow >= 1 && afterRow <= doc_.frames.FrameCount() ? afterRow : -1;
-  for (const std::string& name : names) {
-    int row = doc_.frames.AddFrameRow(name, after, 1);
-    if (after >= 0) after = row;
-  }
+  std::vector<std::string> files;
+  for (const QString& p : paths) files.push_back(p.toStdString());
+  doc_.AddImages(files, FrameNaming::FileName, FrameOrder::ByNameBytes, 1, afterRow);
   if (record) RecordChange(tr("Add Images"));
   view_->update();
-  UpdateCommandUI();
 }
 
 bool CMainFrame::OpenDocumentFile(const QString& path) {
@@ -565,7 +520,6 @@ bool CMainFrame::OpenDocumentFile(const QString& path) {
   if (ok && QFileInfo(path).suffix().toLower() == QLatin1String("tvf")) AddRecentFile(path);
   UpdateTitle();
   view_->update();
-  UpdateCommandUI();
   return ok;
 }
 
@@ -642,11 +596,8 @@ void CMainFrame::OnCreateAvi() {
   if (made) ShowAnimation(path);
 }
 
-// The AVI tools whose windows are not built yet say so plainly.
-void CMainFrame::NotAvailableYet(const char* command) {
-  doc_.host().Message(std::string(command) + " is not available yet in this version.", {},
-                    MessageKind::Information);
-}
+void CMainFrame::OnExport() { ExportCommand(*this); }
+
 // Quick AVI Create, extraction, morphing and the converter: tool_commands.cpp.
 
 void CMainFrame::OnMerge() {
@@ -674,14 +625,20 @@ void CMainFrame::OnEditPaste() {
   if (doc_.Paste()) RecordChange(tr("Paste Frame"));
 }
 
-void CMainFrame::OnEditUndo(bool redo) {
+void CMainFrame::OnEditUndo() {
+  LeaveCountEditor();
+  undo_->stack().undo();
+}
+
+void CMainFrame::OnEditRedo() {
+  LeaveCountEditor();
+  undo_->stack().redo();
+}
+
+void CMainFrame::LeaveCountEditor() {
   // A half-typed frame count belongs to the state being left.
   if (QWidget* editor = QApplication::focusWidget(); editor && panel_->grid()->isAncestorOf(editor))
     panel_->grid()->setFocus();
-  if (redo)
-    undo_->stack().redo();
-  else
-    undo_->stack().undo();
 }
 
 // ---- Options menu
@@ -715,6 +672,12 @@ void CMainFrame::OnFrameImages() {
 void CMainFrame::OnViewToolbar() { toolBar_->setVisible(toolBar_->isHidden()); }
 void CMainFrame::OnViewStatusBar() { statusBar()->setVisible(statusBar()->isHidden()); }
 
+void CMainFrame::OnViewZoomFit() { view_->ZoomToFit(); }
+void CMainFrame::OnViewActualSize() { view_->ZoomActualSize(); }
+void CMainFrame::OnViewZoomIn() { view_->ZoomIn(); }
+void CMainFrame::OnViewZoomOut() { view_->ZoomOut(); }
+void CMainFrame::OnViewThumbnails() { ShowThumbnails(!thumbnailsShown()); }
+
 void CMainFrame::OnViewAnimation() {
   std::string path = ChooseAviFile(doc_.host(), doc_, false, false);
   if (!path.empty()) ShowAnimation(path);
@@ -740,7 +703,7 @@ void CMainFrame::OnHelpTroubleshooting() { OpenHelp("#troubleshooting", this); }
 
 void CMainFrame::OnHelpWebTutorial() { ShowHelpPage(this, "avitutor/index.htm"); }
 
-void CMainFrame::OnHelpWebPage(int id) {
+void CMainFrame::OpenWebPage(int id) {
   const QString target = WebTarget(id);
   if (!target.isEmpty()) QDesktopServices::openUrl(QUrl(target));
 }
@@ -750,7 +713,7 @@ void CMainFrame::OnAppAbout() {
   dialog.exec();
 }
 
-void CMainFrame::OnNextPane(bool) {
+void CMainFrame::OnNextPane() {
   // Two panes: the frame list and the view.
   if (panel_->grid()->hasFocus())
     view_->setFocus();

@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <span>
 #include <string>
 
 #include <QMainWindow>
@@ -36,12 +37,17 @@ class CConvertProgressDlg;
 class LongWork;
 class ProjectUndo;
 
+struct CommandSpec;
+
 class CMainFrame : public QMainWindow, public DocumentWindows {
   Q_OBJECT
 
  public:
   CMainFrame();
   ~CMainFrame() override;
+
+  // Every command with its handler and rules (commands.cpp).
+  static std::span<const CommandSpec> CommandTable();
 
   CTorvexerDoc& doc() { return doc_; }
   ViewSettings& viewSettings() { return viewSettings_; }
@@ -55,8 +61,9 @@ class CMainFrame : public QMainWindow, public DocumentWindows {
 
   // The first paint's start-up, once (the view's first paint runs it; callable directly).
   void FirstPaint();
-  // Re-evaluates every command's enable and check state and the status panes, as the
-  // framework does at idle time.
+  // Re-evaluates every command's enable and check state and the status panes. Runs on
+  // every change the rules read: the frame list, the document, the undo history, the
+  // shown image and the clipboard.
   void UpdateCommandUI();
   // Runs a command as its menu item would.
   void Execute(int id);
@@ -140,7 +147,7 @@ class CMainFrame : public QMainWindow, public DocumentWindows {
   std::string ChooseProjectSavePath();
   bool SaveProject(bool askPath);
 
-  // Command handlers, one each.
+  // Command handlers, one each; the command table names them.
   void OnFileNew();
   void OnFileOpen();
   void OnFileSave();
@@ -148,6 +155,7 @@ class CMainFrame : public QMainWindow, public DocumentWindows {
   void OnImportImages();
   void OnAttachSound();
   void OnCreateAvi();
+  void OnExport();
   void OnQuickAviCreate();
   void OnExtractImages();
   void OnExtractSounds();
@@ -157,7 +165,9 @@ class CMainFrame : public QMainWindow, public DocumentWindows {
   void OnEditCut();
   void OnEditCopy();
   void OnEditPaste();
-  void OnEditUndo(bool redo);
+  void OnEditUndo();
+  void OnEditRedo();
+  void LeaveCountEditor();
   void OnAviSettings();
   void OnLogo();
   void OnScreenColor();
@@ -166,13 +176,36 @@ class CMainFrame : public QMainWindow, public DocumentWindows {
   void OnViewToolbar();
   void OnViewStatusBar();
   void OnViewAnimation();
+  void OnViewZoomFit();
+  void OnViewActualSize();
+  void OnViewZoomIn();
+  void OnViewZoomOut();
+  void OnViewThumbnails();
   void OnHelpManual();
   void OnHelpTroubleshooting();
   void OnHelpWebTutorial();
-  void OnHelpWebPage(int id);
+  template <int id>
+  void OnHelpWebPage() {
+    OpenWebPage(id);
+  }
+  void OpenWebPage(int id);
   void OnAppAbout();
-  void OnNextPane(bool forward);
-  void NotAvailableYet(const char* command);
+  void OnNextPane();
+  void OnPrevPane() { OnNextPane(); }  // two panes: either way is the other one
+
+  // Enable and check rules of the command table.
+  bool HasFrames() const;
+  bool CanCreateAvi() const;
+  bool CanCutOrCopy() const;
+  bool CanPaste() const { return clipboardHasImage_; }
+  bool CanUndo() const;
+  bool CanRedo() const;
+  bool HasPicture() const;
+  bool FrameImagesOn() const { return viewSettings_.bFrameImages != 0; }
+  bool ToolbarShown() const;
+  bool StatusBarShown() const;
+  bool Fitting() const;
+  void ClipboardChanged();
 
   void OnGridCurrentChanged();
   void OnGridRowDragged(int fromItem, int toItem);
@@ -195,7 +228,7 @@ class CMainFrame : public QMainWindow, public DocumentWindows {
   QString paneFrames_, paneSize_;
   int cachedFrames_ = 0, cachedWidth_ = 0, cachedHeight_ = 0;
   std::map<int, QAction*> actions_;
-  std::map<int, std::function<void()>> handlers_;
+  bool clipboardHasImage_ = false;
   QPointer<CPreviewWindow> preview_;
   CConvertProgressDlg* convertProgress_ = nullptr;
   bool syncingCurrent_ = false;

@@ -107,7 +107,6 @@ void CMainFrame::OnMorphing() {
     AddMorphImagesToProject(doc_, result.names, 1);
     RecordChange(tr("Add Morph Images"));
   }
-  UpdateCommandUI();
 }
 
 }  // namespace zr

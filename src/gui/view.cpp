@@ -45,6 +45,7 @@ void CTorvexerView::ClearImage() {
   sCurrentPath_.clear();
   shown_ = QImage();
   LayoutBars();
+  emit imageChanged();
 }
 
 void CTorvexerView::SyncImage() {
@@ -57,6 +58,7 @@ void CTorvexerView::SyncImage() {
   if (!bmpCurrent_.empty()) doc_.ApplyLogo(bmpCurrent_);
   shown_ = ImageFromBitmap(bmpCurrent_.bitmap());
   LayoutBars();
+  emit imageChanged();
 }
 
 QPoint CTorvexerView::ImageOrigin(QSize client, QSize image) {
@@ -177,6 +179,7 @@ void CTorvexerView::paintEvent(QPaintEvent*) {
   if (shown_.width() != b.width || shown_.height() != b.height) {
     shown_ = ImageFromBitmap(b);
     LayoutBars();
+    emit imageChanged();
   }
   const QRect target = imageRect();
   painter.setRenderHint(QPainter::SmoothPixmapTransform, scale() != 1.0);

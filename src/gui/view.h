@@ -57,6 +57,8 @@ class CTorvexerView : public QWidget {
 
  signals:
   void zoomChanged();
+  // bmpCurrent was loaded, cleared or changed its size.
+  void imageChanged();
 
  protected:
   void paintEvent(QPaintEvent* event) override;

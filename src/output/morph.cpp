@@ -172,11 +172,7 @@ void AddMorphImagesToProject(CTorvexerDoc& doc, const std::vector<std::string>& 
                              int outcome) {
   if (outcome == 2) return;
   if (outcome == 0) doc.NewProject();
-  for (const auto& path : names) {
-    const std::string name = PathFileName(path);
-    doc.SetImagePath(name, path);
-    doc.frames.AddFrameRow(name, -1, 1);
-  }
+  doc.AddImages(names, FrameNaming::FileName, FrameOrder::AsGiven, 1);
 }
 
 }  // namespace zr

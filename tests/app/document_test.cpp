@@ -74,6 +74,39 @@ TEST_F(DocumentTest, ImagePathsAndTheCurrentRow) {
   EXPECT_EQ(doc.GetCurrentImagePath(), "");
 }
 
+// The import, the [Images] list and the project command each keep their own result.
+TEST_F(DocumentTest, AddImagesNamesOrdersAndCountsAsItsCallerAsks) {
+  const std::vector<std::string> paths = {"/p/img10.bmp", "/q/Zed", "/p/img2.bmp", "/r/img10.bmp"};
+  struct Case {
+    const char* caller;
+    FrameNaming naming;
+    FrameOrder order;
+    int count;
+    int after;
+    const char* rows;
+  } cases[] = {
+      {"import", FrameNaming::FileName, FrameOrder::ByNameBytes, 1, -1,
+       "a.bmp b.bmp c.bmp Zed img10.bmp img10.bmp img2.bmp "},
+      {"drop on row 1", FrameNaming::FileName, FrameOrder::ByNameBytes, 1, 1,
+       "a.bmp Zed img10.bmp img10.bmp img2.bmp b.bmp c.bmp "},
+      {"[Images] list", FrameNaming::TitleDotExtension, FrameOrder::AsGiven, 1, -1,
+       "a.bmp b.bmp c.bmp img10.bmp Zed. img2.bmp img10.bmp "},
+      {"project command", FrameNaming::FileName, FrameOrder::AsGiven, 4, -1,
+       "a.bmp b.bmp c.bmp img10.bmp Zed img2.bmp img10.bmp "},
+  };
+  for (const Case& c : cases) {
+    CTorvexerDoc fresh;
+    for (const char* n : {"a.bmp", "b.bmp", "c.bmp"}) fresh.frames.AddFrameRow(n, -1, 1);
+    const int last = fresh.AddImages(paths, c.naming, c.order, c.count, c.after);
+    EXPECT_EQ(Names(fresh), c.rows) << c.caller;
+    EXPECT_EQ(last, c.after < 0 ? 7 : 5) << c.caller;
+    EXPECT_EQ(fresh.frames.Text(last, FrameList::kFramesColumn), std::to_string(c.count)) << c.caller;
+    // Both img10.bmp rows show the later file.
+    EXPECT_EQ(fresh.GetImagePath("img10.bmp"), "/r/img10.bmp") << c.caller;
+  }
+  EXPECT_EQ(doc.AddImages({}, FrameNaming::FileName, FrameOrder::AsGiven, 1), -1);
+}
+
 TEST_F(DocumentTest, DeleteKeepsTheMapAndEndsWithNoCurrentRow) {
   doc.frames.SetCurrentCell(2, 0);
   EXPECT_TRUE(doc.DeleteFrame());

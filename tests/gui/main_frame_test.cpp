@@ -2,6 +2,8 @@
 // buttons, the image commands, drops, the view and the options that reach the settings.
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QFile>
 #include <QImage>
 #include <QLineEdit>
@@ -9,6 +11,7 @@
 #include <QMimeData>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 #include "app/settings_file.h"
@@ -33,7 +36,6 @@ TEST_F(GuiTest, CommandsNeedFramesOrSoundAsTheirRulesSay) {
   EXPECT_FALSE(Enabled(ID_CREATE_AVI));
   EXPECT_FALSE(Enabled(ID_EDIT_CUT));
   EXPECT_FALSE(Enabled(ID_EDIT_COPY));
-  EXPECT_TRUE(Enabled(ID_EDIT_PASTE));
   EXPECT_TRUE(Enabled(ID_FILE_NEW));
 
   // A sound alone is enough for Create AVI, not for saving.
@@ -63,6 +65,41 @@ TEST_F(GuiTest, CommandsNeedFramesOrSoundAsTheirRulesSay) {
   frame->UpdateCommandUI();
   EXPECT_FALSE(Enabled(ID_EDIT_CUT));
   EXPECT_FALSE(Enabled(ID_EDIT_COPY));
+}
+
+// No UpdateCommandUI here: the states must follow the change notices alone.
+TEST_F(GuiTest, RulesFollowTheClipboardAndTheSelectionWithoutPolling) {
+  for (QTimer* timer : frame->findChildren<QTimer*>())
+    EXPECT_FALSE(timer->isActive() && !timer->isSingleShot()) << "a polling timer runs";
+
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  clipboard->clear();
+  EXPECT_FALSE(Enabled(ID_EDIT_PASTE));
+  clipboard->setImage(QImage(8, 6, QImage::Format_RGB32));
+  EXPECT_TRUE(Enabled(ID_EDIT_PASTE));
+  clipboard->setText(QStringLiteral("only words"));
+  EXPECT_FALSE(Enabled(ID_EDIT_PASTE));
+
+  QStringList paths;
+  for (const char* n : {"a.bmp", "b.bmp"}) paths << QString::fromStdString(WriteImage(dir, n, 10, 10));
+  frame->AddImageFiles(paths);
+  EXPECT_TRUE(Enabled(ID_FILE_SAVE));
+  EXPECT_EQ(frame->statusFrameCount(), "   2");
+
+  CGridCtrl* grid = frame->panel()->grid();
+  grid->setCurrentIndex(QModelIndex());
+  EXPECT_FALSE(Enabled(ID_EDIT_CUT));
+  grid->setCurrentIndex(grid->model()->index(1, 0));
+  EXPECT_TRUE(Enabled(ID_EDIT_CUT));
+  EXPECT_TRUE(Enabled(ID_EDIT_COPY));
+  // The list itself moving its current row (no grid involved) is a change too.
+  frame->doc().frames.ClearCurrent();
+  EXPECT_FALSE(Enabled(ID_EDIT_COPY));
+
+  frame->doc().frames.Reset();
+  EXPECT_FALSE(Enabled(ID_FILE_SAVE));
+  EXPECT_FALSE(Enabled(ID_CREATE_AVI));
+  EXPECT_EQ(frame->statusFrameCount(), "   0");
 }
 
 TEST_F(GuiTest, MenusAndKeysReachTheirCommands) {

@@ -1,6 +1,7 @@
 #include "mpeg/video/params.h"
 
 #include <cmath>
+#include <functional>
 
 #include "mpeg/syntax.h"
 #include "mpeg/video/format.h"
@@ -58,18 +59,10 @@ bool FrameTooBig(uint32_t width, uint32_t height) {
          ((height + 1) & ~1u) > 4095;
 }
 
-bool SetVideoParameters(const VideoSourceInfo& source, VideoSettings& settings, ConvertLog& log,
-                        VideoParams& p) {
-  auto Check = [&log](bool ok, const char* text) {
-    if (!ok) ShowRecoveryFailure(log, text);
-  };
-  p = VideoParams{};
-  if (source.width == 0 || source.height == 0 || FrameTooBig(source.width, source.height)) {
-    log.Line(Format("Error: frame is too big (%dx%d pixels)", int(source.width),
-                    int(source.height)));
-    return false;
-  }
+namespace {
 
+void SetPictureRate(const VideoSourceInfo& source, VideoSettings& settings, ConvertLog& log,
+                    VideoParams& p) {
   FrameRateChoice choice = ChooseFrameRate(source.rate, source.scale);
   if (choice.fallback) {
     log.Line("Error: frame rate must be 10, 12, 15, 23.976, 24, 25, 29.97, or 30 FPS");
@@ -87,7 +80,9 @@ bool SetVideoParameters(const VideoSourceInfo& source, VideoSettings& settings, 
     log.Line(Format("Total number of frames: %u", unsigned(p.codedFrames)));
   }
   if (choice.fallback) log.Line(std::string("Frame rate: ") + "23.976" + " FPS");
+}
 
+void SetFrameSize(const VideoSourceInfo& source, ConvertLog& log, VideoParams& p) {
   p.horizontal_size = int((source.width + 15) & ~15u);
   p.vertical_size = int((source.height + 1) & ~1u);
   p.width = 16 * ((p.horizontal_size + 15) / 16);
@@ -98,7 +93,10 @@ bool SetVideoParameters(const VideoSourceInfo& source, VideoSettings& settings, 
   p.display_vertical_size = int(source.height);
   if (p.horizontal_size != int(source.width) || p.vertical_size != int(source.height))
     log.Line(Format("Output frame size: %ix%i", p.horizontal_size, p.vertical_size));
+}
 
+// False after "Error: bit-rate too low" when the sound leaves too little for the video.
+bool SetBitRate(const VideoSettings& settings, ConvertLog& log, VideoParams& p) {
   double total = double(settings.totalDataRate) * 8192.0;
   if (settings.noAudio) {
     p.bit_rate = total;
@@ -110,18 +108,16 @@ bool SetVideoParameters(const VideoSourceInfo& source, VideoSettings& settings, 
     }
   }
   log.Line(Format("Bit-rate: %u", unsigned(p.bit_rate)));
+  return true;
+}
 
-  p.vbv_buffer_size = settings.vbvBufferSize;
-  p.N = (p.frame_rate_code == 4 || p.frame_rate_code == 5) ? 15 : 12;
-  p.M = 3;
+void SetMotion(ConvertLog& log, VideoParams& p) {
   for (int i = 0; i < 3; ++i) p.motion[i] = kMotionRecords[i];
-  p.highQuality = settings.highQuality;
   if (p.highQuality) {
     // 40 KB fits the multiplexer's video buffer; the windows are widened per picture.
     p.vbv_buffer_size = 20;
     for (MotionRecord& m : p.motion) m = {2, 2, 15, 15, 2, 2, 15, 15};
   }
-
   for (int i = 0; i < 3; ++i) {
     MotionRecord& m = p.motion[i];
     ReduceSearch(m.forwardSearchH, m.forwardFcodeH,
@@ -135,21 +131,26 @@ bool SetVideoParameters(const VideoSourceInfo& source, VideoSettings& settings, 
                    "Warning: backward vertical search width reduced to to %d", log);
     }
   }
+}
 
-  // Every limit of the constrained parameter set, the buffer size and rate included: a
-  // decoder trusting the flag would otherwise under-allocate.
+// Every limit of the constrained parameter set, the buffer size and rate included: a
+// decoder trusting the flag would otherwise under-allocate.
+bool Constrained(const VideoParams& p) {
   int mbCount = p.mbWidth * p.mbHeight;
   bool constrained = p.horizontal_size <= 768 && p.vertical_size <= 576 && mbCount <= 396 &&
                      mbCount * p.pictureRate <= 9900.0 && p.pictureRate <= 30.0 &&
                      p.vbv_buffer_size <= 20 && std::ceil(p.bit_rate / 400.0) <= 4640.0;
-  for (int i = 0; i < 3; ++i) {
-    const MotionRecord& m = p.motion[i];
+  for (const MotionRecord& m : p.motion) {
     if (m.forwardFcodeH > 4 || m.forwardFcodeV > 4 || m.backwardFcodeH > 4 ||
         m.backwardFcodeV > 4)
       constrained = false;
   }
-  p.constrained_parameters_flag = constrained;
+  return constrained;
+}
 
+using CheckFn = std::function<void(bool, const char*)>;
+
+void CheckSequenceFields(const VideoParams& p, const CheckFn& Check) {
   Check(p.horizontal_size >= 1 && p.horizontal_size <= 16383,
         "horizontal_size must be between 1 and 16383");
   Check(p.horizontal_size <= 4095, "horizontal_size must be less than 4096 (MPEG-1)");
@@ -184,6 +185,9 @@ bool SetVideoParameters(const VideoSourceInfo& source, VideoSettings& settings, 
         "display_vertical_size must be in range 0...16383");
   Check(p.intra_dc_precision >= 0 && p.intra_dc_precision <= 3,
         "intra_dc_precision must be in range 0...3");
+}
+
+void CheckMotionFields(const VideoParams& p, const CheckFn& Check) {
   for (int i = 0; i < 3; ++i) {
     const MotionRecord& m = p.motion[i];
     int codes[4] = {m.forwardFcodeH, m.forwardFcodeV, m.backwardFcodeH, m.backwardFcodeV};
@@ -195,6 +199,33 @@ bool SetVideoParameters(const VideoSourceInfo& source, VideoSettings& settings, 
               (i == 0 || (m.backwardSearchH >= 1 && m.backwardSearchV >= 1)),
           "search window must be positive");
   }
+}
+
+}  // namespace
+
+bool SetVideoParameters(const VideoSourceInfo& source, VideoSettings& settings, ConvertLog& log,
+                        VideoParams& p) {
+  p = VideoParams{};
+  if (source.width == 0 || source.height == 0 || FrameTooBig(source.width, source.height)) {
+    log.Line(Format("Error: frame is too big (%dx%d pixels)", int(source.width),
+                    int(source.height)));
+    return false;
+  }
+  SetPictureRate(source, settings, log, p);
+  SetFrameSize(source, log, p);
+  if (!SetBitRate(settings, log, p)) return false;
+  p.vbv_buffer_size = settings.vbvBufferSize;
+  p.N = (p.frame_rate_code == 4 || p.frame_rate_code == 5) ? 15 : 12;
+  p.M = 3;
+  p.highQuality = settings.highQuality;
+  SetMotion(log, p);
+  p.constrained_parameters_flag = Constrained(p);
+
+  auto Check = [&log](bool ok, const char* text) {
+    if (!ok) ShowRecoveryFailure(log, text);
+  };
+  CheckSequenceFields(p, Check);
+  CheckMotionFields(p, Check);
   LoadQuantiserMatrices(p);
   return true;
 }
