@@ -149,19 +149,19 @@ bool AviInput::Open(const std::string& path, ConvertLog& log) {
   return true;
 }
 
-void AviInput::ReadPicture(int codedFrame, int repeat, Frame& picture, ConvertLog& log) {
-  if (!frames_) return;
+bool AviInput::ReadPicture(int codedFrame, int repeat, Frame& picture, ConvertLog& log) {
+  if (!frames_) return false;
   const int index = codedFrame / (repeat > 0 ? repeat : 1);
   const BitmapInfoHeader* dib = AVIStreamGetFrame(frames_.get(), index);
   if (dib) {
     lastIndex_ = index;
   } else {
-    if (!substitute_) return;
+    if (!substitute_) return false;
     dib = AVIStreamGetFrame(frames_.get(), lastIndex_);
     ++substituted_;
-    if (!dib) return;  // the previous picture stays
+    if (!dib) return false;  // the previous picture stays
   }
-  ConvertDib(dib, DibBytes(*dib), picture, log);
+  return ConvertDib(dib, DibBytes(*dib), picture, log);
 }
 
 bool AviInput::ConvertDib(const BitmapInfoHeader* dib, size_t dibBytes, Frame& pic,

@@ -39,7 +39,7 @@ class AviInput : public PictureSource {
   void SetSubstituteMissingFrames(bool on) { substitute_ = on; }
   int substitutedFrames() const { return substituted_; }
 
-  void ReadPicture(int codedFrame, int repeat, Frame& picture, ConvertLog& log) override;
+  bool ReadPicture(int codedFrame, int repeat, Frame& picture, ConvertLog& log) override;
 
   // Fills `picture` from a decompressed frame. False (picture unchanged) for a depth or
   // compression it cannot take (logged), a size beyond the readers' caps, or a block too

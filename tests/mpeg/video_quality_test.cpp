@@ -40,13 +40,14 @@ class NoisePan : public PictureSource {
         texture_[size_t(y) * kW + x] = uint8_t(s / ((2 * radius + 1) * (2 * radius + 1)));
       }
   }
-  void ReadPicture(int frame, int, Frame& f, ConvertLog&) override {
+  bool ReadPicture(int frame, int, Frame& f, ConvertLog&) override {
     const int ox = step_ * frame, oy = step_ * frame / 4;
     for (int y = 0; y < f.height; ++y)
       for (int x = 0; x < f.width; ++x)
         f.y[size_t(y) * f.width + x] = texture_[size_t(y + oy) * kW + size_t(x + ox)];
     std::fill(f.cb.begin(), f.cb.end(), 128);
     std::fill(f.cr.begin(), f.cr.end(), 128);
+    return true;
   }
 
  private:

@@ -72,12 +72,12 @@ TEST(SameBytes, AnyThreadCountWritesTheSameStreamAndSaysWhatItUses) {
 class GappySource : public PictureSource {
  public:
   GappySource(int w, int h) : pattern_(w, h, 1.3) {}
-  void ReadPicture(int codedFrame, int repeat, Frame& f, ConvertLog& log) override {
+  bool ReadPicture(int codedFrame, int repeat, Frame& f, ConvertLog& log) override {
     if (codedFrame % 5 == 3) {
       log.Line("Warning: frame " + std::to_string(codedFrame) + " kept");
-      return;
+      return false;
     }
-    pattern_.ReadPicture(codedFrame, repeat, f, log);
+    return pattern_.ReadPicture(codedFrame, repeat, f, log);
   }
 
  private:

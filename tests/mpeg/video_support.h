@@ -20,7 +20,7 @@ class MovingPattern : public PictureSource {
  public:
   explicit MovingPattern(int visibleWidth, int visibleHeight, double speed = 1.0)
       : w_(visibleWidth), h_(visibleHeight), speed_(speed) {}
-  void ReadPicture(int codedFrame, int repeat, Frame& f, ConvertLog&) override {
+  bool ReadPicture(int codedFrame, int repeat, Frame& f, ConvertLog&) override {
     const double t = double(codedFrame / repeat) * speed_;
     for (int y = 0; y < f.height; ++y)
       for (int x = 0; x < f.width; ++x) {
@@ -36,6 +36,7 @@ class MovingPattern : public PictureSource {
         f.cb[size_t(y) * (f.width / 2) + x] = uint8_t(128 + 40 * std::sin(u * 0.1));
         f.cr[size_t(y) * (f.width / 2) + x] = uint8_t(128 + 40 * std::cos(v * 0.13 + t * 0.05));
       }
+    return true;
   }
 
  private:

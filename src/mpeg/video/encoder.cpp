@@ -226,8 +226,8 @@ bool VideoEncoder::EncodeStream(PictureSource& source, const VideoParams& p, std
     log.Line(Format("Using %d motion-search threads (%d asked for)", workers, threads));
 
   auto read = [&](const StepStores& s, ConvertLog& readLog) {
-    if (s.previousB) *s.src = *s.previousB;
-    source.ReadPicture(s.step.displayIndex, p.repeat, *s.src, readLog);
+    if (!source.ReadPicture(s.step.displayIndex, p.repeat, *s.src, readLog) && s.previousB)
+      *s.src = *s.previousB;
     if (s.step.type != kPictureB) s.newSums->Compute(s.src->y.data(), s.src->width, s.src->height);
   };
   auto searchRows = [&](const StepStores& s, int rowBegin, int rowEnd) {

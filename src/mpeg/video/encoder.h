@@ -16,11 +16,12 @@ namespace zr::mpeg {
 
 class AviInput;
 
-// Delivers the picture of a coded frame (AVI frame codedFrame / repeat).
+// Delivers the picture of a coded frame (AVI frame codedFrame / repeat). False when the
+// frame could not be read: the picture is then left as it was.
 class PictureSource {
  public:
   virtual ~PictureSource() = default;
-  virtual void ReadPicture(int codedFrame, int repeat, Frame& picture, ConvertLog& log) = 0;
+  virtual bool ReadPicture(int codedFrame, int repeat, Frame& picture, ConvertLog& log) = 0;
 };
 
 // Picture types and numbering of coded picture i, as the coding loop uses them.
