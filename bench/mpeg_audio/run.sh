@@ -24,18 +24,9 @@ ffmpeg -nostdin -v error -y \
 have_twolame=0
 if ffmpeg -hide_banner -encoders 2>/dev/null | grep -q libtwolame; then have_twolame=1; fi
 
-# Best of three runs, in seconds of CPU time (user + system): the machine is shared, so
-# wall-clock time would measure the neighbours.
-best_time() {
-  local best=
-  for _ in 1 2 3; do
-    local dt
-    dt=$( { TIMEFORMAT='%U+%S'; time "$@" >/dev/null 2>&1; } 2>&1 )
-    dt=$(echo "$dt" | bc -l)
-    if [ -z "$best" ] || [ "$(echo "$dt < $best" | bc -l)" = 1 ]; then best=$dt; fi
-  done
-  echo "$best"
-}
+# Best of three runs, in seconds of CPU time: the machine is shared.
+source "$(dirname "${BASH_SOURCE[0]}")/../measure.sh"
+best_time() { runs=3 measure "$@" | awk '{ print $2 }'; }
 
 t_ours=$(best_time "$CLI" encode-audio --quiet "$WORK/src.wav" "$WORK/ours.mp2")
 t_mp2=$(best_time ffmpeg -nostdin -v error -y -i "$WORK/src.wav" -c:a mp2 -b:a 128k "$WORK/mp2.mp2")

@@ -9,13 +9,10 @@ CLI="$BIN/zerarive-cli"
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 
-# Runs a command and leaves "wall cpu" seconds in $TIMED. The machine is shared, so the
-# single-thread figures use CPU time (user + system); the two-thread ones need wall time.
-timed() {
-  local out
-  out=$( { TIMEFORMAT='%R %U %S'; time "$@" 2>/dev/null >/dev/null; } 2>&1 | tail -1)
-  TIMED=$(awk '{ printf "%s %s", $1, $2 + $3 }' <<<"$out")
-}
+# Runs a command once and leaves "wall cpu" seconds in $TIMED. The machine is shared, so
+# the single-thread figures use CPU time; the two-thread ones need wall time.
+source "$(dirname "${BASH_SOURCE[0]}")/../measure.sh"
+timed() { TIMED=$(runs=1 measure "$@" | awk '{ print $1, $2 }'); }
 per_s() { awk -v n="$1" -v t="$2" 'BEGIN { printf "%.1f", n / t }'; }
 rate() { awk -v bytes="$(stat -c %s "$1")" -v n="$2" 'BEGIN { printf "%.0f", bytes * 8 / (n / 25) }'; }
 # PSNR-Y of a stream against the raw planes, picture by picture in display order.
