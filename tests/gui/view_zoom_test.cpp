@@ -64,7 +64,7 @@ TEST_F(GuiTest, AnUnloadableFrameOrLogoGivesNoBoxButItsReasonInTheToolTip) {
   EXPECT_EQ(doc.logoFailure(), "Logo " + dir.file("logo.tga") + ": TGA: file too short for a TGA header (5 bytes)");
 
   CTorvexerView* view = frame->view();
-  doc.frames.SetCurrentCell(1, 0);
+  doc.frames.SetCurrentCell(2, 0);  // the import puts the larger file first
   view->SyncImage();
   EXPECT_TRUE(view->bmpCurrent().empty());
   const std::string tip = view->toolTip().toStdString();
@@ -72,7 +72,7 @@ TEST_F(GuiTest, AnUnloadableFrameOrLogoGivesNoBoxButItsReasonInTheToolTip) {
   EXPECT_NE(tip.find("\nLogo " + dir.file("logo.tga") + ": TGA: "), std::string::npos) << tip;
 
   // A loadable frame keeps only the logo's reason; no logo, no tip.
-  doc.frames.SetCurrentCell(2, 0);
+  doc.frames.SetCurrentCell(1, 0);
   view->SyncImage();
   EXPECT_EQ(view->loadFailure(), doc.logoFailure());
   doc.bUseLogo = 0;
