@@ -157,7 +157,8 @@ std::optional<PackedDib> ReadImage(ByteReader& in, std::array<uint8_t, 768>& tri
   }
   const std::string size = std::to_string(width) + " x " + std::to_string(height);
   if (!DibSizeAllowed(width, height)) return Refuse(fault, GifError::BadSize, sizeAt, {}, size);
-  if (int64_t(width) * height > maxPixels) return Refuse(fault, GifError::TooLarge, sizeAt, {}, size);
+  if (int64_t(width) * height > maxPixels)
+    return Refuse(fault, GifError::TooLarge, sizeAt, {}, size);
   auto dib = PackedDib::Create(width, height, bitCount, 1u << bitCount);
   if (!dib) return Refuse(fault, GifError::OutOfMemory, sizeAt, {}, size);
   RgbQuad* colors = dib->colors();

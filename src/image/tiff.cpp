@@ -252,7 +252,8 @@ std::optional<PackedDib> Decode(TIFF* tif, int64_t maxPixels, TiffFault* fault) 
     return Refuse(fault, TiffError::BadCompression, -1, f.compression);
   const std::string size = std::to_string(f.width) + " x " + std::to_string(f.height);
   if (!DibSizeAllowed(f.width, f.height)) return Refuse(fault, TiffError::BadSize, -1, {}, size);
-  if (int64_t(f.width) * f.height > maxPixels) return Refuse(fault, TiffError::TooLarge, -1, {}, size);
+  if (int64_t(f.width) * f.height > maxPixels)
+    return Refuse(fault, TiffError::TooLarge, -1, {}, size);
 
   const Plan plan = ChoosePlan(f);
   auto dib = PackedDib::Create(int32_t(f.width), int32_t(f.height), plan.bitCount);

@@ -150,7 +150,8 @@ TEST_F(ThumbnailListTest, AnUnreadablePictureIsMarkedWithItsReason) {
   EXPECT_EQ(Cell(0, Qt::ToolTipRole).toString(), Q(dir.file("gone.bmp")) + "\nFile not found");
   // The reader's precise reason comes last.
   const QString tip = Cell(1, Qt::ToolTipRole).toString();
-  EXPECT_TRUE(tip.startsWith(Q(dir.file("junk.bmp")) + "\nNot a readable image\nBMP: ")) << tip.toStdString();
+  EXPECT_TRUE(tip.startsWith(Q(dir.file("junk.bmp")) + "\nNot a readable image\nBMP: "))
+      << tip.toStdString();
   EXPECT_TRUE(Cell(1, Qt::DecorationRole).canConvert<QIcon>());
   EXPECT_TRUE(host.messages.empty());
 }

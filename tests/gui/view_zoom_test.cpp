@@ -61,7 +61,8 @@ TEST_F(GuiTest, AnUnloadableFrameOrLogoGivesNoBoxButItsReasonInTheToolTip) {
   doc.bUseTransparent = 0;
   doc.sLogoFile = dir.file("logo.tga");
   doc.PrepareLogo();
-  EXPECT_EQ(doc.logoFailure(), "Logo " + dir.file("logo.tga") + ": TGA: file too short for a TGA header (5 bytes)");
+  EXPECT_EQ(doc.logoFailure(),
+            "Logo " + dir.file("logo.tga") + ": TGA: file too short for a TGA header (5 bytes)");
 
   CTorvexerView* view = frame->view();
   doc.frames.SetCurrentCell(2, 0);  // the import puts the larger file first

@@ -148,11 +148,11 @@ HRESULT OpenMidiFile(const std::string& path, const std::string& soundFont, PAVI
   float peak = 0;
   int64_t frames = 0;
   const int64_t maxFrames = std::min(maxSeconds, avi::kMaxMidiSeconds) * kRate;
-  HRESULT hr =
-      RenderMidi(data, soundFont, maxFrames, fault, [&](const float* left, const float* right, int n) {
-        for (int i = 0; i < n; ++i)
-          peak = std::max({peak, std::fabs(left[i]), std::fabs(right[i])});
-      });
+  HRESULT hr = RenderMidi(data, soundFont, maxFrames, fault,
+                          [&](const float* left, const float* right, int n) {
+                            for (int i = 0; i < n; ++i)
+                              peak = std::max({peak, std::fabs(left[i]), std::fabs(right[i])});
+                          });
   if (hr != AVIERR_OK) return hr;
 
   // Silence stays silence rather than amplified noise.
@@ -160,7 +160,7 @@ HRESULT OpenMidiFile(const std::string& path, const std::string& soundFont, PAVI
   auto file = std::make_unique<ReadFileObject>();
   file->path = path;
   file->kind = avi::Container::Midi;
-  hr = RenderMidi(data, soundFont, maxFrames, fault, [&](const float* left, const float* right, int n) {
+  auto keep = [&](const float* left, const float* right, int n) {
     int16_t block[kBlock * kChannels];
     for (int i = 0; i < n; ++i) {
       block[2 * i] = ToPcm16(left[i] * gain);
@@ -169,7 +169,8 @@ HRESULT OpenMidiFile(const std::string& path, const std::string& soundFont, PAVI
     const uint8_t* bytes = reinterpret_cast<const uint8_t*>(block);
     file->pcm.insert(file->pcm.end(), bytes, bytes + size_t(n) * kChannels * 2);
     frames += n;
-  });
+  };
+  hr = RenderMidi(data, soundFont, maxFrames, fault, keep);
   if (hr != AVIERR_OK) return hr;
 
   auto stream = std::make_unique<ReadStreamObject>();
