@@ -6,6 +6,7 @@
 #include "app/archive.h"
 #include "app/settings_file.h"
 #include "image/cbmp.h"
+#include "image/image_dispatch.h"
 #include "image/transparent_image.h"
 #include "platform/atomic_file.h"
 #include "platform/host.h"
@@ -29,6 +30,7 @@ std::string LowerAscii(std::string s) {
 struct CTorvexerDoc::LogoImages {
   CBmp bmpLogo;
   TransparentImage tiLogo;
+  std::string failure;
 };
 
 std::string SaveChangesQuestion(const std::string& title) {
@@ -100,16 +102,24 @@ int CTorvexerDoc::AddImages(const std::vector<std::string>& paths, FrameNaming n
 // ---------------------------------------------------------------- logo
 
 void CTorvexerDoc::PrepareLogo() {
+  logo_->failure.clear();
   if (!bUseLogo) return;
+  ImageFailure failure;
+  bool loaded;
   if (bUseTransparent) {
     if (bColorFromLogo)
-      logo_->tiLogo.LoadWithPixelColor(sLogoFile, 0, 0);
+      loaded = logo_->tiLogo.LoadWithPixelColor(sLogoFile, 0, 0, false, &failure);
     else
-      logo_->tiLogo.LoadWithColor(sLogoFile, crTrans);
+      loaded = logo_->tiLogo.LoadWithColor(sLogoFile, crTrans, false, &failure);
   } else {
-    logo_->bmpLogo.Load(sLogoFile);
+    loaded = logo_->bmpLogo.Load(sLogoFile, &failure);
   }
+  // A built-in name ("<LOGO") is never loaded here: no logo, and nothing wrong.
+  if (!loaded && !sLogoFile.empty() && sLogoFile[0] != '<')
+    logo_->failure = "Logo " + sLogoFile + ": " + failure.detail;
 }
+
+const std::string& CTorvexerDoc::logoFailure() const { return logo_->failure; }
 
 void CTorvexerDoc::ApplyLogo(CBmp& bitmap) const {
   if (!bUseLogo || bitmap.empty()) return;

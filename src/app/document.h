@@ -159,6 +159,8 @@ class CTorvexerDoc {
   void ApplyLogo(CBmp& bitmap) const;
   const CBmp& bmpLogo() const;
   bool HasLogoImage() const;
+  // Why the last PrepareLogo found no logo image (shown only as details); empty otherwise.
+  const std::string& logoFailure() const;
 
   // --- the panel
   // Depth button, fps text, sound display, current cell (1, 1), view redraw.

@@ -32,6 +32,11 @@ class BatchOutput {
     else std::printf("%s\n", text.c_str());
     std::fflush(stdout);
   }
+  // The precise reason a file was abandoned: stderr, beside the log's own line.
+  void Detail(const std::string& file, const std::string& text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::fprintf(stderr, "%s: %s\n", file.c_str(), text.c_str());
+  }
   void Plain(const std::string& text) {
     std::lock_guard<std::mutex> lock(mutex_);
     std::printf("%s\n", text.c_str());
@@ -135,6 +140,8 @@ int RunConvert(const std::vector<std::string>& args) {
         out.Progress(i, OverallPercent(stage, percent));
       });
       converted[i] = engine.Convert(inputs[i], outputs[i]);
+      if (!converted[i] && !engine.failureDetail().empty())
+        out.Detail(name, engine.failureDetail());
       out.Progress(i, 100);
     }
   };

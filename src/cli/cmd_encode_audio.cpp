@@ -31,6 +31,19 @@ class CliLog : public mpeg::ConvertLog {
   int last_ = -1;
 };
 
+std::string SoundFaultMessage(const std::string& path, const mpeg::WavFault& fault) {
+  switch (fault.error) {
+    case mpeg::WavError::CannotOpen: return path + " is locked or unavailable";
+    case mpeg::WavError::NoSound: return path + " has no sound";
+    case mpeg::WavError::BadFormat: return path + ": the sound format cannot be read";
+    case mpeg::WavError::BadBlockAlign:
+      return path + ": PCM blocks of " + std::to_string(fault.value) +
+             " bytes do not match the sample format";
+    case mpeg::WavError::None: break;
+  }
+  return {};
+}
+
 int RunEncodeAudio(const std::vector<std::string>& args) {
   Options opts(args, {"bitrate"}, {"quiet"});
   if (!opts.ok()) return Fail(opts.error());
@@ -43,7 +56,8 @@ int RunEncodeAudio(const std::vector<std::string>& args) {
   if (!FileExists(in)) return Fail("cannot open " + in);
 
   mpeg::OpenedSound sound = mpeg::OpenSoundFile(in);
-  if (!sound.error.empty()) return Fail(sound.error);
+  if (sound.fault.error != mpeg::WavError::None)
+    return Fail(SoundFaultMessage(in, sound.fault) + "\n" + mpeg::WavFaultDetail(sound.fault));
   TerminalHost host(true);
   CliLog log(host, opts.has("quiet"));
   if (!mpeg::CheckSoundFormat(sound.format, log)) return Fail(in + ": the sound cannot be encoded");

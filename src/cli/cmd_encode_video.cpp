@@ -67,7 +67,12 @@ int RunEncodeVideo(const std::vector<std::string>& args) {
   TerminalHost host(true);
   TerminalLog log(host, 0);
   mpeg::AviInput input;
-  if (!input.Open(in, log)) return 1;
+  mpeg::AviInputFault fault;
+  if (!input.Open(in, log, fault)) {
+    log.Line(mpeg::AviInputLogLine(fault, in));
+    std::fprintf(stderr, "%s\n", mpeg::AviInputDetail(fault).c_str());
+    return 1;
+  }
   mpeg::VideoSettings settings;
   settings.noAudio = !input.hasAudio();
   settings.threads = int(threads);

@@ -55,21 +55,20 @@ QString QtHost::Caption(const std::string& caption) const {
 }
 
 void QtHost::Message(const std::string& text, const std::string& caption, MessageKind kind) {
+  MessageWithDetails(text, {}, caption, kind);
+}
+
+void QtHost::MessageWithDetails(const std::string& text, const std::string& details,
+                                const std::string& caption, MessageKind kind) {
   // A box must show the normal cursor even in the middle of a long operation.
   int depth = working_ ? 0 : waitDepth_;
   for (int i = 0; i < depth; ++i) QApplication::restoreOverrideCursor();
-  QString body = QString::fromStdString(text);
-  switch (kind) {
-    case MessageKind::Information:
-      QMessageBox::information(window_, Caption(caption), body);
-      break;
-    case MessageKind::Warning:
-      QMessageBox::warning(window_, Caption(caption), body);
-      break;
-    case MessageKind::Error:
-      QMessageBox::critical(window_, Caption(caption), body);
-      break;
-  }
+  const QMessageBox::Icon icon = kind == MessageKind::Information ? QMessageBox::Information
+                                 : kind == MessageKind::Warning   ? QMessageBox::Warning
+                                                                  : QMessageBox::Critical;
+  QMessageBox box(icon, Caption(caption), QString::fromStdString(text), QMessageBox::Ok, window_);
+  if (!details.empty()) box.setDetailedText(QString::fromStdString(details));
+  box.exec();
   for (int i = 0; i < depth; ++i) QApplication::setOverrideCursor(Qt::WaitCursor);
 }
 

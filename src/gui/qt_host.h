@@ -27,6 +27,9 @@ class QtHost : public Host {
 
   void Message(const std::string& text, const std::string& caption = {},
                MessageKind kind = MessageKind::Error) override;
+  void MessageWithDetails(const std::string& text, const std::string& details,
+                          const std::string& caption = {},
+                          MessageKind kind = MessageKind::Error) override;
   Answer AskYesNoCancel(const std::string& text, const std::string& caption = {}) override;
   bool AskYesNo(const std::string& text, const std::string& caption = {}) override;
   void SetStatusText(const std::string& text) override;

@@ -6,6 +6,7 @@
 
 #include "gui/qt_host.h"
 #include "image/cbmp.h"
+#include "image/image_dispatch.h"
 #include "platform/host.h"
 
 namespace zr {
@@ -48,7 +49,9 @@ QString ThumbnailKey::text() const {
 }
 
 ThumbnailResult DecodeThumbnail(const ThumbnailKey& key) {
-  ThumbnailResult result{key};
+  ThumbnailResult result;
+  result.key = key;
+  ImageFailure failure;
   if (key.size < 0) {
     result.problem = ThumbnailProblem::FileNotFound;
     return result;
@@ -56,8 +59,9 @@ ThumbnailResult DecodeThumbnail(const ThumbnailKey& key) {
   SilentHost silent;
   ThreadHostScope scope(&silent);
   CBmp picture;
-  if (!picture.Load(key.path.toStdString()) || picture.empty()) {
+  if (!picture.Load(key.path.toStdString(), &failure) || picture.empty()) {
     result.problem = ThumbnailProblem::NotReadable;
+    result.detail = QString::fromStdString(failure.detail);
     return result;
   }
   QImage image = ImageFromBitmap(picture.bitmap());
@@ -101,7 +105,9 @@ ThumbnailCache::Lookup ThumbnailCache::Find(const QString& path) {
     if (entry->problem == ThumbnailProblem::None) return {entry->icon, {}, false};
     const QString reason = entry->problem == ThumbnailProblem::FileNotFound ? tr("File not found")
                                                                             : tr("Not a readable image");
-    return {MissingIcon(), path + QLatin1Char('\n') + reason, true};
+    QString tip = path + QLatin1Char('\n') + reason;
+    if (!entry->detail.isEmpty()) tip += QLatin1Char('\n') + entry->detail;
+    return {MissingIcon(), tip, true};
   }
   if (!pending_.contains(text)) {
     pending_.insert(text);
@@ -116,6 +122,7 @@ void ThumbnailCache::Store(const ThumbnailResult& result) {
   pending_.remove(text);
   auto* entry = new Entry;
   entry->problem = result.problem;
+  entry->detail = result.detail;
   qint64 cost = 64;
   if (!result.image.isNull()) {
     const QPixmap pixmap = QPixmap::fromImage(result.image);

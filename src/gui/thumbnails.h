@@ -35,6 +35,7 @@ struct ThumbnailResult {
   ThumbnailKey key;
   QImage image;  // null when there is a problem
   ThumbnailProblem problem = ThumbnailProblem::None;
+  QString detail;  // the reader's precise reason for NotReadable
 };
 
 // Decodes one file into its thumbnail on the calling thread. Messages the readers send
@@ -99,6 +100,7 @@ class ThumbnailCache : public QObject {
   struct Entry {
     QIcon icon;
     ThumbnailProblem problem = ThumbnailProblem::None;
+    QString detail;
   };
   void Store(const ThumbnailResult& result);
 

@@ -10,6 +10,7 @@
 
 #include "app/document.h"
 #include "gui/qt_host.h"
+#include "image/image_dispatch.h"
 
 namespace zr {
 
@@ -43,6 +44,8 @@ void CTorvexerView::EnsureStarted() {
 void CTorvexerView::ClearImage() {
   bmpCurrent_.Clear();
   sCurrentPath_.clear();
+  loadFailure_.clear();
+  setToolTip({});
   shown_ = QImage();
   LayoutBars();
   emit imageChanged();
@@ -51,9 +54,14 @@ void CTorvexerView::ClearImage() {
 void CTorvexerView::SyncImage() {
   std::string path = doc_.GetCurrentImagePath();
   if (path.empty() || path == sCurrentPath_) return;
-  bmpCurrent_.Load(path);
+  ImageFailure failure;
+  loadFailure_.clear();
+  if (!bmpCurrent_.Load(path, &failure)) loadFailure_ = path + ": " + failure.detail;
   bmpCurrent_.SetTransparent(false);
   sCurrentPath_ = path;
+  const std::string& logo = doc_.logoFailure();
+  if (!logo.empty()) loadFailure_ += (loadFailure_.empty() ? "" : "\n") + logo;
+  setToolTip(QString::fromStdString(loadFailure_));
   // Stamped once per load: stamping again would give the same pixels.
   if (!bmpCurrent_.empty()) doc_.ApplyLogo(bmpCurrent_);
   shown_ = ImageFromBitmap(bmpCurrent_.bitmap());

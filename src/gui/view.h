@@ -37,6 +37,9 @@ class CTorvexerView : public QWidget {
   void ClearImage();
   // Loads the current frame's image when its path changed since the last drawing.
   void SyncImage();
+  // Why the current image or the logo did not load; shown only as the view's tool tip,
+  // since a frame that cannot be shown is no error of its own.
+  const std::string& loadFailure() const { return loadFailure_; }
 
   // Where the image lands: centred, or at 0 on an axis where it is larger than the view.
   static QPoint ImageOrigin(QSize client, QSize image);
@@ -70,6 +73,7 @@ class CTorvexerView : public QWidget {
   ViewSettings& settings_;
   CBmp bmpCurrent_;
   std::string sCurrentPath_;
+  std::string loadFailure_;
   QImage shown_;  // bmpCurrent as a Qt image, rebuilt when the bitmap changes
   std::function<void()> firstPaint_;
   bool started_ = false;

@@ -140,15 +140,9 @@ void DecodeLzw(ByteReader& in, uint8_t* out, size_t count) {
   }
 }
 
-std::optional<PackedDib> Fail(GifFault* fault, GifError error, size_t at,
-                              std::string note = {}) {
-  if (fault) *fault = GifFault{error, int64_t(at), std::nullopt, std::move(note)};
-  return std::nullopt;
-}
-
 std::optional<PackedDib> ReadImage(ByteReader& in, std::array<uint8_t, 768>& triples, int bitCount,
                                    int64_t maxPixels, GifFault* fault) {
-  const size_t sizeAt = in.pos() + 4;
+  const int64_t sizeAt = int64_t(in.pos()) + 4;
   in.skip(4);  // left, top: one still frame, placed at the origin
   int width = in.word();
   int height = in.word();
@@ -162,10 +156,11 @@ std::optional<PackedDib> ReadImage(ByteReader& in, std::array<uint8_t, 768>& tri
     bitCount = s == 0 ? 1 : (s & 4) ? 8 : 4;
   }
   const std::string size = std::to_string(width) + " x " + std::to_string(height);
-  if (!DibSizeAllowed(width, height)) return Fail(fault, GifError::BadSize, sizeAt, size);
-  if (int64_t(width) * height > maxPixels) return Fail(fault, GifError::TooLarge, sizeAt, size);
+  if (!DibSizeAllowed(width, height)) return Refuse(fault, GifError::BadSize, sizeAt, {}, size);
+  if (int64_t(width) * height > maxPixels)
+    return Refuse(fault, GifError::TooLarge, sizeAt, {}, size);
   auto dib = PackedDib::Create(width, height, bitCount, 1u << bitCount);
-  if (!dib) return Fail(fault, GifError::OutOfMemory, sizeAt, size);
+  if (!dib) return Refuse(fault, GifError::OutOfMemory, sizeAt, {}, size);
   RgbQuad* colors = dib->colors();
   for (int i = 0; i < entries && i < (1 << bitCount); ++i)
     colors[i] = RgbQuad{triples[3 * i + 2], triples[3 * i + 1], triples[3 * i], 0};
@@ -227,7 +222,7 @@ std::optional<PackedDib> ReadGif(ByteSpan data, int* transparentIndex, int64_t m
   if (transparentIndex) *transparentIndex = -1;
   if (fault) *fault = GifFault{};
   if (data.size() < 6 || std::memcmp(data.data(), "GIF8", 4) != 0)
-    return Fail(fault, GifError::NotGif, 0);
+    return Refuse(fault, GifError::NotGif, 0);
   ByteReader in(data);
   in.skip(6);
   in.skip(4);  // logical screen size: unused
@@ -274,10 +269,10 @@ std::optional<PackedDib> ReadGif(ByteSpan data, int* transparentIndex, int64_t m
         *transparentIndex = index;
       return dib;
     } else if (introducer == 0x3B) {
-      return Fail(fault, GifError::NoImage, in.pos() - 1, "trailer");
+      return Refuse(fault, GifError::NoImage, int64_t(in.pos()) - 1, {}, "trailer");
     }
   }
-  return Fail(fault, GifError::NoImage, data.size(), "end of file");
+  return Refuse(fault, GifError::NoImage, int64_t(data.size()), {}, "end of file");
 }
 
 }  // namespace zr

@@ -235,12 +235,6 @@ int32_t PixelsPerMeter(TIFF* tif, ttag_t tag) {
   return 0;
 }
 
-std::optional<PackedDib> Fail(TiffFault* fault, TiffError error, std::optional<int64_t> value = {},
-                              std::string note = {}) {
-  if (fault) *fault = TiffFault{error, -1, value, std::move(note)};
-  return std::nullopt;
-}
-
 std::optional<PackedDib> Decode(TIFF* tif, int64_t maxPixels, TiffFault* fault) {
   Fields f;
   TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &f.width);
@@ -253,16 +247,17 @@ std::optional<PackedDib> Decode(TIFF* tif, int64_t maxPixels, TiffFault* fault) 
   TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &f.orientation);
   TIFFGetFieldDefaulted(tif, TIFFTAG_INKSET, &f.inkSet);
   // Refused although the library could decode them, as files of these kinds always were.
-  if (f.bits == 0) return Fail(fault, TiffError::NoBitsPerSample);
+  if (f.bits == 0) return Refuse(fault, TiffError::NoBitsPerSample, -1);
   if (f.compression == kCompressionDeflateOld || f.compression == kCompressionOldJpeg)
-    return Fail(fault, TiffError::BadCompression, f.compression);
+    return Refuse(fault, TiffError::BadCompression, -1, f.compression);
   const std::string size = std::to_string(f.width) + " x " + std::to_string(f.height);
-  if (!DibSizeAllowed(f.width, f.height)) return Fail(fault, TiffError::BadSize, {}, size);
-  if (int64_t(f.width) * f.height > maxPixels) return Fail(fault, TiffError::TooLarge, {}, size);
+  if (!DibSizeAllowed(f.width, f.height)) return Refuse(fault, TiffError::BadSize, -1, {}, size);
+  if (int64_t(f.width) * f.height > maxPixels)
+    return Refuse(fault, TiffError::TooLarge, -1, {}, size);
 
   const Plan plan = ChoosePlan(f);
   auto dib = PackedDib::Create(int32_t(f.width), int32_t(f.height), plan.bitCount);
-  if (!dib) return Fail(fault, TiffError::OutOfMemory, {}, size);
+  if (!dib) return Refuse(fault, TiffError::OutOfMemory, -1, {}, size);
   dib->header().biXPelsPerMeter = PixelsPerMeter(tif, TIFFTAG_XRESOLUTION);
   dib->header().biYPelsPerMeter = PixelsPerMeter(tif, TIFFTAG_YRESOLUTION);
   if (plan.tableEntries > 0) FillTable(tif, f, plan, dib->colors());
@@ -309,17 +304,17 @@ std::optional<PackedDib> ReadTiff(ByteSpan data, int64_t maxPixels, TiffFault* f
   OpenOptions options(std::max<int64_t>(maxPixels * 8, 16 << 20));
   TiffPtr tif(TIFFClientOpenExt("image", "r", &file, MemRead, MemWrite, MemSeek, MemClose, MemSize,
                                 MemMap, MemUnmap, options.options));
-  if (!tif) return Fail(fault, TiffError::NotTiff, {}, "header");
+  if (!tif) return Refuse(fault, TiffError::NotTiff, -1, {}, "header");
   // A multi-page file shows its second page; a damaged second directory falls back to the
   // first.
   if (!TIFFReadDirectory(tif.get()) && !TIFFSetDirectory(tif.get(), 0))
-    return Fail(fault, TiffError::NotTiff, {}, "directory");
+    return Refuse(fault, TiffError::NotTiff, -1, {}, "directory");
   return Decode(tif.get(), maxPixels, fault);
 }
 
 std::optional<PackedDib> ReadTiffFile(const std::string& path, TiffFault* fault) {
   std::string bytes;
-  if (!ReadWholeFile(path, bytes)) return Fail(fault, TiffError::CannotOpen);
+  if (!ReadWholeFile(path, bytes)) return Refuse(fault, TiffError::CannotOpen, -1);
   return ReadTiff(ByteSpan(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
                   kMaxImagePixels, fault);
 }

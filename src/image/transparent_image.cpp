@@ -13,25 +13,31 @@ void TransparentImage::Clear() {
 }
 
 bool TransparentImage::LoadWithColor(const std::string& path, ColorRef transparentColor,
-                                     bool mirror) {
+                                     bool mirror, ImageFailure* failure) {
   Clear();
   CBmp owner;  // receives a GIF's transparency, which the mask supersedes
   Bitmap image;
   Palette palette;
-  if (!LoadImageFile(&owner, path, image, palette)) return false;
+  if (!LoadImageFile(&owner, path, image, palette, failure)) return false;
   if (mirror) MirrorBitmap(image);
   return SetImage(std::move(image), palette, transparentColor);
 }
 
-bool TransparentImage::LoadWithPixelColor(const std::string& path, int x, int y, bool mirror) {
+bool TransparentImage::LoadWithPixelColor(const std::string& path, int x, int y, bool mirror,
+                                          ImageFailure* failure) {
   Clear();
   CBmp owner;
   Bitmap image;
   Palette palette;
-  if (!LoadImageFile(&owner, path, image, palette)) return false;
+  if (!LoadImageFile(&owner, path, image, palette, failure)) return false;
   if (mirror) MirrorBitmap(image);
   ColorRef c = GetPixel(image, x, y);
-  if (c == kInvalidColor) return false;
+  if (c == kInvalidColor) {
+    if (failure)
+      failure->detail = "the transparent colour's pixel (" + std::to_string(x) + ", " +
+                        std::to_string(y) + ") lies outside the image";
+    return false;
+  }
   return SetImage(std::move(image), palette, c);
 }
 

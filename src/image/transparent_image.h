@@ -9,12 +9,16 @@
 
 namespace zr {
 
+struct ImageFailure;
+
 class TransparentImage {
  public:
-  // Loads path (image dispatch) and builds the mask for colour c.
-  bool LoadWithColor(const std::string& path, ColorRef transparentColor, bool mirror = false);
+  // Loads path (image dispatch) and builds the mask for colour c; failure says why not.
+  bool LoadWithColor(const std::string& path, ColorRef transparentColor, bool mirror = false,
+                     ImageFailure* failure = nullptr);
   // As LoadWithColor, the transparent colour being the image's pixel at (x, y).
-  bool LoadWithPixelColor(const std::string& path, int x = 0, int y = 0, bool mirror = false);
+  bool LoadWithPixelColor(const std::string& path, int x = 0, int y = 0, bool mirror = false,
+                          ImageFailure* failure = nullptr);
   // The same from a bitmap already in memory.
   bool SetImage(Bitmap image, const Palette& palette, ColorRef transparentColor);
   // Draws at (tx, ty) of target from (sx, sy, width x height; -1 = full size); clipped.

@@ -61,6 +61,52 @@ void UnpackRow(int bits, const uint8_t* s, int w, const RgbQuad* table, size_t c
 
 }  // namespace
 
+const char* AviInputErrorText(AviInputError error) {
+  switch (error) {
+    case AviInputError::None: return "no error";
+    case AviInputError::CannotOpen: return "cannot open the file";
+    case AviInputError::NoVideo: return "no readable video stream";
+    case AviInputError::NoDecoder: return "the video frames cannot be decompressed";
+    case AviInputError::NoFirstFrame: return "frame 0 cannot be read";
+    case AviInputError::BadDepth: return "unsupported bits per pixel";
+    case AviInputError::TooBig: return "frame size too big";
+  }
+  return "unknown error";
+}
+
+std::string AviInputLogLine(const AviInputFault& fault, const std::string& path) {
+  switch (fault.error) {
+    case AviInputError::CannotOpen:
+      return Format("Error: %s is locked or unavailable", path.c_str());
+    case AviInputError::NoVideo:
+    case AviInputError::NoDecoder:
+    case AviInputError::NoFirstFrame: return "Error: corrupted video";
+    case AviInputError::BadDepth:
+      return Format("Error: %i BPP is unsupported (must be 8, 16, 24 or 32)", int(fault.value));
+    case AviInputError::TooBig:
+      return Format("Error: frame is too big (%dx%d pixels)", int(fault.value), int(fault.second));
+    case AviInputError::None: break;
+  }
+  return {};
+}
+
+std::string AviInputDetail(const AviInputFault& fault) {
+  std::string detail = std::string("AVI input: ") + AviInputErrorText(fault.error);
+  switch (fault.error) {
+    case AviInputError::CannotOpen:
+    case AviInputError::NoVideo:
+    case AviInputError::NoDecoder:
+      detail += " (" + AviErrorName(HRESULT(fault.value)) + ")";
+      break;
+    case AviInputError::BadDepth: detail += Format(" %d in frame 0", int(fault.value)); break;
+    case AviInputError::TooBig:
+      detail += Format(" %d x %d", int(fault.value), int(fault.second));
+      break;
+    default: break;
+  }
+  return detail;
+}
+
 void AviInput::Close() {
   frames_.reset();
   audio_.reset();
@@ -68,29 +114,27 @@ void AviInput::Close() {
   file_.reset();
 }
 
-bool AviInput::Open(const std::string& path, ConvertLog& log) {
+bool AviInput::Open(const std::string& path, ConvertLog& log, AviInputFault& fault) {
   Close();
   info_ = VideoSourceInfo{};
   sound_ = SoundFormat{};
   lastIndex_ = 0;
   substituted_ = 0;
   bitCount_ = 0;
+  auto refuse = [&](AviInputError error, int64_t value = 0, int64_t second = 0) {
+    fault = AviInputFault{error, value, second};
+    return false;
+  };
+  fault = AviInputFault{};
 
-  if (AVIFileOpen(AviOut(file_), path, OF_READ) != AVIERR_OK) {
-    log.Line(Format("Error: %s is locked or unavailable", path.c_str()));
-    return false;
-  }
+  HRESULT hr = AVIFileOpen(AviOut(file_), path, OF_READ);
+  if (hr != AVIERR_OK) return refuse(AviInputError::CannotOpen, hr);
   AVIFILEINFO fi;
-  if (AVIFileInfo(file_.get(), &fi, sizeof fi) != AVIERR_OK ||
-      AVIFileGetStream(file_.get(), AviOut(video_), streamtypeVIDEO, 0) != AVIERR_OK) {
-    log.Line("Error: corrupted video");
-    return false;
-  }
+  if ((hr = AVIFileInfo(file_.get(), &fi, sizeof fi)) != AVIERR_OK ||
+      (hr = AVIFileGetStream(file_.get(), AviOut(video_), streamtypeVIDEO, 0)) != AVIERR_OK)
+    return refuse(AviInputError::NoVideo, hr);
   frames_.reset(AVIStreamGetFrameOpen(video_.get()));
-  if (!frames_) {
-    log.Line("Error: corrupted video");
-    return false;
-  }
+  if (!frames_) return refuse(AviInputError::NoDecoder, AVIERR_NOCOMPRESSOR);
   info_.width = fi.dwWidth;
   info_.height = fi.dwHeight;
   info_.rate = fi.dwRate;
@@ -99,20 +143,12 @@ bool AviInput::Open(const std::string& path, ConvertLog& log) {
   const double rate = fi.dwScale ? double(fi.dwRate) / fi.dwScale : 0.0;
   log.Line(Format("Video size: %ux%u at %4.2f FPS", fi.dwWidth, fi.dwHeight, rate));
   const BitmapInfoHeader* first = AVIStreamGetFrame(frames_.get(), 0);
-  if (!first) {
-    log.Line("Error: corrupted video");
-    return false;
-  }
+  if (!first) return refuse(AviInputError::NoFirstFrame);
   bitCount_ = first->biBitCount;
-  if (!SupportedDepth(bitCount_)) {
-    log.Line(Format("Error: %i BPP is unsupported (must be 8, 16, 24 or 32)", bitCount_));
-    return false;
-  }
+  if (!SupportedDepth(bitCount_)) return refuse(AviInputError::BadDepth, bitCount_);
   log.Line(Format("BPP: %u", unsigned(bitCount_)));
-  if (FrameTooBig(fi.dwWidth, fi.dwHeight)) {
-    log.Line(Format("Error: frame is too big (%dx%d pixels)", int(fi.dwWidth), int(fi.dwHeight)));
-    return false;
-  }
+  if (FrameTooBig(fi.dwWidth, fi.dwHeight))
+    return refuse(AviInputError::TooBig, int64_t(fi.dwWidth), int64_t(fi.dwHeight));
   // Slower than half a frame a second rounds to 0; count such a file's seconds at 1 fps.
   long rounded = std::lround(rate);
   log.Line(Format("Number of frames: %u (%u seconds)", fi.dwLength,

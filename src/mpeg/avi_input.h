@@ -14,6 +14,29 @@
 
 namespace zr::mpeg {
 
+enum class AviInputError {
+  None,
+  CannotOpen,     // the library cannot open the file
+  NoVideo,        // no file header or no video stream
+  NoDecoder,      // the video stream's frames cannot be decompressed
+  NoFirstFrame,   // frame 0 cannot be read
+  BadDepth,       // value: the first frame's bits per pixel
+  TooBig,         // value: width, second: height
+};
+const char* AviInputErrorText(AviInputError error);
+
+// Why the opening gave up: the error with the library's result (opening, stream, decoder)
+// or the offending field (depth; width and height).
+struct AviInputFault {
+  AviInputError error = AviInputError::None;
+  int64_t value = 0;
+  int64_t second = 0;
+};
+// The conversion log's line for it ("Error: corrupted video" ...).
+std::string AviInputLogLine(const AviInputFault& fault, const std::string& path);
+// The precise reason: "AVI input: bits per pixel 12 in frame 0".
+std::string AviInputDetail(const AviInputFault& fault);
+
 class AviInput : public PictureSource {
  public:
   AviInput() = default;
@@ -21,10 +44,10 @@ class AviInput : public PictureSource {
   AviInput(const AviInput&) = delete;
   AviInput& operator=(const AviInput&) = delete;
 
-  // The opening checks in order, each with its log line. False after a fatal one
-  // ("... is locked or unavailable", "corrupted video", unsupported depth, too big);
-  // unusable sound only clears hasAudio().
-  bool Open(const std::string& path, ConvertLog& log);
+  // The opening checks in order, with their progress lines. False after a fatal one, which
+  // fault names and the caller logs (AviInputLogLine); unusable sound only clears
+  // hasAudio().
+  bool Open(const std::string& path, ConvertLog& log, AviInputFault& fault);
   void Close();
 
   const VideoSourceInfo& info() const { return info_; }

@@ -111,6 +111,7 @@ bool MpgEngine::ConvertFile(const std::string& input, const std::string& output,
   settings_.highQuality = highQuality_;
   mux_ = MuxReport{};
   videoOnly_ = false;
+  failure_.clear();
   if (Layer2BitRateIndex(settings_.audioBitRate) == 0) {
     log.Line(Format("Error: %i audio bit-rate is unsupported", settings_.audioBitRate));
     return false;
@@ -126,7 +127,12 @@ bool MpgEngine::ConvertFile(const std::string& input, const std::string& output,
   const std::string title = PathTitle(finalOutput);
 
   AviInput avi;
-  if (!avi.Open(inputPath, log)) return false;
+  AviInputFault fault;
+  if (!avi.Open(inputPath, log, fault)) {
+    log.Line(AviInputLogLine(fault, inputPath));
+    failure_ = AviInputDetail(fault);
+    return false;
+  }
   // Unusable sound was reported by the opening; the whole rate then goes to the video.
   if (!avi.hasAudio()) settings_.noAudio = true;
 

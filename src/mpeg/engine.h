@@ -48,6 +48,9 @@ class MpgEngine {
   bool videoOnly() const { return videoOnly_; }
   // The last Convert was stopped by ConvertLog::CancelRequested.
   bool cancelled() const { return cancelled_; }
+  // Why the last Convert abandoned its file, precisely, when a reader knows ("AVI input:
+  // ..."); the log holds the line the user is shown.
+  const std::string& failureDetail() const { return failure_; }
 
  private:
   class StageLog;
@@ -60,6 +63,7 @@ class MpgEngine {
   MuxReport mux_;
   bool videoOnly_ = false;
   bool cancelled_ = false;
+  std::string failure_;
   std::function<void(ConvertStage, int)> stageHook_;
 };
 

@@ -160,32 +160,43 @@ const char* WavErrorText(WavError error) {
   return "unknown error";
 }
 
+std::string WavFaultDetail(const WavFault& fault) {
+  std::string detail = std::string("sound: ") + WavErrorText(fault.error);
+  if (fault.field.empty()) {
+    if (fault.value != 0) detail += " (" + AviErrorName(HRESULT(fault.value)) + ")";
+  } else {
+    detail += " (" + fault.field + " " + std::to_string(fault.value);
+    if (fault.expected != 0) detail += ", " + std::to_string(fault.expected) + " expected";
+    detail += ")";
+  }
+  return detail;
+}
+
 OpenedSound OpenSoundFile(const std::string& path) {
   OpenedSound out;
-  auto fail = [&](WavError fault, std::string text) {
-    out.fault = fault;
-    out.error = std::move(text);
+  auto fail = [&](WavError error, int64_t value, std::string field = {}, int64_t expected = 0) {
+    out.fault = WavFault{error, std::move(field), value, expected};
     return std::move(out);
   };
   AviFilePtr file;
   const HRESULT opened = AVIFileOpen(AviOut(file), path, OF_READ);
-  if (opened != AVIERR_OK || !file)
-    return fail(WavError::CannotOpen, path + " is locked or unavailable");
+  if (opened != AVIERR_OK || !file) return fail(WavError::CannotOpen, opened);
   AviStreamPtr owned;
   HRESULT hr = AVIFileGetStream(file.get(), AviOut(owned), streamtypeAUDIO, 0);
   file.reset();  // the stream keeps the file open
-  if (hr != AVIERR_OK || !owned) return fail(WavError::NoSound, path + " has no sound");
+  if (hr != AVIERR_OK || !owned) return fail(WavError::NoSound, hr);
   PAVISTREAM stream = owned.get();
   out.keepAlive = std::shared_ptr<AviStreamObject>(std::move(owned));
   AVISTREAMINFO info;
   int32_t size = 0;
-  if (AVIStreamInfo(stream, &info, sizeof info) != AVIERR_OK ||
-      AVIStreamReadFormat(stream, 0, nullptr, &size) != AVIERR_OK || size < 16 ||
-      size > 65536)
-    return fail(WavError::BadFormat, path + ": the sound format cannot be read");
+  if ((hr = AVIStreamInfo(stream, &info, sizeof info)) != AVIERR_OK ||
+      (hr = AVIStreamReadFormat(stream, 0, nullptr, &size)) != AVIERR_OK)
+    return fail(WavError::BadFormat, hr);
+  if (size < 16 || size > 65536) return fail(WavError::BadFormat, size, "format size");
   std::vector<uint8_t> fmt(size_t(size) + sizeof(WAVEFORMATEX), 0);
-  if (AVIStreamReadFormat(stream, 0, fmt.data(), &size) != AVIERR_OK || size < 16)
-    return fail(WavError::BadFormat, path + ": the sound format cannot be read");
+  if ((hr = AVIStreamReadFormat(stream, 0, fmt.data(), &size)) != AVIERR_OK)
+    return fail(WavError::BadFormat, hr);
+  if (size < 16) return fail(WavError::BadFormat, size, "format size");
   WAVEFORMATEX wf;
   std::memcpy(&wf, fmt.data(), sizeof wf);
   out.format.formatTag = wf.wFormatTag;
@@ -197,9 +208,7 @@ OpenedSound OpenSoundFile(const std::string& path) {
   int frameBytes = wf.nChannels * ((wf.wBitsPerSample + 7) / 8);
   if (wf.wFormatTag == WAVE_FORMAT_PCM && wf.nBlockAlign != frameBytes &&
       (wf.wBitsPerSample == 8 || wf.wBitsPerSample == 16) && wf.nChannels >= 1 && wf.nChannels <= 2) {
-    return fail(WavError::BadBlockAlign, path + ": PCM blocks of " +
-                                             std::to_string(wf.nBlockAlign) +
-                                             " bytes do not match the sample format");
+    return fail(WavError::BadBlockAlign, wf.nBlockAlign, "nBlockAlign", frameBytes);
   }
   out.stream = std::make_unique<AviPcmStream>(stream, frameBytes);
   return out;

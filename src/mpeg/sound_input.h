@@ -104,15 +104,25 @@ enum class WavError {
 };
 const char* WavErrorText(WavError error);
 
+// Why a sound file was refused: the error, the format field at fault with its value (and
+// the value it should have had), or the library's result (field empty).
+struct WavFault {
+  WavError error = WavError::None;
+  std::string field;
+  int64_t value = 0;
+  int64_t expected = 0;
+};
+// "sound: PCM block size does not match the samples (nBlockAlign 3, 4 expected)".
+std::string WavFaultDetail(const WavFault& fault);
+
 // The sound of an AVI or WAV file through the platform's AVI library, for the
-// encode-audio command. A stream on success; otherwise the named fault and the command's
-// text for it ("no sound" is a fault too).
+// encode-audio command. A stream on success; otherwise the named fault ("no sound" is a
+// fault too), which the command puts in its own words.
 struct OpenedSound {
   SoundFormat format;
   std::unique_ptr<PcmStream> stream;
   std::shared_ptr<void> keepAlive;  // releases the library handles
-  WavError fault = WavError::None;
-  std::string error;
+  WavFault fault;
 };
 OpenedSound OpenSoundFile(const std::string& path);
 

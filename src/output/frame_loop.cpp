@@ -38,6 +38,7 @@ struct Loaded {
   bool fitsFrame = false;  // stamped and prepared already
   ComposedFrame frame;
   std::vector<CollectingHost::Held> messages;
+  std::string failure;  // the reader's precise reason when !ok
 };
 
 class Loop {
@@ -51,7 +52,7 @@ class Loop {
     if (host_.CancelRequested()) return {FrameLoopEnd::Cancelled, 0};
     Loaded first = Load(0);
     Show(first);
-    if (!first.ok) return CouldNotLoad(0);
+    if (!first.ok) return CouldNotLoad(first);
     first.frame.picture.GetSize(width_, height_);
     Compose(first.frame);
     if (!sink_.Begin(first.frame)) return {FrameLoopEnd::SinkFailed, 0};
@@ -70,7 +71,7 @@ class Loop {
       if (i > 0) {
         const std::string& name = in_.paths[i];
         if (!current.ok) {
-          result = CouldNotLoad(i);
+          result = CouldNotLoad(current);
           break;
         }
         Launch(i + 1);
@@ -101,9 +102,9 @@ class Loop {
   }
 
  private:
-  FrameLoopResult CouldNotLoad(size_t i) {
-    host_.Message(kCouldNotLoad + in_.paths[i]);
-    return {FrameLoopEnd::CouldNotLoad, i};
+  FrameLoopResult CouldNotLoad(const Loaded& l) {
+    host_.MessageWithDetails(kCouldNotLoad + in_.paths[l.frame.index], l.failure);
+    return {FrameLoopEnd::CouldNotLoad, l.frame.index};
   }
 
   void Stamp(CBmp& picture) {
@@ -126,6 +127,7 @@ class Loop {
     ImageFailure failure;
     l.ok = l.frame.picture.Load(in_.paths[i], &failure);
     if (!l.ok) {
+      l.failure = failure.detail;
       if (!failure.message.empty())
         l.messages.push_back({failure.message, failure.caption, MessageKind::Error});
       return l;

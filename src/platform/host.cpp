@@ -49,6 +49,12 @@ void TerminalHost::Message(const std::string& text, const std::string& caption, 
   lastPermille_ = -1;
 }
 
+void TerminalHost::MessageWithDetails(const std::string& text, const std::string& details,
+                                      const std::string& caption, MessageKind kind) {
+  Message(text, caption, kind);
+  if (!details.empty()) std::fprintf(stderr, "%s\n", details.c_str());
+}
+
 Answer TerminalHost::AskYesNoCancel(const std::string& text, const std::string& caption) {
   Message(text, caption);
   if (!interactive_) return Answer::Cancel;

@@ -42,6 +42,13 @@ class Host {
   // Most messages report failures, hence the default kind.
   virtual void Message(const std::string& text, const std::string& caption = {},
                        MessageKind kind = MessageKind::Error) = 0;
+  // The same box with the precise reason behind it: the GUI shows it as the box's details,
+  // a terminal on the next line; a host with no place for them shows the text alone.
+  virtual void MessageWithDetails(const std::string& text, const std::string& /*details*/,
+                                  const std::string& caption = {},
+                                  MessageKind kind = MessageKind::Error) {
+    Message(text, caption, kind);
+  }
   // Yes / No / Cancel question.
   virtual Answer AskYesNoCancel(const std::string& text, const std::string& caption = {}) = 0;
   // Yes / No question; returns true for Yes.
@@ -128,6 +135,9 @@ class TerminalHost : public Host {
   explicit TerminalHost(bool interactive);
   void Message(const std::string& text, const std::string& caption = {},
                MessageKind kind = MessageKind::Error) override;
+  void MessageWithDetails(const std::string& text, const std::string& details,
+                          const std::string& caption = {},
+                          MessageKind kind = MessageKind::Error) override;
   Answer AskYesNoCancel(const std::string& text, const std::string& caption = {}) override;
   bool AskYesNo(const std::string& text, const std::string& caption = {}) override;
   void SetStatusText(const std::string& text) override;

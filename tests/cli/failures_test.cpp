@@ -158,7 +158,8 @@ TEST_F(CliFailures, UnreadableImageEndsCreateJobAndQuickWithoutOutput) {
   for (const auto& c : cases) {
     std::string log;
     EXPECT_EQ(1, RunCli(c.args, &log)) << c.args[0] << ": " << log;
-    EXPECT_NE(std::string::npos, log.find("Could not load " + c.broken))
+    // The message, then the reader's precise reason on the next line.
+    EXPECT_NE(std::string::npos, log.find("Could not load " + c.broken + "\nBMP: "))
         << c.args[0] << ": " << log;
     EXPECT_EQ(std::string::npos, log.find("Codec error")) << c.args[0] << ": " << log;
     EXPECT_EQ(before, Snapshot(out.path())) << c.args[0];

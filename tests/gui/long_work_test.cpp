@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QScreen>
 #include <QPushButton>
 #include <QSpinBox>
@@ -43,6 +44,12 @@ class ScriptedQtHost : public QtHost {
   void Message(const std::string& text, const std::string& = {}, MessageKind = MessageKind::Error) override {
     messages.push_back(text);
   }
+  void MessageWithDetails(const std::string& text, const std::string& more,
+                          const std::string& caption = {},
+                          MessageKind kind = MessageKind::Error) override {
+    Message(text, caption, kind);
+    details.push_back(more);
+  }
   Answer AskYesNoCancel(const std::string& text, const std::string& = {}) override {
     questions.push_back(text);
     if (answers.empty()) return Answer::Cancel;
@@ -65,7 +72,7 @@ class ScriptedQtHost : public QtHost {
     lastDone = done;
     if (onProgress) onProgress(done);
   }
-  std::vector<std::string> messages, questions;
+  std::vector<std::string> messages, questions, details;
   std::deque<Answer> answers;
   std::deque<std::string> paths;
   std::function<void(int64_t)> onProgress;
@@ -236,6 +243,8 @@ TEST_F(LongWorkTest, AnImageMissingMidListLeavesAnExistingOutputUntouched) {
   EXPECT_EQ(ListDir(dir.path()), before);
   ASSERT_EQ(host.messages.size(), 1u);
   EXPECT_EQ(host.messages[0], "Could not load " + b);
+  ASSERT_EQ(host.details.size(), 1u);
+  EXPECT_EQ(host.details[0], "BMP: cannot open the file");
   EXPECT_EQ(frame->statusBar()->currentMessage(), QStringLiteral("AVI stream not saved"));
   EXPECT_EQ(frame->previewWindow(), nullptr);
 }
@@ -427,4 +436,26 @@ TEST_F(GuiTest, RecentFilesMoveOnceFromTheOldStore) {
 }
 
 }  // namespace
+// The desktop box keeps the fixed text and shows the reader's reason as its details.
+TEST(QtHostMessage, TheBoxShowsThePreciseReasonAsItsDetails) {
+  QtHost host;
+  QString text, details;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      text = box->text();
+      details = box->detailedText();
+      box->accept();
+    }
+  });
+  timer.start(10);
+  host.MessageWithDetails("Could not load /x/a.gif", "GIF: no \"GIF8\" signature at byte 0");
+  EXPECT_EQ(text, QStringLiteral("Could not load /x/a.gif"));
+  EXPECT_EQ(details, QStringLiteral("GIF: no \"GIF8\" signature at byte 0"));
+  // A box without details has no details button.
+  host.Message("Could not load /x/b.gif");
+  EXPECT_EQ(text, QStringLiteral("Could not load /x/b.gif"));
+  EXPECT_TRUE(details.isEmpty());
+}
+
 }  // namespace zr::test

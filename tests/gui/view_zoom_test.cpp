@@ -1,8 +1,10 @@
 // The view's zoom: fit only shrinks, the fixed scales stay from frame to frame, and the
-// commands need a picture.
+// commands need a picture. A picture or logo that cannot be loaded says why only in the
+// view's tool tip.
 #include <QAction>
 #include <QScrollBar>
 
+#include "app/document.h"
 #include "gui/commands.h"
 #include "gui/view.h"
 #include "gui_support.h"
@@ -46,6 +48,40 @@ TEST_F(GuiTest, ZoomCommandsScaleTheViewAndNeedAPicture) {
   frame->Execute(ID_VIEW_ZOOM_FIT);
   EXPECT_DOUBLE_EQ(view->scale(), 1.0);
   EXPECT_TRUE(view->horizontalBar()->isHidden());
+}
+
+TEST_F(GuiTest, AnUnloadableFrameOrLogoGivesNoBoxButItsReasonInTheToolTip) {
+  ASSERT_TRUE(WriteBytes(dir.file("junk.gif"), "GIF89a but nothing more"));
+  ASSERT_TRUE(WriteBytes(dir.file("logo.tga"), "short"));
+  QStringList paths{QString::fromStdString(dir.file("junk.gif")),
+                    QString::fromStdString(WriteImage(dir, "good.bmp", 40, 30))};
+  frame->AddImageFiles(paths);
+  CTorvexerDoc& doc = frame->doc();
+  doc.bUseLogo = 1;
+  doc.bUseTransparent = 0;
+  doc.sLogoFile = dir.file("logo.tga");
+  doc.PrepareLogo();
+  EXPECT_EQ(doc.logoFailure(),
+            "Logo " + dir.file("logo.tga") + ": TGA: file too short for a TGA header (5 bytes)");
+
+  CTorvexerView* view = frame->view();
+  doc.frames.SetCurrentCell(2, 0);  // the import puts the larger file first
+  view->SyncImage();
+  EXPECT_TRUE(view->bmpCurrent().empty());
+  const std::string tip = view->toolTip().toStdString();
+  EXPECT_EQ(tip.rfind(dir.file("junk.gif") + ": GIF: ", 0), 0u) << tip;
+  EXPECT_NE(tip.find("\nLogo " + dir.file("logo.tga") + ": TGA: "), std::string::npos) << tip;
+
+  // A loadable frame keeps only the logo's reason; no logo, no tip.
+  doc.frames.SetCurrentCell(1, 0);
+  view->SyncImage();
+  EXPECT_EQ(view->loadFailure(), doc.logoFailure());
+  doc.bUseLogo = 0;
+  doc.PrepareLogo();
+  view->ForgetCurrentPath();
+  view->SyncImage();
+  EXPECT_TRUE(view->toolTip().isEmpty());
+  EXPECT_TRUE(host.messages.empty()) << host.messages.front();
 }
 
 }  // namespace

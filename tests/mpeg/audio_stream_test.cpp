@@ -211,7 +211,7 @@ TEST(AudioStream, EveryAcceptedWavFormatDecodesAtTheRightDuration) {
     std::string wav = dir.file("in.wav");
     ASSERT_TRUE(test::WriteBytes(wav, WavBytes(data, c.channels, c.rate, c.bits)));
     OpenedSound sound = OpenSoundFile(wav);
-    ASSERT_EQ(sound.error, "");
+    ASSERT_EQ(sound.fault.error, WavError::None) << WavFaultDetail(sound.fault);
     EXPECT_EQ(sound.format.samplesPerSec, c.rate);
     EXPECT_EQ(sound.format.bitsPerSample, c.bits);
     EXPECT_EQ(sound.format.length, frames);
@@ -239,18 +239,31 @@ TEST(AudioStream, EveryAcceptedWavFormatDecodesAtTheRightDuration) {
 TEST(AudioStream, SoundFilesThatCannotBeReadNameTheirFault) {
   REQUIRE_FFMPEG();
   test::TempDir dir;
-  OpenedSound missing = OpenSoundFile(dir.file("missing.wav"));
-  EXPECT_EQ(missing.fault, WavError::CannotOpen);
-  EXPECT_EQ(missing.error, dir.file("missing.wav") + " is locked or unavailable");
-  EXPECT_FALSE(missing.stream);
   // 16-bit stereo claiming 3-byte blocks.
-  std::string wav = dir.file("align.wav");
   auto bytes = WavBytes(Bytes16(Sines(4410, 44100, {500.0, 500.0}, 0.5)), 2, 44100, 16);
   bytes[32] = 3;
-  ASSERT_TRUE(test::WriteBytes(wav, bytes));
-  OpenedSound align = OpenSoundFile(wav);
-  EXPECT_NE(align.fault, WavError::None) << align.error;
-  EXPECT_FALSE(align.stream);
+  ASSERT_TRUE(test::WriteBytes(dir.file("align.wav"), bytes));
+  std::string out;
+  ASSERT_EQ(test::RunCommand("ffmpeg -nostdin -y -v error -f lavfi -i color=size=16x16:rate=5 "
+                             "-t 0.4 -c:v rawvideo -pix_fmt bgr24 '" + dir.file("silent.avi") +
+                             "' 2>&1", &out), 0) << out;
+  struct Case {
+    const char* name;
+    WavError error;
+    const char* detail;
+  } cases[] = {
+      {"missing.wav", WavError::CannotOpen, "sound: cannot open the file (AVIERR_"},
+      {"silent.avi", WavError::NoSound, "sound: no sound stream"},
+      {"align.wav", WavError::BadBlockAlign, "(nBlockAlign 3, 4 expected)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    OpenedSound sound = OpenSoundFile(dir.file(c.name));
+    EXPECT_EQ(sound.fault.error, c.error);
+    EXPECT_NE(WavFaultDetail(sound.fault).find(c.detail), std::string::npos)
+        << WavFaultDetail(sound.fault);
+    EXPECT_FALSE(sound.stream);
+  }
 }
 
 TEST(AudioStream, CommandLineEncodesAWav) {
@@ -271,6 +284,18 @@ TEST(AudioStream, CommandLineEncodesAWav) {
                         &out);
   EXPECT_EQ(rc, 1);
   EXPECT_NE(out.find("cannot open"), std::string::npos) << out;
+  // The command's words, then the reader's precise reason.
+  auto bytes = WavBytes(Bytes16(pcm), 1, 22050, 16);
+  bytes[32] = 3;
+  ASSERT_TRUE(test::WriteBytes(dir.file("align.wav"), bytes));
+  rc = test::RunCommand(cli + " encode-audio '" + dir.file("align.wav") + "' '" +
+                            dir.file("a.mp2") + "' 2>&1", &out);
+  EXPECT_EQ(rc, 1);
+  EXPECT_NE(out.find("align.wav: PCM blocks of 3 bytes do not match the sample format\n"
+                     "sound: PCM block size does not match the samples (nBlockAlign 3, 2 "
+                     "expected)"),
+            std::string::npos)
+      << out;
 }
 
 }  // namespace

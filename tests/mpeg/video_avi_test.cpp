@@ -2,6 +2,7 @@
 // compressed input decode cleanly with the right size, rate and picture count; the rate
 // holds over complex content; threads change no byte. And the picture placement itself.
 #include <cstring>
+#include <fstream>
 
 #include <gtest/gtest.h>
 
@@ -109,17 +110,58 @@ TEST(AviToStreamRate, TenSecondsOfMovingContentHoldTheRate) {
   EXPECT_NEAR(rate, 1228800.0, 0.05 * 1228800.0);
 }
 
-TEST(AviInputMessages, MissingFileAndTooBigFrames) {
+// Each opening fault: its named error with the field, the log line the converter has
+// always written, and the precise detail.
+TEST(AviInputFaults, EachFatalOpeningNamesItsError) {
   zr::test::TempDir dir;
-  AviInput input;
-  RecordingLog log;
-  EXPECT_FALSE(input.Open(dir.file("none.avi"), log));
-  EXPECT_EQ(log.lines.back(), "Error: " + dir.file("none.avi") + " is locked or unavailable");
-  std::string avi = MakeAvi(dir, "wide.avi", "color=c=red:size=4088x16:rate=25 -t 0.04", "-c:v rawvideo -pix_fmt bgr24");
-  log.lines.clear();
-  EXPECT_FALSE(input.Open(avi, log));
-  ASSERT_FALSE(log.lines.empty());
-  EXPECT_EQ(log.lines.back(), "Error: frame is too big (4088x16 pixels)");
+  {
+    std::ofstream(dir.file("text.avi")) << "not a RIFF file at all";
+  }
+  struct Case {
+    std::string path;
+    AviInputError error;
+    std::string line;    // the log line
+    std::string detail;  // a part of the detail
+  } cases[] = {
+      {dir.file("none.avi"), AviInputError::CannotOpen,
+       "Error: " + dir.file("none.avi") + " is locked or unavailable", "cannot open the file"},
+      {dir.file("text.avi"), AviInputError::CannotOpen,
+       "Error: " + dir.file("text.avi") + " is locked or unavailable", "AVIERR_"},
+      {MakeAvi(dir, "sound.avi", "anullsrc=r=22050:cl=mono -t 0.2", "-c:a pcm_s16le"),
+       AviInputError::NoVideo, "Error: corrupted video", "no readable video stream"},
+      {MakeAvi(dir, "wide.avi", "color=c=red:size=4088x16:rate=25 -t 0.04",
+               "-c:v rawvideo -pix_fmt bgr24"),
+       AviInputError::TooBig, "Error: frame is too big (4088x16 pixels)", "too big 4088 x 16"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    AviInput input;
+    RecordingLog log;
+    AviInputFault fault;
+    EXPECT_FALSE(input.Open(c.path, log, fault));
+    EXPECT_EQ(fault.error, c.error);
+    EXPECT_EQ(AviInputLogLine(fault, c.path), c.line);
+    EXPECT_NE(AviInputDetail(fault).find(c.detail), std::string::npos) << AviInputDetail(fault);
+    // The reader itself writes no error line: that is the caller's.
+    for (const std::string& line : log.lines) EXPECT_NE(line.rfind("Error: ", 0), 0u) << line;
+  }
+}
+
+// The converter and the encode-video command turn the fault into the log line, and the
+// command adds the precise reason on stderr.
+TEST(AviInputFaults, TheCommandsLogTheLineAndTheDetail) {
+  zr::test::TempDir dir;
+  std::string avi = MakeAvi(dir, "wide.avi", "color=c=red:size=4088x16:rate=25 -t 0.04",
+                            "-c:v rawvideo -pix_fmt bgr24");
+  std::string out;
+  EXPECT_NE(zr::test::RunCommand(kCli + " encode-video '" + avi + "' '" + dir.file("o.m1v") +
+                                     "' 2>&1", &out), 0);
+  EXPECT_NE(out.find("Error: frame is too big (4088x16 pixels)"), std::string::npos) << out;
+  EXPECT_NE(out.find("AVI input: frame size too big 4088 x 16"), std::string::npos) << out;
+  EXPECT_NE(zr::test::RunCommand(kCli + " convert --out '" + dir.file("o") + "' '" + avi +
+                                     "' 2>&1 >/dev/null", &out), 0);
+  EXPECT_NE(out.find("wide.avi: AVI input: frame size too big 4088 x 16"), std::string::npos)
+      << out;
 }
 
 // A 24-bit DIB of w x h with every pixel produced by colour(x, y) (y from the top).

@@ -494,6 +494,37 @@ TEST_F(AviSound, MidiIsRenderedToPcmWithTheSoundFont) {
   EXPECT_EQ(AviOpenMidi(&file, mid, dir.file("none.sf2")), AVIERR_FILEOPEN);
 }
 
+// Each refusal of the MIDI reader keeps its result code and names its fault.
+TEST_F(AviSound, MidiFilesThatCannotSoundNameTheirFault) {
+  test::WriteBytes(dir.file("tune.mid"), SmallMidi());
+  test::WriteBytes(dir.file("text.mid"), "not a song, only some text");
+  std::string riff = std::string("RIFF\x1c\0\0\0RMIDdata\x10\0\0\0", 20) + std::string(16, 'x');
+  test::WriteBytes(dir.file("wrapped.mid"), riff);
+  struct Case {
+    const char* name;
+    const char* font;  // empty: the installed one
+    HRESULT code;
+    MidiError error;
+    const char* detail;
+  } cases[] = {
+      {"none.mid", "", AVIERR_FILEOPEN, MidiError::CannotRead, "MIDI: cannot read the file"},
+      {"text.mid", "", AVIERR_BADFORMAT, MidiError::NotMidi, "MIDI: no MThd header at byte 0"},
+      {"wrapped.mid", "", AVIERR_BADFORMAT, MidiError::NotMidi, "no MThd header at byte 20"},
+      {"tune.mid", "none.sf2", AVIERR_FILEOPEN, MidiError::NoSoundFont, "sound font missing"},
+      {"tune.mid", "text.mid", AVIERR_FILEOPEN, MidiError::BadSoundFont, "cannot be loaded"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + " " + c.font);
+    PAVIFILE file = nullptr;
+    MidiFault fault;
+    const std::string font = *c.font ? dir.file(c.font) : MidiSoundFont();
+    EXPECT_EQ(AviOpenMidi(&file, dir.file(c.name), font, &fault), c.code);
+    EXPECT_EQ(file, nullptr);
+    EXPECT_EQ(fault.error, c.error);
+    EXPECT_NE(MidiFaultDetail(fault).find(c.detail), std::string::npos) << MidiFaultDetail(fault);
+  }
+}
+
 // The whole rendered song's largest sample magnitude, in dBFS (-inf for silence).
 double MidiPeakDb(const std::string& mid) {
   PAVIFILE file = nullptr;

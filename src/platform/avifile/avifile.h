@@ -308,7 +308,26 @@ std::string AviErrorName(HRESULT code);
 
 // MIDI files are rendered with this General MIDI sound font.
 std::string MidiSoundFont();
-// AVIFileOpen for reading a MIDI file with another sound font (tests of a missing font).
-HRESULT AviOpenMidi(PAVIFILE* file, const std::string& path, const std::string& soundFont);
+// Why a MIDI file gave no sound, beside the result code AVIFileOpen returns for it.
+enum class MidiError {
+  None,
+  CannotRead,    // missing, unreadable or past 16 MiB
+  NotMidi,       // no "MThd" header (also inside a RIFF "RMID" wrapper)
+  NoSoundFont,   // the sound font file is missing
+  BadSoundFont,  // the synthesiser cannot load it
+  BadSong,       // the synthesiser's player refuses the song
+  OutOfMemory,
+};
+const char* MidiErrorText(MidiError error);
+struct MidiFault {
+  MidiError error = MidiError::None;
+  int64_t at = -1;  // byte offset of the header looked for, when it applies
+};
+// "MIDI: no MThd header at byte 12".
+std::string MidiFaultDetail(const MidiFault& fault);
+// AVIFileOpen for reading a MIDI file with another sound font (tests of a missing font),
+// and with the named fault.
+HRESULT AviOpenMidi(PAVIFILE* file, const std::string& path, const std::string& soundFont,
+                    MidiFault* fault = nullptr);
 
 }  // namespace zr

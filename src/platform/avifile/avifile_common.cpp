@@ -146,10 +146,11 @@ HRESULT AVIFileOpen(PAVIFILE* file, const std::string& path, uint32_t mode, cons
   return OpenReadFile(path, file);
 }
 
-HRESULT AviOpenMidi(PAVIFILE* file, const std::string& path, const std::string& soundFont) {
+HRESULT AviOpenMidi(PAVIFILE* file, const std::string& path, const std::string& soundFont,
+                    MidiFault* fault) {
   if (!file) return AVIERR_BADPARAM;
   *file = nullptr;
-  return OpenMidiFile(path, soundFont, file);
+  return OpenMidiFile(path, soundFont, file, avi::kMaxMidiSeconds, fault);
 }
 
 HRESULT AVIFileInfo(PAVIFILE file, AVIFILEINFO* info, int32_t size) {

@@ -134,7 +134,7 @@ struct ReadFileObject : AviFileObject {
 HRESULT OpenReadFile(const std::string& path, PAVIFILE* out);
 // maxSeconds lets the fuzz target keep each render short.
 HRESULT OpenMidiFile(const std::string& path, const std::string& soundFont, PAVIFILE* out,
-                     int64_t maxSeconds = avi::kMaxMidiSeconds);
+                     int64_t maxSeconds = avi::kMaxMidiSeconds, MidiFault* fault = nullptr);
 
 // ---- Writing ----
 HRESULT OpenWriteFile(const std::string& path, PAVIFILE* out);

@@ -47,28 +47,34 @@ int16_t ToPcm16(float v) {
   return int16_t(std::lrint(std::clamp(v * 32767.0f, -32768.0f, 32767.0f)));
 }
 
+// Records why the song gave no sound; returns the code AVIFileOpen reports for it.
+HRESULT Refuse(MidiFault* fault, MidiError error, HRESULT code, int64_t at = -1) {
+  if (fault) *fault = MidiFault{error, at};
+  return code;
+}
+
 // Renders the song block by block into `sink(left, right, frames)`; the same song and
 // sound font give the same samples each time.
 template <typename Sink>
 HRESULT RenderMidi(const std::string& song, const std::string& soundFont, int64_t maxFrames,
-                   Sink&& sink) {
+                   MidiFault* fault, Sink&& sink) {
   Synth s;
   s.settings = new_fluid_settings();
-  if (!s.settings) return AVIERR_MEMORY;
+  if (!s.settings) return Refuse(fault, MidiError::OutOfMemory, AVIERR_MEMORY);
   fluid_settings_setnum(s.settings, "synth.sample-rate", kRate);
   // Render by sample count, not wall clock, so the song comes out faster than real time.
   fluid_settings_setstr(s.settings, "player.timing-source", "sample");
   fluid_settings_setint(s.settings, "synth.lock-memory", 0);
   fluid_settings_setint(s.settings, "synth.cpu-cores", 1);
   s.synth = new_fluid_synth(s.settings);
-  if (!s.synth) return AVIERR_MEMORY;
-  if (fluid_synth_sfload(s.synth, soundFont.c_str(), 1) == FLUID_FAILED) return AVIERR_FILEOPEN;
+  if (!s.synth) return Refuse(fault, MidiError::OutOfMemory, AVIERR_MEMORY);
+  if (fluid_synth_sfload(s.synth, soundFont.c_str(), 1) == FLUID_FAILED)
+    return Refuse(fault, MidiError::BadSoundFont, AVIERR_FILEOPEN);
   s.player = new_fluid_player(s.synth);
-  if (!s.player) return AVIERR_MEMORY;
-  if (fluid_player_add_mem(s.player, song.data(), song.size()) != FLUID_OK) {
-    return AVIERR_BADFORMAT;
-  }
-  if (fluid_player_play(s.player) != FLUID_OK) return AVIERR_BADFORMAT;
+  if (!s.player) return Refuse(fault, MidiError::OutOfMemory, AVIERR_MEMORY);
+  if (fluid_player_add_mem(s.player, song.data(), song.size()) != FLUID_OK ||
+      fluid_player_play(s.player) != FLUID_OK)
+    return Refuse(fault, MidiError::BadSong, AVIERR_BADFORMAT);
 
   float left[kBlock], right[kBlock];
   int64_t frames = 0;
@@ -88,10 +94,32 @@ HRESULT RenderMidi(const std::string& song, const std::string& soundFont, int64_
 
 }  // namespace
 
+const char* MidiErrorText(MidiError error) {
+  switch (error) {
+    case MidiError::None: return "no error";
+    case MidiError::CannotRead: return "cannot read the file";
+    case MidiError::NotMidi: return "no MThd header";
+    case MidiError::NoSoundFont: return "sound font missing";
+    case MidiError::BadSoundFont: return "sound font cannot be loaded";
+    case MidiError::BadSong: return "the song cannot be played";
+    case MidiError::OutOfMemory: return "out of memory";
+  }
+  return "unknown error";
+}
+
+std::string MidiFaultDetail(const MidiFault& fault) {
+  std::string detail = std::string("MIDI: ") + MidiErrorText(fault.error);
+  if (fault.at >= 0) detail += " at byte " + std::to_string(fault.at);
+  return detail;
+}
+
 HRESULT OpenMidiFile(const std::string& path, const std::string& soundFont, PAVIFILE* out,
-                     int64_t maxSeconds) {
+                     int64_t maxSeconds, MidiFault* fault) {
+  if (fault) *fault = MidiFault{};
   std::string data;
-  if (!FileExists(path) || !ReadWholeFile(path, data, size_t(16) << 20)) return AVIERR_FILEOPEN;
+  if (!FileExists(path) || !ReadWholeFile(path, data, size_t(16) << 20))
+    return Refuse(fault, MidiError::CannotRead, AVIERR_FILEOPEN);
+  int64_t headerAt = 0;
   // A RIFF MIDI file wraps a standard MIDI file in its "data" chunk.
   if (data.size() >= 20 && std::memcmp(data.data(), "RIFF", 4) == 0 &&
       std::memcmp(data.data() + 8, "RMID", 4) == 0) {
@@ -102,6 +130,7 @@ HRESULT OpenMidiFile(const std::string& path, const std::string& soundFont, PAVI
       std::memcpy(&size, data.data() + pos + 4, 4);
       if (std::memcmp(data.data() + pos, "data", 4) == 0) {
         if (size <= data.size() - pos - 8) inner = data.substr(pos + 8, size);
+        headerAt = int64_t(pos) + 8;
         break;
       }
       if (size > data.size() - pos - 8) break;
@@ -109,8 +138,9 @@ HRESULT OpenMidiFile(const std::string& path, const std::string& soundFont, PAVI
     }
     data = inner;
   }
-  if (data.size() < 14 || std::memcmp(data.data(), "MThd", 4) != 0) return AVIERR_BADFORMAT;
-  if (!FileExists(soundFont)) return AVIERR_FILEOPEN;
+  if (data.size() < 14 || std::memcmp(data.data(), "MThd", 4) != 0)
+    return Refuse(fault, MidiError::NotMidi, AVIERR_BADFORMAT, headerAt);
+  if (!FileExists(soundFont)) return Refuse(fault, MidiError::NoSoundFont, AVIERR_FILEOPEN);
 
   QuietFluidSynth();
   // Two renders of the same song: the first only measures the peak, so the kept PCM
@@ -118,11 +148,11 @@ HRESULT OpenMidiFile(const std::string& path, const std::string& soundFont, PAVI
   float peak = 0;
   int64_t frames = 0;
   const int64_t maxFrames = std::min(maxSeconds, avi::kMaxMidiSeconds) * kRate;
-  HRESULT hr =
-      RenderMidi(data, soundFont, maxFrames, [&](const float* left, const float* right, int n) {
-        for (int i = 0; i < n; ++i)
-          peak = std::max({peak, std::fabs(left[i]), std::fabs(right[i])});
-      });
+  HRESULT hr = RenderMidi(data, soundFont, maxFrames, fault,
+                          [&](const float* left, const float* right, int n) {
+                            for (int i = 0; i < n; ++i)
+                              peak = std::max({peak, std::fabs(left[i]), std::fabs(right[i])});
+                          });
   if (hr != AVIERR_OK) return hr;
 
   // Silence stays silence rather than amplified noise.
@@ -130,7 +160,7 @@ HRESULT OpenMidiFile(const std::string& path, const std::string& soundFont, PAVI
   auto file = std::make_unique<ReadFileObject>();
   file->path = path;
   file->kind = avi::Container::Midi;
-  hr = RenderMidi(data, soundFont, maxFrames, [&](const float* left, const float* right, int n) {
+  auto keep = [&](const float* left, const float* right, int n) {
     int16_t block[kBlock * kChannels];
     for (int i = 0; i < n; ++i) {
       block[2 * i] = ToPcm16(left[i] * gain);
@@ -139,14 +169,15 @@ HRESULT OpenMidiFile(const std::string& path, const std::string& soundFont, PAVI
     const uint8_t* bytes = reinterpret_cast<const uint8_t*>(block);
     file->pcm.insert(file->pcm.end(), bytes, bytes + size_t(n) * kChannels * 2);
     frames += n;
-  });
+  };
+  hr = RenderMidi(data, soundFont, maxFrames, fault, keep);
   if (hr != AVIERR_OK) return hr;
 
   auto stream = std::make_unique<ReadStreamObject>();
   stream->owner = file.get();
   stream->file = file.get();
   stream->par = avcodec_parameters_alloc();
-  if (!stream->par) return AVIERR_MEMORY;
+  if (!stream->par) return Refuse(fault, MidiError::OutOfMemory, AVIERR_MEMORY);
   stream->par->codec_type = AVMEDIA_TYPE_AUDIO;
   stream->par->codec_id = AV_CODEC_ID_PCM_S16LE;
   stream->par->codec_tag = WAVE_FORMAT_PCM;
