@@ -51,6 +51,8 @@ class SettingsFile {
   void LoadText(const std::string& text);
   // Where Save tells why it failed; silent until a front end attaches one.
   void AttachHost(Host& host) { host_ = &host; }
+  // The front end's host: dialogs that store their folders here ask through it too.
+  Host& host() const { return *host_; }
 
   // Forgets every entry and where the file is; the program folder and host stay.
   void Reset();

@@ -31,16 +31,6 @@ class AviCliHost : public TerminalHost {
   ColorRef background_ = 0xFFFFFF;
 };
 
-// Installs a host for the lifetime of the object and restores the previous one.
-class ScopedHost {
- public:
-  explicit ScopedHost(Host* host) : previous_(&GetHost()) { SetHost(host); }
-  ~ScopedHost() { SetHost(previous_); }
-
- private:
-  Host* previous_;
-};
-
 // "R,G,B" with each 0..255.
 bool ParseColor(const std::string& text, ColorRef& out);
 // --compressor FOURCC, --quality 0..10000, --keyframe N applied to `options`; false with

@@ -32,11 +32,11 @@ int RunQuick(const std::vector<std::string>& args) {
   if (!opts.ok()) return Fail(opts.error());
   if (opts.positional().size() != 2) return Fail("quick needs FOLDER and OUT.avi (see --help)");
   AviCliHost host;
-  ScopedHost scoped(&host);
   QuickAviRequest request;
   request.folder = opts.positional()[0];
   request.output = opts.positional()[1];
   request.sound = opts.value("sound");
+  request.programFolder = ProgramFolder();
   request.options = DefaultCompressOptions();
   std::string error;
   if (!ApplyAviOutputOptions(opts, host, request.options, error)) return Fail(error);
@@ -66,11 +66,12 @@ int RunExtractImages(const std::vector<std::string>& args) {
   Options opts(args, {"to"}, {"overwrite"});
   if (!opts.ok()) return Fail(opts.error());
   if (opts.positional().size() != 1) return Fail("extract-images needs IN.avi (see --help)");
-  std::string folder = opts.value("to", SamplesFolder());
+  const std::string samples = SamplesFolder(ProgramFolder());
+  std::string folder = opts.value("to", samples);
   if (RefuseToReplace(SampleFilesToReplace(folder), opts)) return 1;
   TerminalHost host(true);
   HostExtractProgress progress(host);
-  ExtractImagesResult result = ExtractImages(host, opts.positional()[0], folder, progress);
+  ExtractImagesResult result = ExtractImages(host, opts.positional()[0], folder, progress, samples);
   if (!result.ok) return 1;
   std::printf("%s\n", result.summary.c_str());
   return result.failedFrames.empty() ? 0 : 1;

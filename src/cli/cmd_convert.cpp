@@ -126,7 +126,7 @@ int RunConvert(const std::vector<std::string>& args) {
   std::atomic<size_t> next{0};
   auto worker = [&]() {
     for (size_t i; (i = next.fetch_add(1)) < inputs.size();) {
-      if (GetHost().CancelRequested()) break;  // the rest are skipped
+      if (out.CancelRequested()) break;  // the rest are skipped
       const std::string name = PathFileName(inputs[i]);
       JobLog log(out, name);
       if (refused[i]) {

@@ -38,7 +38,6 @@ int RunCreate(const std::vector<std::string>& args) {
   const std::string& output = opts.positional()[1];
 
   AviCliHost host;
-  ScopedHost scoped(&host);
   AVICOMPRESSOPTIONS options = DefaultCompressOptions();
   std::string error;
   if (!ApplyAviOutputOptions(opts, host, options, error)) return Fail(error);

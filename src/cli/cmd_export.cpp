@@ -59,7 +59,6 @@ int RunExport(const std::vector<std::string>& args) {
   options.sound = !opts.has("no-sound");
 
   AviCliHost host;
-  ScopedHost scoped(&host);
   std::string error;
   if (!ApplyFitOptions(opts, host, error)) return Fail(error);
   if (options.quality && !ExportUsesQuality(*format)) {

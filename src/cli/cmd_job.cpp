@@ -31,7 +31,6 @@ int RunJob(const std::vector<std::string>& args) {
   if (!FileExists(ini)) return Fail("no job file " + ini);
 
   AviCliHost host;
-  ScopedHost scoped(&host);
   AVICOMPRESSOPTIONS options = DefaultCompressOptions();
   std::string error;
   if (!ApplyAviOutputOptions(opts, host, options, error)) return Fail(error);

@@ -19,7 +19,6 @@ int RunMerge(const std::vector<std::string>& args) {
   if (!opts.ok()) return Fail(opts.error());
   if (opts.positional().size() != 3) return Fail("merge needs VIDEO SOUND OUT (see --help)");
   AviCliHost host;
-  ScopedHost scoped(&host);
   MergeFailure failure;
   std::string unopened;
   const auto& p = opts.positional();

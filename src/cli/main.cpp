@@ -5,7 +5,6 @@
 
 #include "cli/command.h"
 #include "platform/cancel_signal.h"
-#include "platform/host.h"
 
 namespace {
 
@@ -27,9 +26,8 @@ int main(int argc, char** argv) {
     PrintUsage();
     return args.empty() ? 1 : 0;
   }
+  // Each command makes the host it needs; only the signal flag is the process's.
   zr::InstallCancelSignals();
-  zr::TerminalHost host(true);
-  zr::SetHost(&host);
   for (const auto& c : zr::cli::Commands()) {
     if (c.name != args[0]) continue;
     std::vector<std::string> rest(args.begin() + 1, args.end());
@@ -38,7 +36,6 @@ int main(int argc, char** argv) {
       return 0;
     }
     int rc = c.run(rest);
-    zr::SetHost(nullptr);
     // A run stopped by a signal ends as the shell expects of one (130, 143).
     if (int signo = zr::ReceivedCancelSignal()) return 128 + signo;
     return rc;

@@ -77,7 +77,7 @@ class ProgressWindowSink : public mpeg::ConvertProgress {
   void Frame(int n) override { w_.SetFrame(n); }
   void Percent(int p) override { w_.SetPercent(p); }
   // The window's Cancel reaches the engine through the host's long-work state.
-  bool CancelRequested() override { return GetHost().CancelRequested(); }
+  bool CancelRequested() override { return host_ && host_->CancelRequested(); }
   void Begin(bool clear) override { w_.Begin(clear); }
   void SetOutput(const std::string& path) override {
     if constexpr (requires(Window& w) { w.SetOutput(QString()); })

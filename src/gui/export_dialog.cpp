@@ -152,8 +152,8 @@ CExportDlg::CExportDlg(CTorvexerDoc& doc, QWidget* parent) : QDialog(parent), do
   buttons->addWidget(cancel_);
   layout->addLayout(buttons);
 
-  run_ = [this](const std::string& path, const ExportOptions& options) {
-    return ExportProject(runHost_ ? *runHost_ : doc_.host(), doc_, path, options);
+  run_ = [this](const std::string& path, const ExportOptions& options, Host& host) {
+    return ExportProject(host, doc_, path, options);
   };
   browse_ = [this](const QString& start) {
     QStringList filters;
@@ -250,11 +250,7 @@ void CExportDlg::DoExport() {
   bool ok;
   {
     DialogHost host(doc_.host(), *this);
-    // The image readers still find their host per thread.
-    ThreadHostScope scope(&host);
-    runHost_ = &host;
-    ok = run_(path, options());
-    runHost_ = nullptr;
+    ok = run_(path, options(), host);
   }
   running_ = false;
   exported_ = ok;

@@ -29,8 +29,8 @@ class CExportDlg : public QDialog {
   Q_OBJECT
 
  public:
-  // Runs the export (ExportProject by default); the host it reports to is the dialog's.
-  using Run = std::function<bool(const std::string& path, const ExportOptions& options)>;
+  // Runs the export (ExportProject by default), reporting to `host`: the dialog's own.
+  using Run = std::function<bool(const std::string& path, const ExportOptions& options, Host& host)>;
   using Browse = std::function<QString(const QString& start)>;
   using Opener = std::function<void(const QUrl& url)>;
 
@@ -82,7 +82,6 @@ class CExportDlg : public QDialog {
   QPushButton* open_;
   QPushButton* folder_;
   Run run_;
-  Host* runHost_ = nullptr;  // the dialog's own host while a run is on
   Browse browse_;
   Opener opener_;
   bool qualityTouched_ = false;

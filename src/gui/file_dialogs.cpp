@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include "app/startup.h"
+#include "app/settings_file.h"
 #include "app/settings_keys.h"
 #include "platform/host.h"
 #include "ui/dialog_flags.h"
@@ -47,7 +48,7 @@ QString WithExtension(const QString& typed, const QStringList& writable, const Q
   return typed + QLatin1Char('.') + extension;
 }
 
-QString ExecSaveDialog(QFileDialog& dialog) {
+QString ExecSaveDialog(QFileDialog& dialog, Host& host) {
   // Both are ours: the extension follows the filter and the question names the final file.
   dialog.setDefaultSuffix(QString());
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
@@ -61,7 +62,7 @@ QString ExecSaveDialog(QFileDialog& dialog) {
     if (!QFileInfo::exists(path)) return path;
     const std::string question = QFileInfo(path).fileName().toStdString() +
                                  " already exists.\nDo you want to replace it?";
-    if (GetHost().AskYesNo(question)) return path;
+    if (host.AskYesNo(question)) return path;
     dialog.selectFile(QFileInfo(path).fileName());
   }
 }
@@ -83,7 +84,7 @@ std::string BrowseForFile(QWidget* parent, SettingsFile& settings, const std::st
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
       chosen = dialog.selectedFiles().first();
   } else {
-    chosen = ExecSaveDialog(dialog);
+    chosen = ExecSaveDialog(dialog, settings.host());
   }
   if (chosen.isEmpty()) return {};
   QString chosenFolder = dialog.directory().absolutePath();
@@ -92,7 +93,8 @@ std::string BrowseForFile(QWidget* parent, SettingsFile& settings, const std::st
   return chosen.toStdString();
 }
 
-std::string RunAviFileDialog(QWidget* parent, bool save, bool wave, const std::string& startFolder) {
+std::string RunAviFileDialog(Host& host, QWidget* parent, bool save, bool wave,
+                             const std::string& startFolder) {
   QString title = save ? (wave ? QObject::tr("Save the sound as") : QObject::tr("Save the AVI as"))
                        : (wave ? QObject::tr("Choose a sound file") : QObject::tr("Choose an AVI file"));
   QFileDialog dialog(parent, title);
@@ -101,7 +103,7 @@ std::string RunAviFileDialog(QWidget* parent, bool save, bool wave, const std::s
   dialog.setNameFilter(wave ? QStringLiteral("Wave Files (*.wav)") : QStringLiteral("Avi Files (*.avi)"));
   if (!startFolder.empty() && QDir(QString::fromStdString(startFolder)).exists())
     dialog.setDirectory(QString::fromStdString(startFolder));
-  if (save) return ExecSaveDialog(dialog).toStdString();
+  if (save) return ExecSaveDialog(dialog, host).toStdString();
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};

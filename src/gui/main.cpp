@@ -56,7 +56,6 @@ int main(int argc, char** argv) {
   int result = 1;
   {
     zr::QtHost host;
-    zr::SetHost(&host);
     zr::CMainFrame frame;
     frame.doc().AttachHost(host);
     host.Attach(&frame, frame.statusBar());
@@ -73,7 +72,6 @@ int main(int argc, char** argv) {
         result = app.exec();
       }
     }
-    zr::SetHost(nullptr);
   }
   zr::AVIFileExit();
   return result;

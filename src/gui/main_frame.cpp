@@ -530,7 +530,7 @@ std::string CMainFrame::ChooseProjectSavePath() {
   QFileDialog dialog(this, tr("Save the project as"), start, tr("Zerarive projects (*.tvf)"));
   SetDialogFlags(&dialog);
   dialog.setObjectName(QStringLiteral("saveProjectDialog"));
-  return ExecSaveDialog(dialog).toStdString();
+  return ExecSaveDialog(dialog, doc_.host()).toStdString();
 }
 
 bool CMainFrame::SaveProject(bool askPath) {
@@ -643,7 +643,7 @@ void CMainFrame::LeaveCountEditor() {
 
 // ---- Options menu
 
-void CMainFrame::OnAviSettings() { EditAviSettings(doc_.host(), aviCompressOptions_); }
+void CMainFrame::OnAviSettings() { EditAviSettings(doc_.host(), aviCompressOptions_, doc_.programFolder()); }
 
 void CMainFrame::OnLogo() {
   CLogoDlg dialog(doc_, this);

@@ -11,9 +11,8 @@ bool CreateAvi(CMainFrame& frame, const std::string& path) {
   return CreateAvi(frame.doc().host(), frame.doc(), path, frame.compressOptions());
 }
 
-bool EditAviSettings(Host& host, AVICOMPRESSOPTIONS& options) {
-  // ProgramFolder() is already the per-user folder when the program's own is read-only.
-  const std::string path = ProgramFolder() + "HLTemp.AVI";
+bool EditAviSettings(Host& host, AVICOMPRESSOPTIONS& options, const std::string& programFolder) {
+  const std::string path = programFolder + "HLTemp.AVI";
   AviFilePtr file;
   if (AVIFileOpen(AviOut(file), path, OF_CREATE | OF_WRITE) != AVIERR_OK) return false;
   AVISTREAMINFO info;

@@ -13,8 +13,8 @@ class CMainFrame;
 // Makes the AVI from the project into `path` with the run's compression options.
 bool CreateAvi(CMainFrame& frame, const std::string& path);
 // "AVI Settings": the compression-options dialog over `options`, through a scratch
-// "HLTemp.AVI" in the program folder, since the AVI layer's dialog wants a stream.
+// "HLTemp.AVI" in `programFolder`, since the AVI layer's dialog wants a stream.
 // Nothing happens when that file cannot be made.
-bool EditAviSettings(Host& host, AVICOMPRESSOPTIONS& options);
+bool EditAviSettings(Host& host, AVICOMPRESSOPTIONS& options, const std::string& programFolder);
 
 }  // namespace zr

@@ -221,7 +221,7 @@ bool QtHost::EditCompressOptions(AVICOMPRESSOPTIONS& options) {
 }
 
 std::string QtHost::ChooseAviPath(bool save, bool wave, const std::string& startFolder) {
-  return RunAviFileDialog(window_, save, wave, startFolder);
+  return RunAviFileDialog(*this, window_, save, wave, startFolder);
 }
 
 }  // namespace zr

@@ -13,20 +13,6 @@ namespace zr {
 
 namespace {
 
-// Swallows what the readers say: a list of pictures must not pop up message boxes.
-class SilentHost : public Host {
- public:
-  void Message(const std::string&, const std::string&, MessageKind) override {}
-  Answer AskYesNoCancel(const std::string&, const std::string&) override { return Answer::Cancel; }
-  bool AskYesNo(const std::string&, const std::string&) override { return false; }
-  void SetStatusText(const std::string&) override {}
-  void BeginProgress(const std::string&, int64_t) override {}
-  void UpdateProgress(int64_t) override {}
-  void EndProgress() override {}
-  bool SetClipboardImage(const ClipboardImage&) override { return false; }
-  std::optional<ClipboardImage> GetClipboardImage() override { return std::nullopt; }
-};
-
 QIcon MissingIcon() {
   return QIcon::fromTheme(QStringLiteral("image-missing"),
                           QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning));
@@ -56,8 +42,6 @@ ThumbnailResult DecodeThumbnail(const ThumbnailKey& key) {
     result.problem = ThumbnailProblem::FileNotFound;
     return result;
   }
-  SilentHost silent;
-  ThreadHostScope scope(&silent);
   CBmp picture;
   if (!picture.Load(key.path.toStdString(), &failure) || picture.empty()) {
     result.problem = ThumbnailProblem::NotReadable;

@@ -49,6 +49,7 @@ void CMainFrame::OnQuickAviCreate() {
   request.bpp = doc_.nBpp;
   request.options = aviCompressOptions_;
   request.applyLogo = [this](CBmp& image) { doc_.ApplyLogo(image); };
+  request.programFolder = doc_.programFolder();
   bool made;
   {
     LongWork work(*this, tr("Quick AVI Create"));
@@ -60,14 +61,14 @@ void CMainFrame::OnQuickAviCreate() {
 void CMainFrame::OnExtractImages() {
   std::string path = ChooseAviFile(doc_.host(), doc_, false, false);
   if (path.empty()) return;
-  const std::string folder = SamplesFolder();
+  const std::string folder = SamplesFolder(doc_.programFolder());
   const std::vector<std::string> existing = SampleFilesToReplace(folder);
   if (!existing.empty() && !doc_.host().AskYesNo(ReplaceQuestion(existing.size(), folder, true)))
     return;
   CExtractProgressDlg progress(this);
   LongWork work(*this);
   work.AddWindow(&progress, progress.cancelButton());
-  ExtractImagesResult result = ExtractImages(doc_.host(), path, folder, progress);
+  ExtractImagesResult result = ExtractImages(doc_.host(), path, folder, progress, folder);
   if (!result.summary.empty()) SetStatusText(result.summary);
 }
 

@@ -13,7 +13,9 @@
 
 namespace zr {
 
-std::string IntermediateAviPath() { return ProgramFolder() + "hltemp.avi"; }
+std::string IntermediateAviPath(const std::string& programFolder) {
+  return programFolder + "hltemp.avi";
+}
 
 bool CreateAvi(Host& host, CTorvexerDoc& doc, const std::string& path,
                const AVICOMPRESSOPTIONS& options) {
@@ -32,11 +34,11 @@ bool CreateAvi(Host& host, CTorvexerDoc& doc, const std::string& path,
   writer.applyLogo = [&doc](CBmp& image) { doc.ApplyLogo(image); };
   host.SetStatusText("Creating AVI " + path + "...");
 
-  return WriteAviWithSound(host, writer, doc.sSoundFile, path);
+  return WriteAviWithSound(host, writer, doc.sSoundFile, path, doc.programFolder());
 }
 
 bool WriteAviWithSound(Host& host, CAviWriter& writer, const std::string& sound,
-                       const std::string& path) {
+                       const std::string& path, const std::string& programFolder) {
   if (!sound.empty()) {
     // Find out before the long write that the sound can't be had, and say which file.
     AviFilePtr probe;
@@ -46,7 +48,7 @@ bool WriteAviWithSound(Host& host, CAviWriter& writer, const std::string& sound,
       return false;
     }
   }
-  const std::string target = sound.empty() ? path : IntermediateAviPath();
+  const std::string target = sound.empty() ? path : IntermediateAviPath(programFolder);
   if (!writer.Write(host, target)) {
     if (writer.cancelled) {
       host.SetStatusText(kStatusCancelled);

@@ -21,15 +21,16 @@ class CTorvexerDoc;
 bool CreateAvi(Host& host, CTorvexerDoc& doc, const std::string& path, const AVICOMPRESSOPTIONS& options);
 
 // The common end of every AVI command: writes `writer` into `path`, or through
-// "hltemp.avi" merged with `sound` when there is one (checked before the long write).
-// Messages and status texts go to the Host. True when `path` was made.
-bool WriteAviWithSound(Host& host, CAviWriter& writer, const std::string& sound, const std::string& path);
+// `programFolder`'s "hltemp.avi" merged with `sound` when there is one (checked before
+// the long write). Messages and status texts go to the Host. True when `path` was made.
+bool WriteAviWithSound(Host& host, CAviWriter& writer, const std::string& sound, const std::string& path,
+                       const std::string& programFolder);
 
 // The AVI file chooser: Host::ChooseAviPath starting in doc.sSavePath; on OK the chosen
 // folder becomes doc.sSavePath and the "SavePath" setting. "" on Cancel.
 std::string ChooseAviFile(Host& host, CTorvexerDoc& doc, bool save, bool wave);
 
 // The intermediate file of a Create AVI with sound.
-std::string IntermediateAviPath();
+std::string IntermediateAviPath(const std::string& programFolder);
 
 }  // namespace zr

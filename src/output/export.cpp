@@ -221,8 +221,6 @@ bool ExportAnimation(Host& host, const ExportJob& job, const std::string& path) 
     }
     sink.SetPalettePass(false);
     ReplayingHost replaying(host, std::move(recording.answers));
-    // Image readers speak to the thread's host: keep their second telling quiet too.
-    ThreadHostScope quiet(&replaying);
     if (!PassWent(host, RunFrameLoop(replaying, input, sink), sink, path)) return false;
   } else {
     if (!PassWent(host, RunFrameLoop(host, input, sink), sink, path)) return false;

@@ -35,7 +35,7 @@ bool SameFolder(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-std::string SamplesFolder() { return ProgramFolder() + "Samples/"; }
+std::string SamplesFolder(const std::string& programFolder) { return programFolder + "Samples/"; }
 
 std::string SampleFileName(int streamNumber, int frameNumber) {
   char buf[48];
@@ -109,7 +109,7 @@ bool WriteDibFile(const BitmapInfoHeader* frame, const std::string& path) {
 }
 
 ExtractImagesResult ExtractImages(Host& host, const std::string& aviPath, const std::string& folder,
-                                  ExtractProgress& progress) {
+                                  ExtractProgress& progress, const std::string& samplesFolder) {
   ExtractImagesResult result;
   WaitCursor wait(host);
   AviFilePtr file;
@@ -192,7 +192,7 @@ ExtractImagesResult ExtractImages(Host& host, const std::string& aviPath, const 
     }
     host.Message(text);
   }
-  if (SameFolder(dir, SamplesFolder())) {
+  if (SameFolder(dir, samplesFolder)) {
     host.Message(
         "The extracted samples were saved to your 'Samples' folder. Please note that subsequent "
         "exporting will overwrite the existing sample files.",

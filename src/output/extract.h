@@ -32,8 +32,8 @@ class HostExtractProgress : public ExtractProgress {
   Host& host_;
 };
 
-// The program folder's "Samples" folder, with trailing '/'.
-std::string SamplesFolder();
+// `programFolder`'s "Samples" folder, with trailing '/'.
+std::string SamplesFolder(const std::string& programFolder);
 // "%02d_%05d.bmp"
 std::string SampleFileName(int streamNumber, int frameNumber);
 // True for names extraction writes: two or more digits, "_", five or more digits, ".bmp".
@@ -67,9 +67,10 @@ struct ExtractImagesResult {
 // Opens `aviPath`, makes `folder` (with its parents) and writes every frame under a
 // temporary name; only when all are written are they renamed and the folder's other old
 // sample files removed, so a failure, a Cancel or a signal leaves the folder as it was.
-// Tells the user about failures and the result through the Host.
+// Tells the user about failures and the result through the Host, and warns that a later
+// extraction overwrites them when `folder` is `samplesFolder` (the program's).
 ExtractImagesResult ExtractImages(Host& host, const std::string& aviPath, const std::string& folder,
-                                  ExtractProgress& progress);
+                                  ExtractProgress& progress, const std::string& samplesFolder);
 
 // Saves the first audio stream of `aviPath` as `soundPath`. False, with the reason told
 // through the Host, when the AVI can't be opened, has no sound or the save fails.

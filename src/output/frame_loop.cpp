@@ -144,13 +144,8 @@ class Loop {
 
   void Launch(size_t i) {
     if (!in_.pipelined || i >= in_.paths.size()) return;
-    next_ = std::async(std::launch::async, [this, i] {
-      CollectingHost collector;
-      ThreadHostScope scope(&collector);
-      Loaded l = Load(i);
-      l.messages = std::move(collector.held);
-      return l;
-    });
+    // The readers report through ImageFailure, so the worker needs no host of its own.
+    next_ = std::async(std::launch::async, [this, i] { return Load(i); });
   }
 
   Loaded Next(size_t i) { return in_.pipelined ? next_.get() : Load(i); }

@@ -78,7 +78,7 @@ bool QuickAviCreate(Host& host, const QuickAviRequest& request) {
   }
   host.SetStatusText("Creating AVI " + request.output + "...");
 
-  return WriteAviWithSound(host, writer, request.sound, request.output);
+  return WriteAviWithSound(host, writer, request.sound, request.output, request.programFolder);
 }
 
 }  // namespace zr

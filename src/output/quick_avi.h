@@ -38,6 +38,7 @@ struct QuickAviRequest {
   int bpp = 24;
   AVICOMPRESSOPTIONS options;
   std::function<void(CBmp&)> applyLogo;  // the document's logo; may be empty
+  std::string programFolder;             // where "hltemp.avi" goes when there is a sound
 };
 
 // Writes the AVI (through "hltemp.avi" and a merge when there is a sound). Status texts

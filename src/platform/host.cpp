@@ -24,20 +24,13 @@ class QuietHost : public Host {
   void EndProgress() override {}
 };
 
-QuietHost silentHost;
-Host* currentHost = &silentHost;
-
-thread_local Host* threadHost = nullptr;
-
 }  // namespace
 
-Host& NullHost() { return silentHost; }
-
-Host& GetHost() { return threadHost ? *threadHost : *currentHost; }
-void SetHost(Host* host) { currentHost = host ? host : &silentHost; }
-
-ThreadHostScope::ThreadHostScope(Host* host) : previous_(threadHost) { threadHost = host; }
-ThreadHostScope::~ThreadHostScope() { threadHost = previous_; }
+Host& NullHost() {
+  // Stateless, so one instance serves every thread.
+  static QuietHost silent;
+  return silent;
+}
 
 TerminalHost::TerminalHost(bool interactive)
     : interactive_(interactive && isatty(0)), tty_(isatty(2)) {}

@@ -97,24 +97,6 @@ class Host {
 // It holds no state, so one instance serves every thread.
 Host& NullHost();
 
-// Only the image readers still reach the host this way; everything else is handed its
-// host. Set by the front ends; defaults to NullHost().
-Host& GetHost();
-void SetHost(Host* host);
-
-// Points GetHost() at `host` on the calling thread only, for its lifetime, so image
-// readers on a worker thread report to that worker's collector.
-class ThreadHostScope {
- public:
-  explicit ThreadHostScope(Host* host);
-  ~ThreadHostScope();
-  ThreadHostScope(const ThreadHostScope&) = delete;
-  ThreadHostScope& operator=(const ThreadHostScope&) = delete;
-
- private:
-  Host* previous_;
-};
-
 // Shows the wait cursor for its lifetime.
 class WaitCursor {
  public:

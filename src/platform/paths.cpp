@@ -5,18 +5,12 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
-#include <mutex>
 
 namespace fs = std::filesystem;
 
 namespace zr {
 
 namespace {
-
-std::string& folderOverride() {
-  static std::string value;
-  return value;
-}
 
 std::string withSlash(std::string s) {
   if (!s.empty() && s.back() != '/') s += '/';
@@ -33,22 +27,17 @@ std::string ExecutableFolder() {
 }
 
 const std::string& ProgramFolder() {
-  static std::once_flag once;
-  static std::string folder;
-  if (!folderOverride().empty()) return folderOverride();
-  std::call_once(once, [] {
-    folder = ExecutableFolder();
-    if (access(folder.c_str(), W_OK) != 0) {
-      const char* home = std::getenv("HOME");
-      std::string base = home && *home ? std::string(home) : std::string("/tmp");
-      folder = base + "/.local/share/zerarive/";
-      MakeFolders(folder);
-    }
-  });
+  static const std::string folder = [] {
+    std::string exeFolder = ExecutableFolder();
+    if (access(exeFolder.c_str(), W_OK) == 0) return exeFolder;
+    const char* home = std::getenv("HOME");
+    std::string base = home && *home ? std::string(home) : std::string("/tmp");
+    std::string user = base + "/.local/share/zerarive/";
+    MakeFolders(user);
+    return user;
+  }();
   return folder;
 }
-
-void SetProgramFolder(const std::string& folder) { folderOverride() = withSlash(folder); }
 
 std::string PathExtension(const std::string& path) {
   size_t slash = path.find_last_of('/');

@@ -6,10 +6,9 @@
 namespace zr {
 
 // Folder of the running executable with a trailing '/'; when that folder is not writable
-// (an installed copy) the per-user data folder ~/.local/share/zerarive/ instead.
+// (an installed copy) the per-user data folder ~/.local/share/zerarive/ instead. Worked
+// out once; code that may be pointed elsewhere (a document, a test) is handed its folder.
 const std::string& ProgramFolder();
-// Overrides the program folder (tests, and the CLI's --home option).
-void SetProgramFolder(const std::string& folder);
 // Folder of the running executable itself (where help pages and resources are installed).
 std::string ExecutableFolder();
 

@@ -169,9 +169,8 @@ class CompressHost : public FakeHost {
 TEST(AviSettings, ChangeTheRunsOptionsOnlyAndLeaveNoScratchFile) {
   TempDir dir;
   CompressHost host;
-  SetProgramFolder(dir.path());
   AVICOMPRESSOPTIONS options = DefaultCompressOptions();
-  EXPECT_TRUE(EditAviSettings(host, options));
+  EXPECT_TRUE(EditAviSettings(host, options, dir.path()));
   EXPECT_EQ(host.asked, 1);
   EXPECT_EQ(options.fccHandler, kCompressorDib);
   EXPECT_FALSE(FileExists(dir.file("HLTemp.AVI")));

@@ -52,10 +52,10 @@ TEST(ExportDialog, CancelStopsARunningExportAndOpenNamesTheMadeFile) {
   CExportDlg dialog(doc);
   dialog.pathEdit()->setText("/tmp/folder/made.gif");
   bool sawCancel = false;
-  dialog.setRun([&](const std::string&, const ExportOptions&) {
+  dialog.setRun([&](const std::string&, const ExportOptions&, Host& host) {
     EXPECT_TRUE(dialog.running());
     dialog.cancelButton()->click();
-    sawCancel = GetHost().CancelRequested();
+    sawCancel = host.CancelRequested();
     return false;
   });
   dialog.exportButton()->click();
@@ -64,7 +64,7 @@ TEST(ExportDialog, CancelStopsARunningExportAndOpenNamesTheMadeFile) {
 
   std::vector<QUrl> opened;
   dialog.setOpener([&](const QUrl& url) { opened.push_back(url); });
-  dialog.setRun([](const std::string&, const ExportOptions&) { return true; });
+  dialog.setRun([](const std::string&, const ExportOptions&, Host&) { return true; });
   dialog.exportButton()->click();
   ASSERT_TRUE(dialog.openButton()->isEnabled());
   dialog.openButton()->click();

@@ -39,8 +39,6 @@ namespace {
 // The real desktop host with its boxes and choosers answered from queues.
 class ScriptedQtHost : public QtHost {
  public:
-  ScriptedQtHost() { SetHost(this); }
-  ~ScriptedQtHost() override { SetHost(nullptr); }
   void Message(const std::string& text, const std::string& = {}, MessageKind = MessageKind::Error) override {
     messages.push_back(text);
   }
@@ -163,7 +161,7 @@ TEST_F(LongWorkTest, CancelAtFrame100OfAQuickAviStopsWithinAFrameAndLeavesNothin
   EXPECT_TRUE(blocked);
   EXPECT_FALSE(startedSecond);
   EXPECT_TRUE(ListDir(dir.file("out")).empty()) << ListDir(dir.file("out")).front();
-  EXPECT_FALSE(FileExists(IntermediateAviPath()));
+  EXPECT_FALSE(FileExists(IntermediateAviPath(frame->doc().programFolder())));
   EXPECT_EQ(frame->statusBar()->currentMessage(), QStringLiteral("Cancelled"));
   EXPECT_EQ(frame->previewWindow(), nullptr);
   EXPECT_EQ(WorkCancel(), nullptr);
@@ -284,7 +282,7 @@ TEST_F(LongWorkTest, ExtractionAsksBeforeReplacingSamplesAndTellsTheOutcome) {
   ASSERT_EQ(RunCommand("ffmpeg -v error -y -f lavfi -i testsrc=size=32x24:rate=5:duration=1 "
                        "-c:v rawvideo -pix_fmt bgr24 " + avi),
             0);
-  const std::string samples = SamplesFolder();
+  const std::string samples = SamplesFolder(frame->doc().programFolder());
   MakeFolders(samples);
   const std::string old = samples + SampleFileName(0, 0);
   ASSERT_TRUE(WriteBytes(old, "a frame of a saved project"));
@@ -341,11 +339,11 @@ TEST(SaveDialogs, TheSoundChooserWritesWavAndAsksAboutTheFinalName) {
     QMetaObject::invokeMethod(d, "accept");
   });
   timer.start(10);
-  EXPECT_EQ(RunAviFileDialog(nullptr, true, true, dir.path()), dir.file("snd.wav"));
+  EXPECT_EQ(RunAviFileDialog(host, nullptr, true, true, dir.path()), dir.file("snd.wav"));
   EXPECT_TRUE(host.questions.empty());
   // "take" means take.wav, which exists: No goes back to the dialog, Yes takes it.
   host.answers = {Answer::No, Answer::Yes};
-  EXPECT_EQ(RunAviFileDialog(nullptr, true, true, dir.path()), dir.file("take.wav"));
+  EXPECT_EQ(RunAviFileDialog(host, nullptr, true, true, dir.path()), dir.file("take.wav"));
   ASSERT_EQ(host.questions.size(), 2u);
   EXPECT_EQ(host.questions[0], "take.wav already exists.\nDo you want to replace it?");
   EXPECT_EQ(ReadBytes(dir.file("take.wav")), "old");

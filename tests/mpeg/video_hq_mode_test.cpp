@@ -2,11 +2,14 @@
 // macroblock writer really emits, and the modes it picks where the answer is plain.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 
 #include "mpeg/dsp/bitwriter.h"
 #include "mpeg/video/hq_mode.h"
 #include "mpeg/video/hq_picture.h"
+#include "mpeg/video/hq_quant.h"
+#include "mpeg/video/quant.h"
 #include "mpeg/video/macroblock.h"
 #include "mpeg/video/vlc.h"
 #include "video_support.h"
@@ -133,6 +136,42 @@ TEST_F(HqModePair, VectorsBeyondTheFcodeAreNoCandidate) {
   found.mvForward[0] = 40;  // f_code 2 reaches 31
   const MacroblockInfo mb = Choose(kPictureP, found, nullptr);
   EXPECT_FALSE(mb.flags & kMbForward);
+}
+
+}  // namespace
+}  // namespace zr::mpeg
+
+namespace zr::mpeg {
+namespace {
+
+// A lone high-frequency +-1 costs more than it buys; a large level that barely moves the
+// error stays; lowering a level must keep the block decodable (the chain of runs).
+TEST(HqRdQuantise, DropsWhatCostsMoreThanItBuys) {
+  alignas(16) int16_t coef[64] = {}, levels[64] = {};
+  uint8_t w[64];
+  std::fill(w, w + 64, uint8_t(16));
+  const int mquant = 8;
+  coef[kZigZag[0]] = 60;   // level 7 at step 8
+  coef[kZigZag[40]] = 9;   // level 1, far out in the scan
+  ASSERT_TRUE(QuantNonIntra(coef, levels, w, mquant));
+  ASSERT_EQ(levels[kZigZag[40]], 1);
+  EXPECT_TRUE(RdQuantiseBlock(false, coef, levels, w, mquant, RdLambda(mquant)));
+  EXPECT_EQ(levels[kZigZag[40]], 0);
+  EXPECT_EQ(levels[kZigZag[0]], 7);
+  // Nothing worth its bits: the block empties.
+  std::fill(levels, levels + 64, int16_t(0));
+  levels[kZigZag[40]] = 1;
+  coef[kZigZag[0]] = 0;
+  EXPECT_FALSE(RdQuantiseBlock(false, coef, levels, w, mquant, RdLambda(mquant)));
+}
+
+TEST(HqRdQuantise, PairBitsMatchTheBlockCount) {
+  alignas(16) int16_t levels[64] = {};
+  levels[kZigZag[0]] = 1;
+  levels[kZigZag[3]] = -2;
+  levels[kZigZag[50]] = 300;
+  EXPECT_EQ(RunLevelBits(false, levels), PairBits(0, 1, true) + PairBits(2, 2, false) +
+                                             PairBits(46, 300, false));
 }
 
 }  // namespace

@@ -162,7 +162,7 @@ class HighQualityPan : public ::testing::Test {
     RecordingLog params;
     ASSERT_TRUE(SetVideoParameters(info, settings, params, p_));
     dir_ = new zr::test::TempDir;
-    for (int threads : {1, 2}) {
+    for (int threads : {1, 2, 4}) {
       VideoEncoder encoder;
       test::Collected recon;
       if (threads == 1) encoder.SetReconstructionHook(recon.hook());
@@ -184,6 +184,7 @@ TEST_F(HighQualityPan, HeaderBufferRateAndThreads) {
   EXPECT_EQ(p_.vbv_buffer_size, 20);
   EXPECT_TRUE(p_.constrained_parameters_flag);
   EXPECT_EQ(stream_, zr::test::ReadBytes(dir_->file("2.m1v")));
+  EXPECT_EQ(stream_, zr::test::ReadBytes(dir_->file("4.m1v")));
   for (const std::string& line : log_.lines) EXPECT_EQ(line.find("out of range"), std::string::npos) << line;
   const double achieved = stream_.size() * 8.0 / (40 / 25.0);
   EXPECT_NEAR(achieved / p_.bit_rate, 1.0, 0.02);

@@ -229,7 +229,8 @@ TEST(Extract, UncompressedFramesComeBackPixelIdenticalAndOnlySampleFilesAreClear
   ASSERT_TRUE(test::WriteBytes(samples + "01_99999.bmp", "old"));
   ASSERT_TRUE(test::WriteBytes(samples + "notes.txt", "mine"));
   HostExtractProgress progress(host);
-  ExtractImagesResult r = ExtractImages(host, dir.file("clip.avi"), samples, progress);
+  const std::string programSamples = SamplesFolder(dir.file("program/"));
+  ExtractImagesResult r = ExtractImages(host, dir.file("clip.avi"), samples, progress, programSamples);
   ASSERT_TRUE(r.opened);
   EXPECT_EQ(r.written, 4);
   EXPECT_TRUE(r.failedFrames.empty());
@@ -253,7 +254,7 @@ TEST(Extract, UncompressedFramesComeBackPixelIdenticalAndOnlySampleFilesAreClear
   const std::string second = test::ReadBytes(samples + "01_00002.bmp");
   host.cancelPolls = 0;
   host.cancelAfterPolls = 2;
-  ExtractImagesResult stopped = ExtractImages(host, dir.file("clip.avi"), samples, progress);
+  ExtractImagesResult stopped = ExtractImages(host, dir.file("clip.avi"), samples, progress, programSamples);
   EXPECT_TRUE(stopped.cancelled);
   EXPECT_FALSE(stopped.ok);
   EXPECT_EQ(test::ListDir(samples), before);
@@ -261,10 +262,17 @@ TEST(Extract, UncompressedFramesComeBackPixelIdenticalAndOnlySampleFilesAreClear
   host.cancelAfterPolls = -1;
 
   // An AVI that can't be opened leaves the samples alone and says so.
-  ExtractImagesResult none = ExtractImages(host, dir.file("nothing.avi"), samples, progress);
+  ExtractImagesResult none =
+      ExtractImages(host, dir.file("nothing.avi"), samples, progress, programSamples);
   EXPECT_FALSE(none.opened);
   EXPECT_TRUE(FileExists(samples + "01_00001.bmp"));
   EXPECT_EQ(host.messages.back(), "Cannot open " + dir.file("nothing.avi"));
+
+  // Into the program's own Samples folder, the user hears that the next run overwrites them.
+  host.messages.clear();
+  ASSERT_TRUE(ExtractImages(host, dir.file("clip.avi"), samples, progress, samples).ok);
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_NE(host.messages[0].find("'Samples' folder"), std::string::npos) << host.messages[0];
 }
 
 TEST(Extract, SampleNamesAndDibFilesFollowTheirLayout) {

@@ -306,7 +306,7 @@ TEST_F(Merge, UnopenableInputsAndAFailedSaveAreFailures) {
 class Create : public Writer {
  protected:
   void SetUp() override {
-    SetProgramFolder(dir.path());
+    doc.settings().UseProgramFolder(dir.path());
     doc.bUseLogo = 0;
     doc.nBpp = 24;
     for (int i = 0; i < 3; ++i) {
@@ -358,7 +358,7 @@ TEST_F(Create, SoundIsMergedThroughTheIntermediateFile) {
   doc.sSoundFile = wav;
   std::string out = dir.file("snd.avi");
   ASSERT_TRUE(CreateAvi(host, doc, out, Stored()));
-  EXPECT_FALSE(Exists(IntermediateAviPath()));
+  EXPECT_FALSE(Exists(IntermediateAviPath(dir.path())));
   std::string probe = Probe(out);
   EXPECT_NE(probe.find("codec_type=audio"), std::string::npos) << probe;
 
@@ -367,7 +367,7 @@ TEST_F(Create, SoundIsMergedThroughTheIntermediateFile) {
   ASSERT_FALSE(host.messages.empty());
   EXPECT_NE(host.messages.back().find(dir.file("gone.wav")), std::string::npos);
   EXPECT_FALSE(Exists(dir.file("nosnd.avi")));
-  EXPECT_FALSE(Exists(IntermediateAviPath()));
+  EXPECT_FALSE(Exists(IntermediateAviPath(dir.path())));
 }
 
 TEST_F(Create, NothingButASoundSaysNoBitmaps) {
@@ -408,7 +408,6 @@ TEST_F(Create, ChooseAviFileRemembersTheFolder) {
 }
 
 TEST_F(Writer, JobRunsItsKeysAndLeavesAnUnchangedFileAlone) {
-  SetProgramFolder(dir.path());
   Img("j0.bmp", 20, 20, kRed);
   Img("j1.bmp", 20, 20, kBlue);
   std::string out = dir.file("job.avi");

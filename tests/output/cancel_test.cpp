@@ -38,8 +38,6 @@ class CancelAtFrame : public test::FakeHost {
 
 TEST(QuickAviCancel, AtFrame100Of2000StopsWithinAFrameAndLeavesNothing) {
   test::TempDir dir;
-  // The sound is merged through an intermediate file in the program folder.
-  SetProgramFolder(dir.path());
   const std::string images = dir.file("imgs/");
   MakeFolders(images);
   const std::string one = test::SaveImage(dir.file("one.bmp"), 8, 8, 0x336699);
@@ -62,6 +60,8 @@ TEST(QuickAviCancel, AtFrame100Of2000StopsWithinAFrameAndLeavesNothing) {
     req.sound = sound;
     req.output = out.file("big.avi");
     req.options = Uncompressed();
+    // The sound is merged through an intermediate file in the program folder.
+    req.programFolder = dir.path();
     EXPECT_FALSE(QuickAviCreate(host, req));
     ASSERT_TRUE(host.cancel) << "the loop never reached frame 100: "
                              << (host.messages.empty() ? "" : host.messages.front());
@@ -69,12 +69,11 @@ TEST(QuickAviCancel, AtFrame100Of2000StopsWithinAFrameAndLeavesNothing) {
     EXPECT_LE(host.progressDone.back(), 101);
     EXPECT_EQ(test::ListDir(out.path()), std::vector<std::string>{"big.avi"});
     EXPECT_EQ(test::ReadBytes(out.file("big.avi")), "an older AVI");
-    EXPECT_FALSE(FileExists(IntermediateAviPath()));
+    EXPECT_FALSE(FileExists(IntermediateAviPath(dir.path())));
     ASSERT_FALSE(host.statuses.empty());
     EXPECT_EQ(host.statuses.back(), "Cancelled");
     EXPECT_TRUE(host.messages.empty()) << host.messages.front();
   }
-  SetProgramFolder("");
 }
 
 }  // namespace

@@ -11,9 +11,6 @@ namespace zr::test {
 
 class FakeHost : public Host {
  public:
-  FakeHost() { SetHost(this); }
-  ~FakeHost() override { SetHost(nullptr); }
-
   void Message(const std::string& text, const std::string& = {},
                MessageKind kind = MessageKind::Error) override {
     messages.push_back(text);

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "mpeg/dsp/dsp.h"
+
 namespace zr::mpeg::audio {
 
 namespace {
@@ -18,7 +20,8 @@ void Matrix(std::array<std::array<double, kSubbands>, kSubbands>& m) {
 
 }  // namespace
 
-AnalysisFilterBank::AnalysisFilterBank(const Layer2Tables& tables) {
+AnalysisFilterBank::AnalysisFilterBank(const Layer2Tables& tables, bool fast)
+    : blocks_(fast && dsp::CpuHasAvx2() ? FilterBlocksAvx2 : FilterBlocksRef) {
   // The newest sample meets C[0]: in time order the window runs backwards.
   for (int j = 0; j < 512; ++j) reversedWindow_[j] = tables.window[511 - j];
   Matrix(matrix_);
@@ -26,30 +29,31 @@ AnalysisFilterBank::AnalysisFilterBank(const Layer2Tables& tables) {
 
 void AnalysisFilterBank::Reset() { buffer_.fill(0.0); }
 
-void AnalysisFilterBank::Frame(const int16_t* samples, SubbandFrame& out) {
-  double* buf = buffer_.data();
-  for (int n = 0; n < kFrameSamples; ++n) buf[kHistory + n] = samples[n] * (1.0 / 32768.0);
-  const double* w = reversedWindow_.data();
+void FilterBlocksRef(const double* buf, const double* w, const FilterMatrix& m, SubbandFrame& out) {
   for (int t = 0; t < 36; ++t) {
     // Block t ends with sample 32t + 31; its 512-sample span starts 480 samples earlier.
     // In time order Y[i] = yr[63 - i], with yr the sum of the eight windowed 64-runs.
     const double* x = buf + 32 * t;
     alignas(16) double yr[64];
     for (int r = 0; r < 64; ++r) yr[r] = x[r] * w[r];
-    for (int m = 1; m < 8; ++m)
-      for (int r = 0; r < 64; ++r) yr[r] += x[64 * m + r] * w[64 * m + r];
+    for (int k = 1; k < 8; ++k)
+      for (int r = 0; r < 64; ++r) yr[r] += x[64 * k + r] * w[64 * k + r];
     alignas(16) double a[kSubbands];
-    a[0] = yr[47];                                                   // Y[16]
-    for (int j = 1; j <= 16; ++j) a[j] = yr[47 - j] + yr[47 + j];    // Y[16+j] + Y[16-j]
-    for (int j = 17; j < 32; ++j) a[j] = yr[47 - j] - yr[j - 17];    // Y[16+j] - Y[80-j]
+    FoldWindowed(yr, a);
     alignas(16) double acc[kSubbands] = {};
     for (int j = 0; j < kSubbands; ++j) {
       const double aj = a[j];
-      const double* row = matrix_[j].data();
+      const double* row = m[j].data();
       for (int k = 0; k < kSubbands; ++k) acc[k] += row[k] * aj;
     }
     std::copy(acc, acc + kSubbands, out[t].begin());
   }
+}
+
+void AnalysisFilterBank::Frame(const int16_t* samples, SubbandFrame& out) {
+  double* buf = buffer_.data();
+  for (int n = 0; n < kFrameSamples; ++n) buf[kHistory + n] = samples[n] * (1.0 / 32768.0);
+  blocks_(buf, reversedWindow_.data(), matrix_, out);
   std::copy(buf + kFrameSamples, buf + kFrameSamples + kHistory, buf);
 }
 

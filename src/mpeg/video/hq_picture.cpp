@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "mpeg/video/headers.h"
-#include "mpeg/video/mode_decision.h"
+#include "mpeg/video/hq_quant.h"
 #include "mpeg/video/reconstruct.h"
 #include "mpeg/video/skip.h"
 #include "mpeg/video/vlc.h"
@@ -116,7 +116,7 @@ void HqPictureCoder::CodePicture(const PictureJob& job) {
     NonZeroCurve(mb.flags & kMbIntra, coefOf(k), p_, curves_[size_t(k)].data());
     for (int q = 0; q < kQuants; ++q) totals[q] += curves_[size_t(k)][size_t(q)];
   }
-  const int planned = rc_.PlanPicture(job.type, totals, out_.BitCount());
+  const double planned = rc_.PlanPicture(job.type, totals, out_.BitCount());
 
   PictureHeader header;
   header.type = job.type;
@@ -126,7 +126,13 @@ void HqPictureCoder::CodePicture(const PictureJob& job) {
   WritePictureHeader(out_, header, [&](int64_t bits) { return rc_.VbvDelay(bits); });
 
   const int64_t limit = rc_.EndLimit() - 1024;
-  int quant = planned;
+  // Rows share the fractional quantiser out between its two neighbours, evenly spread;
+  // the slice headers carry the change for free.
+  const int below = std::min(int(planned), kQuants - 1);
+  const double finer = planned - below;
+  double spread = 0.5;
+  int raised = 0;  // the deadline's floor, only ever rising
+  int quant = below;
   int64_t remaining[kQuants];
   std::memcpy(remaining, totals, sizeof remaining);
   int64_t nonZero = 0, coefBits = 0;
@@ -138,6 +144,11 @@ void HqPictureCoder::CodePicture(const PictureJob& job) {
     const int x = 16 * col, y = 16 * row;
     const bool firstInSlice = col == 0 && RowStartsSlice(row);
     const bool lastInSlice = k == mbCount - 1 || (col == mbw - 1 && RowStartsSlice(row + 1));
+    if (col == 0) {
+      spread += finer;
+      quant = std::max(raised, spread >= 1.0 ? std::min(below + 1, kQuants - 1) : below);
+      if (spread >= 1.0) spread -= 1.0;
+    }
     int mquant = HqRateControl::Mquant(quant);
     if (firstInSlice) {
       WriteSliceHeader(out_, row, mquant);
@@ -149,7 +160,7 @@ void HqPictureCoder::CodePicture(const PictureJob& job) {
                  40.0 * (mbh - row) >
              double(limit);
     };
-    while (quant < kQuants - 1 && over(quant)) ++quant;
+    while (quant < kQuants - 1 && over(quant)) raised = ++quant;
     const bool drop = over(quant);
     mquant = HqRateControl::Mquant(quant);
     for (int q = 0; q < kQuants; ++q) remaining[q] -= curves_[size_t(k)][size_t(q)];
@@ -165,7 +176,9 @@ void HqPictureCoder::CodePicture(const PictureJob& job) {
     for (int b = 0; b < 6; ++b) {
       const uint8_t* matrix = intra ? p_.intraMatrix : p_.nonIntraMatrix;
       if (drop) std::memset(&levels[b][intra ? 1 : 0], 0, sizeof(int16_t) * (intra ? 63 : 64));
-      if (TrimTrailingOnes(intra, coef[b], levels[b], matrix, mquant) && !intra) {
+      // Half the mode decision's slope: tuned on the bench clips.
+      if (RdQuantiseBlock(intra, coef[b], levels[b], matrix, mquant, 0.5 * RdLambda(mquant)) &&
+          !intra) {
         const BlockRd r = NonIntraBlockRd(coef[b], levels[b], matrix, mquant);
         if (double(r.dropped) > double(r.coded) + RdLambda(mquant) * r.bits) cbp |= 32 >> b;
         else std::memset(levels[b], 0, sizeof levels[b]);

@@ -16,6 +16,13 @@ constexpr double kRatio[4] = {1.0, 0.8, 1.0, 1.4};
 constexpr int64_t kSafetyBits = 2048;
 constexpr double kFill = 0.6;
 
+// Counts at a fractional quantiser index: the rows are shared out between its neighbours.
+double Between(const int64_t* counts, double k) {
+  const int below = std::min(int(k), HqRateControl::kQuants - 2);
+  const double f = k - below;
+  return (1 - f) * double(counts[below]) + f * double(counts[below + 1]);
+}
+
 }  // namespace
 
 void HqRateControl::InitSequence(double bitRate, double pictureRate, int mbCount,
@@ -47,10 +54,10 @@ double HqRateControl::ArrivalAtDecode(int64_t picture) const {
   return initialFill_ + double(picture) * bitRate_ / pictureRate_;
 }
 
-double HqRateControl::TypeBits(int type, int k) const {
+double HqRateControl::TypeBits(int type, double k) const {
   const TypeModel& m = model_[type];
   if (!m.haveLevels) return m.complexity / Mquant(k);
-  return m.bitsPerLevel * double(m.levels[k]) + m.headerPerMb * mbCount_;
+  return m.bitsPerLevel * Between(m.levels, k) + m.headerPerMb * mbCount_;
 }
 
 double HqRateControl::Estimate(double nz, int mbs) const {
@@ -58,25 +65,23 @@ double HqRateControl::Estimate(double nz, int mbs) const {
   return m.bitsPerLevel * nz + m.headerPerMb * mbs;
 }
 
-int HqRateControl::PlanPicture(int type, const int64_t* nzByQuant, int64_t bitCount) {
+double HqRateControl::PlanPicture(int type, const int64_t* nzByQuant, int64_t bitCount) {
   type_ = type;
   start_ = bitCount;
   // One base quantiser for the rest of the GOP, each type at its fixed ratio to it: this
   // picture's bits from its own level counts, the others' from the counts of the last
   // picture of their type. The smallest base whose total fits the GOP budget wins.
   const int np = Np_ - (type == kPictureP), nb = Nb_ - (type == kPictureB);
-  auto indexOf = [](double mquant) {
-    return std::clamp(int(std::lround(mquant / 2.0)) - 1, 0, kQuants - 1);
-  };
+  auto indexOf = [](double mquant) { return std::clamp(mquant / 2.0 - 1.0, 0.0, kQuants - 1.0); };
   auto others = [&](double base) {
     return np * TypeBits(kPictureP, indexOf(base * kRatio[kPictureP])) +
            nb * TypeBits(kPictureB, indexOf(base * kRatio[kPictureB]));
   };
   const double room = double(EndLimit() - bitCount - kSafetyBits);
-  auto bits = [&](int i) { return Estimate(double(nzByQuant[i]), mbCount_); };
-  int k = kQuants - 1;
+  auto bits = [&](double i) { return Estimate(Between(nzByQuant, i), mbCount_); };
+  double k = kQuants - 1;
   for (double base = 2.0; base <= 62.0 * 1.5; base *= 1.02) {
-    const int i = indexOf(base * kRatio[type]);
+    const double i = indexOf(base * kRatio[type]);
     const double budget = R_ - others(base);
     if (bits(i) <= budget) {
       k = i;
@@ -87,7 +92,7 @@ int HqRateControl::PlanPicture(int type, const int64_t* nzByQuant, int64_t bitCo
   std::copy(nzByQuant, nzByQuant + kQuants, model_[type].levels);
   // The VBV deadline comes first.
   const double limit = 0.9 * room;
-  while (k < kQuants - 1 && bits(k) > limit) ++k;
+  while (k < kQuants - 1 && bits(k) > limit) k = std::min(k + 0.25, kQuants - 1.0);
   T_ = int64_t(std::min(bits(k), std::max(0.0, room)));
   return k;
 }
@@ -108,7 +113,7 @@ int64_t HqRateControl::StuffingBytes(int64_t alignedEnd) const {
 }
 
 void HqRateControl::EndPicture(int64_t codedEnd, int64_t stuffedEnd, int64_t nz,
-                               int64_t coefBits, int quantIndex) {
+                               int64_t coefBits, double quantIndex) {
   const double S = double(codedEnd - start_);
   R_ -= double(stuffedEnd - start_);
   TypeModel& m = model_[type_];
@@ -126,7 +131,7 @@ void HqRateControl::EndPicture(int64_t codedEnd, int64_t stuffedEnd, int64_t nz,
 
 int HqRateControl::ExpectedQuant(int type) const {
   for (int from : {type, int(kPictureP), int(kPictureI)}) {
-    const int k = model_[from].lastQuant;
+    const double k = model_[from].lastQuant;
     if (k >= 0)
       return std::clamp(int(std::lround(Mquant(k) * kRatio[type] / kRatio[from] / 2.0)) - 1, 0,
                         kQuants - 1);

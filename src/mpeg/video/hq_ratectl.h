@@ -15,13 +15,15 @@ class HqRateControl {
  public:
   static constexpr int kQuants = 31;  // index k: mquant 2k + 2
   static int Mquant(int k) { return 2 * k + 2; }
+  static double Mquant(double k) { return 2 * k + 2; }
 
   void InitSequence(double bitRate, double pictureRate, int mbCount, int vbvBufferSize,
                     int pictures);
   void InitGop(int np, int nb);
   // nzByQuant[k]: non-zero levels the picture has at quantiser index k. bitCount: where
-  // its data (headers included) begin. Returns the quantiser index.
-  int PlanPicture(int type, const int64_t* nzByQuant, int64_t bitCount);
+  // its data (headers included) begin. Returns the quantiser index, fractional: the
+  // picture mixes its two neighbours row by row.
+  double PlanPicture(int type, const int64_t* nzByQuant, int64_t bitCount);
   int VbvDelay(int64_t bitCount) const;
   // Expected bits of `nz` levels in `mbs` macroblocks of the current picture's type.
   double Estimate(double nz, int mbs) const;
@@ -32,7 +34,7 @@ class HqRateControl {
   // After the picture (codedEnd) and its stuffing (stuffedEnd); coefBits are the bits of
   // its run/level codes.
   void EndPicture(int64_t codedEnd, int64_t stuffedEnd, int64_t nz, int64_t coefBits,
-                  int quantIndex);
+                  double quantIndex);
   // Zero bytes before the sequence end so the stream carries its declared rate.
   int64_t FinalStuffingBytes(int64_t alignedEnd) const;
 
@@ -51,10 +53,10 @@ class HqRateControl {
     double headerPerMb = 0;   // every other bit, per macroblock
     bool haveLevels = false;  // levels: the last picture's non-zero counts per quantiser
     int64_t levels[kQuants]{};
-    int lastQuant = -1;
+    double lastQuant = -1;
   };
   // Bits a picture of `type` is expected to take at quantiser index k.
-  double TypeBits(int type, int k) const;
+  double TypeBits(int type, double k) const;
   double ArrivalAtDecode(int64_t picture) const;  // bits in at that picture's decoding
 
   double bitRate_ = 0, pictureRate_ = 25;
