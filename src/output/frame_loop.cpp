@@ -13,31 +13,17 @@ namespace zr {
 
 namespace {
 
-// The loader thread's host: it keeps the messages of image readers for the calling
-// thread to show in order, and answers every question with its default.
-class CollectingHost : public Host {
- public:
-  struct Held {
-    std::string text, caption;
-    MessageKind kind;
-  };
-  void Message(const std::string& text, const std::string& caption, MessageKind kind) override {
-    held.push_back({text, caption, kind});
-  }
-  Answer AskYesNoCancel(const std::string&, const std::string&) override { return Answer::Cancel; }
-  bool AskYesNo(const std::string&, const std::string&) override { return false; }
-  void SetStatusText(const std::string&) override {}
-  void BeginProgress(const std::string&, int64_t) override {}
-  void UpdateProgress(int64_t) override {}
-  void EndProgress() override {}
-  std::vector<Held> held;
+// A reader's message, kept by the loader thread for the calling thread to show in order.
+struct HeldMessage {
+  std::string text, caption;
+  MessageKind kind;
 };
 
 struct Loaded {
   bool ok = false;
   bool fitsFrame = false;  // stamped and prepared already
   ComposedFrame frame;
-  std::vector<CollectingHost::Held> messages;
+  std::vector<HeldMessage> messages;
   std::string failure;  // the reader's precise reason when !ok
 };
 
