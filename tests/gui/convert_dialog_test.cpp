@@ -1,17 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QString>
-#include <QTimer>
 #include <algorithm>
 
 #include "ui/path_field.h"
 #include "app/settings_file.h"
 #include "gui/convert_dialog.h"
 #include "gui/qt_host.h"
+#include "gui_support.h"
 #include "image/cbmp.h"
 #include "output/avi_writer.h"
 #include "support/fake_host.h"
@@ -119,19 +117,10 @@ TEST(ConvertAviDialog, ABatchShowsThePreciseReasonsInTheBoxDetails) {
       << "the log's texts stay as they were";
 
   QtHost host;
-  QString text, details;
-  QTimer timer;
-  QObject::connect(&timer, &QTimer::timeout, [&] {
-    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-      text = box->text();
-      details = box->detailedText();
-      box->accept();
-    }
-  });
-  timer.start(10);
-  ShowConversionFailures(host, files.size(), converted, sink.failureDetails());
-  EXPECT_EQ(text, QStringLiteral("1 of 2 files not converted"));
-  EXPECT_EQ(details, QString::fromStdString(detail));
+  const test::SeenBox seen =
+      test::AcceptBox([&] { ShowConversionFailures(host, files.size(), converted, sink.failureDetails()); });
+  EXPECT_EQ(seen.text, QStringLiteral("1 of 2 files not converted"));
+  EXPECT_EQ(seen.details, QString::fromStdString(detail));
 
   // Nothing to add when every failure was told in full by the log.
   test::FakeHost fake;
