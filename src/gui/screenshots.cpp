@@ -1,8 +1,8 @@
 #include "gui/screenshots.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
-#include <QAbstractButton>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
@@ -177,9 +177,11 @@ int ShootAll(CMainFrame& frame, const QString& folder, const QString& suffix, co
   }
   {
     // A failed load as the user meets it: the desktop host's box, its details opened.
-    const QString broken = QDir(QFileInfo(sampleImage).absolutePath()).filePath(QStringLiteral("broken.gif"));
+    const QString broken =
+        QDir(QFileInfo(sampleImage).absolutePath()).filePath(QStringLiteral("broken.gif"));
     QFile file(broken);
-    if (file.open(QIODevice::WriteOnly)) file.write("GIF89a\x10\x00\x10\x00\xf7\x00\x00\x00\x00", 15);
+    if (file.open(QIODevice::WriteOnly))
+      file.write("GIF89a\x10\x00\x10\x00\xf7\x00\x00\x00\x00", 15);
     file.close();
     CBmp image;
     ImageFailure failure;

@@ -196,10 +196,12 @@ bool SaveImageFile(const std::string& path, const Bitmap& bitmap, const Palette&
     return SaveBmpFile(path, bitmap, palette, &why.error) || fail("BMP: cannot write the file");
   auto dib = DibFromBitmap(bitmap, &palette);
   if (!dib) return fail("the image cannot be read back from the screen format");
-  if (key == "PCX") return WritePcxFile(path, *dib, &why.error) || fail("PCX: cannot write the file");
+  if (key == "PCX")
+    return WritePcxFile(path, *dib, &why.error) || fail("PCX: cannot write the file");
   if (key == "TIF" || key == "TIFF")
     return WriteTiffFile(path, *dib, &why.error) || fail("TIFF: cannot write the file");
-  if (key == "PNG") return WritePngFile(path, *dib, &why.error) || fail("PNG: cannot write the file");
+  if (key == "PNG")
+    return WritePngFile(path, *dib, &why.error) || fail("PNG: cannot write the file");
   JpegFault fault;
   if (WriteJpegFile(path, *dib, 100, true, &fault, &why.error)) return true;
   switch (fault.error) {

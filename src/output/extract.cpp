@@ -151,10 +151,9 @@ ExtractImagesResult ExtractImages(Host& host, const std::string& aviPath, const 
       const BitmapInfoHeader* frame = frames ? AVIStreamGetFrame(frames.get(), first + k) : nullptr;
       if (!frame) {
         result.failedFrames.push_back(std::to_string(number) + ":" + std::to_string(k + 1));
-      } else if (!images.Add(dir + name,
-                             [&](const std::string& temp, int* error) {
-                               return WriteDibFile(frame, temp, error);
-                             })) {
+      } else if (!images.Add(dir + name, [&](const std::string& temp, int* error) {
+                   return WriteDibFile(frame, temp, error);
+                 })) {
         failed = true;
         break;
       }

@@ -15,7 +15,7 @@ const std::string kCli = std::string(ZR_BIN_DIR) + "/zerarive-cli";
 
 // Exit status; stderr alone into *err.
 int RunCli(const std::string& cli, const std::string& args, const std::string& errFile,
-        std::string* err) {
+           std::string* err) {
   int status = test::RunCommand(cli + " " + args + " </dev/null >/dev/null 2>'" + errFile + "'");
   *err = test::ReadBytes(errFile);
   return status;
@@ -27,7 +27,7 @@ class UnreadableSettings : public ::testing::Test {
     std::string err;
     ASSERT_EQ(RunCli(kCli, "image '<LOGO' " + dir.file("a.bmp"), dir.file("err"), &err), 0) << err;
     ASSERT_EQ(RunCli(kCli, "project " + dir.file("p.tvf") + " --add " + dir.file("a.bmp"),
-                  dir.file("err"), &err),
+                     dir.file("err"), &err),
               0)
         << err;
   }
@@ -54,14 +54,16 @@ TEST_F(UnreadableSettings, AFolderInPlaceOfTheDefaultFailsNamingIt) {
   fs::copy_file(kCli, cli);
   const std::string ini = program.file("Zerarive.ini");
   std::string err;
-  ASSERT_EQ(RunCli(cli, "create " + dir.file("p.tvf") + " " + dir.file("o.avi"), dir.file("err"), &err),
-            0)
+  ASSERT_EQ(
+      RunCli(cli, "create " + dir.file("p.tvf") + " " + dir.file("o.avi"), dir.file("err"), &err),
+      0)
       << "without a settings file the copy works: " << err;
   fs::remove(dir.file("o.avi"));
 
   fs::create_directory(ini);
-  EXPECT_EQ(RunCli(cli, "create " + dir.file("p.tvf") + " " + dir.file("o.avi"), dir.file("err"), &err),
-            1);
+  EXPECT_EQ(
+      RunCli(cli, "create " + dir.file("p.tvf") + " " + dir.file("o.avi"), dir.file("err"), &err),
+      1);
   EXPECT_EQ(err, "zerarive-cli: " + ini + ": cannot open the settings file\n");
   EXPECT_FALSE(fs::exists(dir.file("o.avi")));
 }

@@ -111,14 +111,15 @@ TEST(ConvertAviDialog, ABatchShowsThePreciseReasonsInTheBoxDetails) {
   EXPECT_EQ(detail.rfind("bad.avi: AVI input: ", 0), 0u) << detail;
   const std::string logLine = "line Error: " + dir.file("bad.avi") + " is locked or unavailable";
   EXPECT_NE(std::find(window.calls.begin(), window.calls.end(), logLine), window.calls.end());
-  EXPECT_EQ(std::count_if(window.calls.begin(), window.calls.end(),
-                          [&](const std::string& c) { return c.find("AVI input: ") != std::string::npos; }),
+  EXPECT_EQ(std::count_if(
+                window.calls.begin(), window.calls.end(),
+                [&](const std::string& c) { return c.find("AVI input: ") != std::string::npos; }),
             0)
       << "the log's texts stay as they were";
 
   QtHost host;
-  const test::SeenBox seen =
-      test::AcceptBox([&] { ShowConversionFailures(host, files.size(), converted, sink.failureDetails()); });
+  const test::SeenBox seen = test::AcceptBox(
+      [&] { ShowConversionFailures(host, files.size(), converted, sink.failureDetails()); });
   EXPECT_EQ(seen.text, QStringLiteral("1 of 2 files not converted"));
   EXPECT_EQ(seen.details, QString::fromStdString(detail));
 

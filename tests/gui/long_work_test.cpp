@@ -437,8 +437,9 @@ TEST_F(GuiTest, RecentFilesMoveOnceFromTheOldStore) {
 // The desktop box keeps the fixed text and shows the reader's reason as its details.
 TEST(QtHostMessage, TheBoxShowsThePreciseReasonAsItsDetails) {
   QtHost host;
-  SeenBox seen = AcceptBox(
-      [&] { host.MessageWithDetails("Could not load /x/a.gif", "GIF: no \"GIF8\" signature at byte 0"); });
+  SeenBox seen = AcceptBox([&] {
+    host.MessageWithDetails("Could not load /x/a.gif", "GIF: no \"GIF8\" signature at byte 0");
+  });
   EXPECT_EQ(seen.text, QStringLiteral("Could not load /x/a.gif"));
   EXPECT_EQ(seen.details, QStringLiteral("GIF: no \"GIF8\" signature at byte 0"));
   // A box without details has no details button.

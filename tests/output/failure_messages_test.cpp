@@ -119,9 +119,8 @@ TEST_F(FailureMessages, ForwardingHostsPassTheDetailsOn) {
   ForwardingHost forwarding(inner);
   forwarding.MessageWithDetails("Could not load /x/a.gif", "GIF: no signature", "Caption",
                                 MessageKind::Warning);
-  EXPECT_EQ(inner.told,
-            (std::vector<Told>{{"Could not load /x/a.gif", "GIF: no signature", "Caption",
-                                MessageKind::Warning}}));
+  EXPECT_EQ(inner.told, (std::vector<Told>{{"Could not load /x/a.gif", "GIF: no signature",
+                                            "Caption", MessageKind::Warning}}));
 
   // An export's passes talk through such hosts; a GIF takes two of them.
   for (const char* ext : {"gif", "mp4"}) {
@@ -197,14 +196,16 @@ TEST_F(FailureMessages, AviWritesNameTheFileAndTheSystemsReason) {
     EXPECT_FALSE(written);
     EXPECT_EQ(writer.systemError, EFBIG);
     ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0], CodecErrorMessage(AVIERR_FILEWRITE) + "\n" + big + ": File too large");
+    EXPECT_EQ(host.messages[0],
+              CodecErrorMessage(AVIERR_FILEWRITE) + "\n" + big + ": File too large");
     EXPECT_FALSE(fs::exists(big));
   }
 
   // The saves of the sound tools.
-  ASSERT_EQ(test::RunCommand("ffmpeg -v error -f lavfi -i sine=f=500:r=22050:d=0.5 -c:a pcm_s16le " +
-                             dir.file("tone.wav")),
-            0);
+  ASSERT_EQ(
+      test::RunCommand("ffmpeg -v error -f lavfi -i sine=f=500:r=22050:d=0.5 -c:a pcm_s16le " +
+                       dir.file("tone.wav")),
+      0);
   CAviWriter silent = writerOf(3);
   test::FakeHost quiet;
   ASSERT_TRUE(silent.Write(quiet, dir.file("silent.avi")));
@@ -214,13 +215,14 @@ TEST_F(FailureMessages, AviWritesNameTheFileAndTheSystemsReason) {
   DetailHost host;
   EXPECT_FALSE(ExtractSound(host, dir.file("tone.wav"), wav));
   EXPECT_FALSE(MergeStreams(host, dir.file("silent.avi"), dir.file("tone.wav"), merged));
-  EXPECT_EQ(host.messages,
-            (std::vector<std::string>{"Error: cannot write " + wav + ": Is a directory",
-                                      std::string(kMergeFailed) + "\n" + merged + ": Is a directory"}));
+  EXPECT_EQ(host.messages, (std::vector<std::string>{
+                               "Error: cannot write " + wav + ": Is a directory",
+                               std::string(kMergeFailed) + "\n" + merged + ": Is a directory"}));
   int error = 0;
   PAVIFILE file = nullptr;
-  EXPECT_EQ(AVIFileOpen(&file, dir.file("no/such/folder/x.avi"), OF_CREATE | OF_WRITE, nullptr, &error),
-            AVIERR_FILEOPEN);
+  EXPECT_EQ(
+      AVIFileOpen(&file, dir.file("no/such/folder/x.avi"), OF_CREATE | OF_WRITE, nullptr, &error),
+      AVIERR_FILEOPEN);
   EXPECT_EQ(error, ENOENT);
 }
 
