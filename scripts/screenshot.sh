@@ -67,7 +67,8 @@ DISPLAY="$display" QT_QPA_PLATFORM=xcb "$program" --screenshots "$out" "$sample/
   "$sample/sample.avi" "$sample/sample.ini" || status=$?
 ls -1 "$out"
 for name in main-window main-window-dark quick-avi-dialog morph-dialog converter-dialog help-window \
-  work-progress-dialog extract-progress-dialog convert-progress-running convert-progress-done; do
+  work-progress-dialog extract-progress-dialog convert-progress-running convert-progress-done \
+  failed-load-box; do
   [ -s "$out/$name.png" ] || { echo "screenshot: $name.png is missing" >&2; status=1; }
 done
 exit $status

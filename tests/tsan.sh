@@ -7,10 +7,10 @@ build=${1:-build-tsan}
 export TSAN_OPTIONS="suppressions=$PWD/tests/tsan.supp:halt_on_error=1:exitcode=66:second_deadlock_stack=1"
 export QT_QPA_PLATFORM=offscreen
 # Program and filter: engines side by side and motion-search threads; the pipelined AVI
-# writer; convert --jobs through the command-line program.
+# writer and its failure messages; convert --jobs through the command-line program.
 runs=(
   "test_mpeg EngineTest.*:AviToStreamThreads.*"
-  "test_output Writer.*:Create.*"
+  "test_output Writer.*:Create.*:FailureMessages.*"
   "test_cli ConvertCommand.*"
 )
 passed=0 failed=0

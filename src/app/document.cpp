@@ -190,9 +190,10 @@ bool CTorvexerDoc::Paste() {
     path = folder + name;
   } while (FileExists(path));
   MakeFolders(folder);
-  if (!image->Save(path)) {
+  ImageFailure failure;
+  if (!image->Save(path, &failure)) {
     // A row whose file does not exist would lose the pasted picture without a word.
-    host().Message("Error: " + CannotWriteText(path, LastWriteError()));
+    host().Message("Error: " + CannotWriteText(path, failure.error));
     return false;
   }
   SetImagePath(name, path);

@@ -193,12 +193,13 @@ bool OpenProjectForOutput(const Options& opts, const std::string& project, CTorv
     return false;
   }
   std::string ini = opts.value("settings", doc.programFolder() + "Zerarive.ini");
-  if (opts.has("settings") && !FileExists(ini)) {
+  SettingsError why = SettingsError::None;
+  std::error_code gone;
+  // A folder of that name is there but unreadable, not missing.
+  if (opts.has("settings") && !std::filesystem::exists(ini, gone)) {
     error = "no settings file " + ini;
     return false;
   }
-  SettingsError why = SettingsError::None;
-  std::error_code gone;
   // Only an absent default file means "no settings"; one that is there must be read.
   if (!doc.settings().Load(ini, true, &why) && std::filesystem::exists(ini, gone)) {
     error = ini + ": " + SettingsErrorText(why);

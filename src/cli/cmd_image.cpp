@@ -42,8 +42,8 @@ int RunImage(const std::vector<std::string>& args) {
                 " files (use .bmp, .pcx, .jpg, .jpeg, .tif, .tiff or .png): " + out);
   ImageFailure failure;
   if (!image.Save(out, &failure)) {
-    const int error = LastWriteError();
-    return Fail(error ? CannotWriteText(out, error) : "cannot write " + out + ": " + failure.detail);
+    return Fail(failure.error ? CannotWriteText(out, failure.error)
+                              : "cannot write " + out + ": " + failure.detail);
   }
   return 0;
 }

@@ -116,4 +116,14 @@ void ConvertAviDialog::OnFiles() {
 
 void ConvertAviDialog::ApplyEnableRule() { doIt_->setEnabled(!files_.empty() && folderField_->valid()); }
 
+void ShowConversionFailures(Host& host, size_t files, int converted,
+                            const std::vector<std::string>& details) {
+  if (details.empty()) return;
+  std::string lines;
+  for (const std::string& line : details) lines += (lines.empty() ? "" : "\n") + line;
+  host.MessageWithDetails(std::to_string(files - size_t(converted)) + " of " +
+                              std::to_string(files) + " files not converted",
+                          lines);
+}
+
 }  // namespace zr

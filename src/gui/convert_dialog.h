@@ -11,6 +11,7 @@
 
 #include "mpeg/engine.h"
 #include "platform/host.h"
+#include "platform/paths.h"
 
 class QPushButton;
 class QRadioButton;
@@ -57,6 +58,12 @@ class ConvertAviDialog : public QDialog {
   QCheckBox* highQuality_;
 };
 
+// After a batch: when some file was abandoned for a precise reason, one box "N of M files
+// not converted" whose details hold the reasons ("NAME: REASON" a line, as the command
+// line prints them). The log already holds each file's line, so nothing else is shown.
+void ShowConversionFailures(Host& host, size_t files, int converted,
+                            const std::vector<std::string>& details);
+
 // Adapts a progress window with the operations Begin(bool), AppendLine(text),
 // SetFrame(int), SetPercent(int) and SetOutput(path) (texts as QString or std::string)
 // to the batch's reporting.
@@ -85,10 +92,16 @@ class ProgressWindowSink : public mpeg::ConvertProgress {
     else
       w_.SetOutput(path);
   }
+  void FailureDetail(const std::string& input, const std::string& detail) override {
+    details_.push_back(PathFileName(input) + ": " + detail);
+  }
+  // "NAME: REASON" of each file abandoned for a precise reason, in batch order.
+  const std::vector<std::string>& failureDetails() const { return details_; }
 
  private:
   Window& w_;
   Host* host_;
+  std::vector<std::string> details_;
 };
 
 }  // namespace zr

@@ -1,8 +1,10 @@
 #include "gui/screenshots.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -11,6 +13,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QThread>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -29,6 +32,9 @@
 #include "gui/preview_window.h"
 #include "gui/size_dialog.h"
 #include "gui/view.h"
+#include "image/cbmp.h"
+#include "image/image_dispatch.h"
+#include "output/avi_messages.h"
 #include "ui/color_button.h"
 #include "ui/grid_ctrl.h"
 
@@ -168,6 +174,30 @@ int ShootAll(CMainFrame& frame, const QString& folder, const QString& suffix, co
                     QStringLiteral("Save changes to Untitled?"),
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, &frame);
     failures += save(&box, "save-question-box");
+  }
+  {
+    // A failed load as the user meets it: the desktop host's box, its details opened.
+    const QString broken =
+        QDir(QFileInfo(sampleImage).absolutePath()).filePath(QStringLiteral("broken.gif"));
+    QFile file(broken);
+    if (file.open(QIODevice::WriteOnly))
+      file.write("GIF89a\x10\x00\x10\x00\xf7\x00\x00\x00\x00", 15);
+    file.close();
+    CBmp image;
+    ImageFailure failure;
+    image.Load(broken.toStdString(), &failure);
+    QTimer::singleShot(0, &frame, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box) {
+        ++failures;
+        return;
+      }
+      for (QAbstractButton* button : box->findChildren<QAbstractButton*>())
+        if (box->buttonRole(button) == QMessageBox::ActionRole) button->click();
+      failures += save(box, "failed-load-box");
+      box->accept();
+    });
+    frame.doc().host().MessageWithDetails(kCouldNotLoad + broken.toStdString(), failure.detail);
   }
   {
     QFileDialog import(&frame, QStringLiteral("Choose images to add"), QFileInfo(sampleImage).absolutePath());

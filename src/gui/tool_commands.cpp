@@ -28,12 +28,16 @@ void CMainFrame::OnMpgConverter() {
   if (dialog.exec() != QDialog::Accepted || dialog.files().empty()) return;
   CConvertProgressDlg& window = *convertProgress();
   ProgressWindowSink<CConvertProgressDlg> sink(window, &doc_.host());
-  LongWork work(*this);
-  work.AddWindow(&window, window.cancelButton());
   doc_.settings().WriteString(kSectionConverter, kKeyHighQuality, dialog.highQuality() ? "1" : "0");
-  mpeg::ConvertBatch(dialog.files(), dialog.outputFolder(), dialog.extension(), sink, 2,
-                     dialog.highQuality());
-  if (work.cancelled()) window.NoteCancelled();
+  int converted;
+  {
+    LongWork work(*this);
+    work.AddWindow(&window, window.cancelButton());
+    converted = mpeg::ConvertBatch(dialog.files(), dialog.outputFolder(), dialog.extension(), sink,
+                                   2, dialog.highQuality());
+    if (work.cancelled()) window.NoteCancelled();
+  }
+  ShowConversionFailures(doc_.host(), dialog.files().size(), converted, sink.failureDetails());
 }
 
 void CMainFrame::OnQuickAviCreate() {

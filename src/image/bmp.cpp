@@ -295,10 +295,11 @@ std::vector<uint8_t> DibFileBytes(const PackedDib& dib) {
   return out;
 }
 
-bool DibWriteFile(const std::string& path, const PackedDib& dib) {
+bool DibWriteFile(const std::string& path, const PackedDib& dib, int* error) {
+  if (error) *error = 0;
   if (dib.empty()) return false;
   std::vector<uint8_t> bytes = DibFileBytes(dib);
-  return WriteFileAtomic(path, bytes);
+  return WriteFileAtomic(path, bytes, error);
 }
 
 bool LoadBmpFile(const std::string& path, Bitmap& bitmap, Palette& palette) {
@@ -312,10 +313,12 @@ bool LoadBmpFile(const std::string& path, Bitmap& bitmap, Palette& palette) {
   return true;
 }
 
-bool SaveBmpFile(const std::string& path, const Bitmap& bitmap, const Palette& palette) {
+bool SaveBmpFile(const std::string& path, const Bitmap& bitmap, const Palette& palette,
+                 int* error) {
+  if (error) *error = 0;
   auto dib = DibFromBitmap(bitmap, &palette);
   if (!dib) return false;
-  return DibWriteFile(path, *dib);
+  return DibWriteFile(path, *dib, error);
 }
 
 }  // namespace zr

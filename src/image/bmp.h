@@ -51,14 +51,16 @@ std::optional<PackedDib> DibReadMemory(ByteSpan data, BmpError* error = nullptr,
 std::optional<PackedDib> DibReadFile(const std::string& path, BmpError* error = nullptr,
                                      BmpFileInfo* info = nullptr);
 // Writes "BM" header + the whole block to a temporary name beside path and renames it
-// over path on success; a failed write leaves no file under path.
-bool DibWriteFile(const std::string& path, const PackedDib& dib);
+// over path on success; a failed write leaves no file under path and *error (when given)
+// holds the system's error number (0 when the failure was not the system's).
+bool DibWriteFile(const std::string& path, const PackedDib& dib, int* error = nullptr);
 // The file's bytes as DibWriteFile would write them.
 std::vector<uint8_t> DibFileBytes(const PackedDib& dib);
 
 // DibReadFile + DibCreatePalette + DibCreateBitmap.
 bool LoadBmpFile(const std::string& path, Bitmap& bitmap, Palette& palette);
 // DibFromBitmap + DibWriteFile.
-bool SaveBmpFile(const std::string& path, const Bitmap& bitmap, const Palette& palette);
+bool SaveBmpFile(const std::string& path, const Bitmap& bitmap, const Palette& palette,
+                 int* error = nullptr);
 
 }  // namespace zr

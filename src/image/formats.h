@@ -135,7 +135,9 @@ std::optional<PackedDib> ReadPngFile(const std::string& path, std::string* error
                                      PngFault* fault = nullptr);
 std::optional<PackedDib> ReadTiffFile(const std::string& path, TiffFault* fault = nullptr);
 
-bool WritePcxFile(const std::string& path, const PackedDib& dib);
+// The writers: on false, *error (when given) holds the system's error number, 0 when the
+// failure was not the system's (an image they cannot store, the library's own fault).
+bool WritePcxFile(const std::string& path, const PackedDib& dib, int* error = nullptr);
 // The bytes WritePcxFile stores; empty for an image it cannot write.
 std::vector<uint8_t> EncodePcx(const PackedDib& dib);
 
@@ -149,9 +151,9 @@ std::optional<PackedDib> ReadTiff(ByteSpan data, int64_t maxPixels = kMaxImagePi
 // dib: 24-bit (colour) or 8-bit grey rows. error: OutOfMemory, CannotOpen (the file could
 // not be written) or Library.
 bool WriteJpegFile(const std::string& path, const PackedDib& dib, int quality, bool color,
-                   JpegFault* fault = nullptr);
-bool WritePngFile(const std::string& path, const PackedDib& dib);
+                   JpegFault* fault = nullptr, int* error = nullptr);
+bool WritePngFile(const std::string& path, const PackedDib& dib, int* error = nullptr);
 // LZW-compressed TIFF.
-bool WriteTiffFile(const std::string& path, const PackedDib& dib);
+bool WriteTiffFile(const std::string& path, const PackedDib& dib, int* error = nullptr);
 
 }  // namespace zr

@@ -192,15 +192,18 @@ bool SaveImageFile(const std::string& path, const Bitmap& bitmap, const Palette&
   if (bitmap.empty()) return fail("no image to save");
   std::string key = ExtensionKey(path);
   if (!CanSaveImageKey(key)) return fail("no image writer for ." + PathExtension(path) + " files");
-  if (key == "BMP") return SaveBmpFile(path, bitmap, palette) || fail("BMP: cannot write the file");
+  if (key == "BMP")
+    return SaveBmpFile(path, bitmap, palette, &why.error) || fail("BMP: cannot write the file");
   auto dib = DibFromBitmap(bitmap, &palette);
   if (!dib) return fail("the image cannot be read back from the screen format");
-  if (key == "PCX") return WritePcxFile(path, *dib) || fail("PCX: cannot write the file");
+  if (key == "PCX")
+    return WritePcxFile(path, *dib, &why.error) || fail("PCX: cannot write the file");
   if (key == "TIF" || key == "TIFF")
-    return WriteTiffFile(path, *dib) || fail("TIFF: cannot write the file");
-  if (key == "PNG") return WritePngFile(path, *dib) || fail("PNG: cannot write the file");
+    return WriteTiffFile(path, *dib, &why.error) || fail("TIFF: cannot write the file");
+  if (key == "PNG")
+    return WritePngFile(path, *dib, &why.error) || fail("PNG: cannot write the file");
   JpegFault fault;
-  if (WriteJpegFile(path, *dib, 100, true, &fault)) return true;
+  if (WriteJpegFile(path, *dib, 100, true, &fault, &why.error)) return true;
   switch (fault.error) {
     case JpegError::OutOfMemory: why.message = "Memory error"; break;
     case JpegError::CannotOpen: why.message = "Can't open " + path + "\n"; break;

@@ -19,6 +19,7 @@ struct ImageFailure {
   std::string message;
   std::string caption;
   std::string detail;
+  int error = 0;  // the system's error number behind a failed write, 0 when none
 };
 
 // Loads path into bitmap and palette. Keys: BMP, DIB, RLE (BMP reader); PCX; P (PCX

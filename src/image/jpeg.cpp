@@ -228,7 +228,8 @@ std::optional<PackedDib> ReadJpegFile(const std::string& path, JpegFault* fault)
 }
 
 bool WriteJpegFile(const std::string& path, const PackedDib& dib, int quality, bool color,
-                   JpegFault* fault) {
+                   JpegFault* fault, int* error) {
+  if (error) *error = 0;
   auto fail = [&](JpegError error, std::string note = {}) {
     if (fault) *fault = JpegFault{error, -1, std::nullopt, std::move(note)};
     return false;
@@ -265,7 +266,7 @@ bool WriteJpegFile(const std::string& path, const PackedDib& dib, int quality, b
   EncodeJob job{rows.data(), width, height, components, quality, nullptr, 0, {}};
   const bool encoded = Encode(job);
   bool written = false;
-  if (encoded) written = WriteFileAtomic(path, ByteSpan(job.out, job.outSize));
+  if (encoded) written = WriteFileAtomic(path, ByteSpan(job.out, job.outSize), error);
   std::free(job.out);
   // The caller names the path the user chose (this may be a temporary) and the reason.
   if (!encoded) return fail(JpegError::Library, job.libraryMessage);

@@ -319,9 +319,10 @@ std::vector<uint8_t> EncodePcx(const PackedDib& dib) {
   return out;
 }
 
-bool WritePcxFile(const std::string& path, const PackedDib& dib) {
+bool WritePcxFile(const std::string& path, const PackedDib& dib, int* error) {
+  if (error) *error = 0;
   std::vector<uint8_t> bytes = EncodePcx(dib);
-  return !bytes.empty() && WriteFileAtomic(path, bytes);
+  return !bytes.empty() && WriteFileAtomic(path, bytes, error);
 }
 
 }  // namespace zr

@@ -310,7 +310,8 @@ std::optional<PackedDib> ReadPngFile(const std::string& path, std::string* error
                  errorText, kMaxImagePixels, fault);
 }
 
-bool WritePngFile(const std::string& path, const PackedDib& dib) {
+bool WritePngFile(const std::string& path, const PackedDib& dib, int* error) {
+  if (error) *error = 0;
   if (dib.empty() || dib.width() <= 0 || dib.height() <= 0 ||
       dib.header().biCompression != BI_RGB || dib.bitsSize() < size_t(dib.height()) * dib.stride())
     return false;
@@ -350,7 +351,7 @@ bool WritePngFile(const std::string& path, const PackedDib& dib) {
       return false;
   }
   if (!Encode(job)) return false;
-  return WriteFileAtomic(path, job.out);
+  return WriteFileAtomic(path, job.out, error);
 }
 
 }  // namespace zr

@@ -319,7 +319,8 @@ std::optional<PackedDib> ReadTiffFile(const std::string& path, TiffFault* fault)
                   kMaxImagePixels, fault);
 }
 
-bool WriteTiffFile(const std::string& path, const PackedDib& dib) {
+bool WriteTiffFile(const std::string& path, const PackedDib& dib, int* error) {
+  if (error) *error = 0;
   if (dib.empty() || dib.width() <= 0 || dib.height() <= 0 ||
       dib.header().biCompression != BI_RGB || dib.bitsSize() < size_t(dib.height()) * dib.stride())
     return false;
@@ -351,8 +352,8 @@ bool WriteTiffFile(const std::string& path, const PackedDib& dib) {
   OpenOptions options(int64_t(1) << 30);
   TiffPtr tif(TIFFOpenExt(file.tempPath().c_str(), "w", options.options));
   // The library's own failures leave errno as the system set it; keep it for the caller.
-  auto failed = [] {
-    NoteWriteError(errno);
+  auto failed = [error] {
+    if (error) *error = errno;
     return false;
   };
   if (!tif) return failed();
@@ -407,7 +408,9 @@ bool WriteTiffFile(const std::string& path, const PackedDib& dib) {
     return false;
   }
   TIFFClose(raw);
-  return file.Commit();
+  if (file.Commit()) return true;
+  if (error) *error = file.error();
+  return false;
 }
 
 }  // namespace zr

@@ -261,7 +261,10 @@ int ConvertBatch(const std::vector<std::string>& inputs, const std::string& outp
     std::string output = BatchOutputPath(input, outputFolder, ext);
     progress.SetOutput(output);
     MpgEngine engine(progress, threads, highQuality);
-    if (engine.Convert(input, output)) ++converted;
+    if (engine.Convert(input, output))
+      ++converted;
+    else if (!engine.failureDetail().empty())
+      progress.FailureDetail(input, engine.failureDetail());
   }
   progress.Line("MPG engine closed");
   progress.Begin(false);

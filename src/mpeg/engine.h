@@ -22,6 +22,12 @@ class ConvertProgress : public ConvertLog {
   virtual void Begin(bool clear) { (void)clear; }
   // The output file that the batch starts on.
   virtual void SetOutput(const std::string& path) { (void)path; }
+  // An input abandoned for a reason the engine knows precisely (MpgEngine::failureDetail),
+  // beside the line the log was given.
+  virtual void FailureDetail(const std::string& input, const std::string& detail) {
+    (void)input;
+    (void)detail;
+  }
 };
 
 // Rough share of one file's work done, for overall progress bars.

@@ -186,6 +186,7 @@ bool CAviWriter::Write(Host& host, const std::string& path) {
   framesWritten_ = 0;
   told = false;
   cancelled = false;
+  systemError = 0;
   if (aFileNames.empty()) {
     nError = 1;
     return false;
@@ -195,7 +196,7 @@ bool CAviWriter::Write(Host& host, const std::string& path) {
     return false;
   }
   AviFilePtr file;
-  nError = AVIFileOpen(AviOut(file), path, OF_CREATE | OF_WRITE);
+  nError = AVIFileOpen(AviOut(file), path, OF_CREATE | OF_WRITE, nullptr, &systemError);
   if (nError != 0) return false;
 
   FrameLoopInput input;
@@ -214,7 +215,7 @@ bool CAviWriter::Write(Host& host, const std::string& path) {
   if (cancelled) nError = AVIERR_USERABORT;
   bool failed = nError != 0 || told;
   if (failed) AVIFileAbandon(file.get());
-  HRESULT closed = AviCloseFile(std::move(file));
+  HRESULT closed = AviCloseFile(std::move(file), &systemError);
   if (nError == 0) nError = closed;
   return nError == 0 && !told;
 }

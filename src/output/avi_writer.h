@@ -55,6 +55,8 @@ class CAviWriter {
   // could not be loaded), or the Host's Cancel stopped it (nError is AVIERR_USERABORT).
   bool told = false;
   bool cancelled = false;
+  // The system's error number behind an nError of AVIERR_FILEOPEN or AVIERR_FILEWRITE.
+  int systemError = 0;
 
  private:
   int64_t framesWritten_ = 0;

@@ -57,7 +57,7 @@ bool WriteAviWithSound(Host& host, CAviWriter& writer, const std::string& sound,
     if (!writer.told) {
       std::string text = CodecErrorMessage(writer.nError);
       if (writer.nError == AVIERR_FILEWRITE || writer.nError == AVIERR_FILEOPEN)
-        text += "\n" + WriteFailureDetail(path);
+        text += "\n" + WriteFailureDetail(path, writer.systemError);
       host.Message(text);
     }
     host.SetStatusText(kStatusNotSaved);

@@ -73,6 +73,8 @@ class ReplayingHost : public ForwardingHost {
   ReplayingHost(Host& inner, std::deque<std::optional<ImageSizeAnswer>> answers)
       : ForwardingHost(inner), answers_(std::move(answers)) {}
   void Message(const std::string&, const std::string&, MessageKind) override {}
+  void MessageWithDetails(const std::string&, const std::string&, const std::string&,
+                          MessageKind) override {}
   std::optional<ImageSizeAnswer> AskImageSize(const ImageSizeQuestion&) override {
     if (answers_.empty()) return std::nullopt;
     auto answer = answers_.front();

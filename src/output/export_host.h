@@ -12,6 +12,11 @@ class ForwardingHost : public Host {
   void Message(const std::string& text, const std::string& caption, MessageKind kind) override {
     inner_.Message(text, caption, kind);
   }
+  void MessageWithDetails(const std::string& text, const std::string& details,
+                          const std::string& caption = {},
+                          MessageKind kind = MessageKind::Error) override {
+    inner_.MessageWithDetails(text, details, caption, kind);
+  }
   Answer AskYesNoCancel(const std::string& text, const std::string& caption) override {
     return inner_.AskYesNoCancel(text, caption);
   }

@@ -78,7 +78,8 @@ int ClearSampleFiles(const std::string& folder) {
   return removed;
 }
 
-bool WriteDibFile(const BitmapInfoHeader* frame, const std::string& path) {
+bool WriteDibFile(const BitmapInfoHeader* frame, const std::string& path, int* error) {
+  if (error) *error = 0;
   if (!frame || frame->biSize != 40) return false;
   BitmapInfoHeader header = *frame;
   const uint32_t entries = DibNumColors(header);
@@ -105,7 +106,7 @@ bool WriteDibFile(const BitmapInfoHeader* frame, const std::string& path) {
   std::memcpy(&bytes[14], &header, 40);
   const auto* rest = reinterpret_cast<const uint8_t*>(frame) + 40;
   std::memcpy(&bytes[54], rest, tableBytes + imageBytes);
-  return WriteFileAtomic(path, bytes);
+  return WriteFileAtomic(path, bytes, error);
 }
 
 ExtractImagesResult ExtractImages(Host& host, const std::string& aviPath, const std::string& folder,
@@ -150,8 +151,9 @@ ExtractImagesResult ExtractImages(Host& host, const std::string& aviPath, const 
       const BitmapInfoHeader* frame = frames ? AVIStreamGetFrame(frames.get(), first + k) : nullptr;
       if (!frame) {
         result.failedFrames.push_back(std::to_string(number) + ":" + std::to_string(k + 1));
-      } else if (!images.Add(dir + name,
-                             [&](const std::string& temp) { return WriteDibFile(frame, temp); })) {
+      } else if (!images.Add(dir + name, [&](const std::string& temp, int* error) {
+                   return WriteDibFile(frame, temp, error);
+                 })) {
         failed = true;
         break;
       }
@@ -227,10 +229,11 @@ bool ExtractSound(Host& host, const std::string& aviPath, const std::string& sou
     AVIStreamReadFormat(stream.get(), 0, options.lpFormat, &size);
   }
   HRESULT hr;
+  int systemError = 0;
   {
     WaitCursor wait(host);
     host.BeginProgress("Extracting sound", 100);
-    hr = AVISave(soundPath, nullptr, SaveProgressOf(host), stream.get(), &options);
+    hr = AVISave(soundPath, nullptr, SaveProgressOf(host), stream.get(), &options, &systemError);
     host.EndProgress();
   }
   if (options.lpFormat) AviFree(options.lpFormat);
@@ -241,7 +244,7 @@ bool ExtractSound(Host& host, const std::string& aviPath, const std::string& sou
     return false;
   }
   if (hr == AVIERR_FILEWRITE || hr == AVIERR_FILEOPEN) {
-    host.Message("Error: " + CannotWriteText(soundPath, LastWriteError()));
+    host.Message("Error: " + CannotWriteText(soundPath, systemError));
     return false;
   }
   if (hr != 0) {

@@ -50,8 +50,8 @@ int ClearSampleFiles(const std::string& folder);
 
 // A decompressed frame as a BMP file: the header with biSizeImage set to the pixel bytes,
 // its colour table and its rows. False (and no file) when the frame is unusable or the
-// file cannot be written.
-bool WriteDibFile(const BitmapInfoHeader* frame, const std::string& path);
+// file cannot be written (then *error, when given, holds the system's error number).
+bool WriteDibFile(const BitmapInfoHeader* frame, const std::string& path, int* error = nullptr);
 
 struct ExtractImagesResult {
   bool opened = false;  // the AVI could be opened

@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "image/cbmp.h"
+#include "image/image_dispatch.h"
 #include "platform/atomic_file.h"
 
 namespace zr {
@@ -11,12 +12,12 @@ ImageSet::ImageSet() = default;
 ImageSet::~ImageSet() = default;
 
 bool ImageSet::Add(const std::string& finalPath,
-                   const std::function<bool(const std::string&)>& write) {
+                   const std::function<bool(const std::string&, int* error)>& write) {
   auto file = std::make_unique<AtomicFile>(finalPath);
   errno = 0;
-  if (!write(file->tempPath())) {
-    int error = LastWriteError() ? LastWriteError() : errno;
-    failure_ = CannotWriteText(finalPath, error);
+  int error = 0;
+  if (!write(file->tempPath(), &error)) {
+    failure_ = CannotWriteText(finalPath, error ? error : errno);
     return false;
   }
   files_.push_back(std::move(file));
@@ -24,7 +25,12 @@ bool ImageSet::Add(const std::string& finalPath,
 }
 
 bool ImageSet::Save(const CBmp& image, const std::string& finalPath) {
-  return Add(finalPath, [&](const std::string& temp) { return image.Save(temp); });
+  return Add(finalPath, [&](const std::string& temp, int* error) {
+    ImageFailure failure;
+    const bool saved = image.Save(temp, &failure);
+    *error = failure.error;
+    return saved;
+  });
 }
 
 bool ImageSet::CommitAll() {

@@ -20,8 +20,10 @@ class ImageSet {
   ImageSet(const ImageSet&) = delete;
   ImageSet& operator=(const ImageSet&) = delete;
 
-  // `write` writes the file at the temporary path it is given. False with failure() set.
-  bool Add(const std::string& finalPath, const std::function<bool(const std::string&)>& write);
+  // `write` writes the file at the temporary path it is given; on false it may leave the
+  // system's error number in *error. False with failure() set.
+  bool Add(const std::string& finalPath,
+           const std::function<bool(const std::string&, int* error)>& write);
   // The picture in the format its final name's extension says.
   bool Save(const CBmp& image, const std::string& finalPath);
   // Renames every file to its final name, in the order added.

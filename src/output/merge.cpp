@@ -78,11 +78,12 @@ bool MergeStreams(Host& host, const std::string& video, const std::string& sound
   if (!OpenAndCollect(state, sound)) return fail(MergeFailure::CannotOpen, sound);
   BuildStreamOptions(state);
   HRESULT hr;
+  int systemError = 0;
   {
     WaitCursor wait(host);
     host.BeginProgress(kStatusMerging, 100);
     hr = AVISaveV(output, nullptr, SaveProgressOf(host), state.aviStreamCount, state.aviStreams,
-                  state.aviStreamOptionRefs);
+                  state.aviStreamOptionRefs, &systemError);
     host.EndProgress();
   }
   if (hr == AVIERR_USERABORT) {
@@ -92,7 +93,8 @@ bool MergeStreams(Host& host, const std::string& video, const std::string& sound
   if (hr != AVIERR_OK) {
     // A failed save is a failure: the output was not made.
     std::string text = kMergeFailed;
-    if (hr == AVIERR_FILEWRITE || hr == AVIERR_FILEOPEN) text += "\n" + WriteFailureDetail(output);
+    if (hr == AVIERR_FILEWRITE || hr == AVIERR_FILEOPEN)
+      text += "\n" + WriteFailureDetail(output, systemError);
     host.Message(text);
     return fail(MergeFailure::SaveFailed, {});
   }
@@ -108,8 +110,8 @@ AVISAVECALLBACK SaveProgressOf(Host& host) {
   return [&host](int percent) { return ReportSaveProgress(host, percent); };
 }
 
-std::string WriteFailureDetail(const std::string& path) {
-  return path + ": " + WriteFailureReason(path, LastWriteError());
+std::string WriteFailureDetail(const std::string& path, int error) {
+  return path + ": " + WriteFailureReason(path, error);
 }
 
 bool MergeCommand(Host& host, const std::string& video, const std::string& sound,

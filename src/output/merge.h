@@ -44,9 +44,9 @@ bool ReportSaveProgress(Host& host, int percent);
 // ReportSaveProgress on `host`, in the form the AVI save takes.
 AVISAVECALLBACK SaveProgressOf(Host& host);
 
-// "PATH: REASON" after a failed write into `path` (the reason the system gave, or what
-// the file system tells).
-std::string WriteFailureDetail(const std::string& path);
+// "PATH: REASON" after a failed write into `path`: the text of the system's error number
+// `error`, or (0) what the file system tells.
+std::string WriteFailureDetail(const std::string& path, int error);
 
 // Writes video's and sound's streams into `output` (type by extension). False when an
 // input cannot be opened (no message; `failure`/`unopened` say which) or when the save

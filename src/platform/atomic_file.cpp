@@ -5,7 +5,6 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -17,9 +16,7 @@ namespace zr {
 
 namespace {
 
-std::atomic<unsigned> counter{0};
 constexpr const char kMark[] = ".partial";
-thread_local int lastWriteError = 0;
 
 // The title a temporary name was made from, or "" when it is none of ours.
 std::string OriginalTitle(const std::string& fileName) {
@@ -35,17 +32,16 @@ std::string OriginalTitle(const std::string& fileName) {
 
 }  // namespace
 
-int LastWriteError() { return lastWriteError; }
-void NoteWriteError(int error) { lastWriteError = error; }
-
 bool IsTemporaryName(const std::string& fileName) { return !OriginalTitle(fileName).empty(); }
 
 AtomicFile::AtomicFile(std::string finalPath) : final_(std::move(finalPath)) {
   std::string ext = PathExtension(final_);
   std::string title = OriginalTitle(PathFileName(final_));
   if (title.empty()) title = PathTitle(final_);
+  // No two live objects share an address, and a temporary goes with its object, so the
+  // address keeps names apart without a process-wide counter.
   temp_ = PathFolder(final_) + "." + title + kMark + std::to_string(getpid()) + "-" +
-          std::to_string(counter++) + (ext.empty() ? "" : "." + ext);
+          std::to_string(reinterpret_cast<uintptr_t>(this)) + (ext.empty() ? "" : "." + ext);
 }
 
 AtomicFile::~AtomicFile() {
@@ -55,7 +51,7 @@ AtomicFile::~AtomicFile() {
 bool AtomicFile::Commit() {
   if (done_) return false;
   if (::access(temp_.c_str(), F_OK) != 0) {
-    error_ = lastWriteError = errno;
+    error_ = errno;
     done_ = true;
     return false;
   }
@@ -65,7 +61,7 @@ bool AtomicFile::Commit() {
     // name risks nothing, so large new outputs skip the costly flush.
     int fd = ::open(temp_.c_str(), O_RDONLY);
     if (fd < 0 || ::fsync(fd) != 0) {
-      error_ = lastWriteError = errno;
+      error_ = errno;
       if (fd >= 0) ::close(fd);
       Discard();
       return false;
@@ -76,11 +72,9 @@ bool AtomicFile::Commit() {
   if (std::rename(temp_.c_str(), final_.c_str()) != 0) {
     error_ = errno;
     Discard();
-    lastWriteError = error_;
     return false;
   }
   done_ = true;
-  lastWriteError = 0;
   return true;
 }
 
@@ -102,7 +96,6 @@ bool WriteFileAtomic(const std::string& path, std::span<const uint8_t> data, int
     if (std::fclose(f) != 0 && failure == 0) failure = errno;
     if (failure == 0 && !file.Commit()) failure = file.error();
   }
-  lastWriteError = failure;
   if (error) *error = failure;
   return failure == 0;
 }

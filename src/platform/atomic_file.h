@@ -34,12 +34,6 @@ class AtomicFile {
   int error_ = 0;
 };
 
-// The error number of this thread's last failed WriteFileAtomic or Commit (0 after a
-// success): writers that return only a bool leave their reason here.
-int LastWriteError();
-// Records a write's error number there (for writers outside this file).
-void NoteWriteError(int error);
-
 // True for names AtomicFile gives its temporaries.
 bool IsTemporaryName(const std::string& fileName);
 

@@ -3,10 +3,17 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QString>
+#include <algorithm>
 
 #include "ui/path_field.h"
 #include "app/settings_file.h"
 #include "gui/convert_dialog.h"
+#include "gui/qt_host.h"
+#include "gui_support.h"
+#include "image/cbmp.h"
+#include "output/avi_writer.h"
+#include "support/fake_host.h"
+#include "support/temp_dir.h"
 
 namespace zr {
 namespace {
@@ -78,6 +85,48 @@ TEST(ConvertAviDialog, ProgressSinkForwardsEveryNotification) {
   EXPECT_EQ((std::vector<std::string>{"begin 1", "output /o/x.mpg", "line Compressing video...",
                                       "frame 3", "percent 40", "begin 0"}),
             window.calls);
+}
+
+// The log keeps its lines; the reason the engine knows precisely goes into the details
+// of one box after the batch, as the command line prints it on stderr.
+TEST(ConvertAviDialog, ABatchShowsThePreciseReasonsInTheBoxDetails) {
+  test::TempDir dir;
+  CBmp picture;
+  picture.SetBitmap(Bitmap(16, 16, 0x804020));
+  ASSERT_TRUE(picture.Save(dir.file("f.bmp")));
+  CAviWriter writer;
+  writer.SetRate(5);
+  writer.AddFrame(dir.file("f.bmp"), 2);
+  test::FakeHost quiet;
+  ASSERT_TRUE(writer.Write(quiet, dir.file("good.avi")));
+  ASSERT_TRUE(test::WriteBytes(dir.file("bad.avi"), "RIFF this is no AVI at all"));
+
+  FakeWindow window;
+  ProgressWindowSink<FakeWindow> sink(window);
+  const std::vector<std::string> files = {dir.file("bad.avi"), dir.file("good.avi")};
+  const int converted = mpeg::ConvertBatch(files, dir.path(), ".mpg", sink);
+  EXPECT_EQ(converted, 1);
+  ASSERT_EQ(sink.failureDetails().size(), 1u);
+  const std::string detail = sink.failureDetails()[0];
+  EXPECT_EQ(detail.rfind("bad.avi: AVI input: ", 0), 0u) << detail;
+  const std::string logLine = "line Error: " + dir.file("bad.avi") + " is locked or unavailable";
+  EXPECT_NE(std::find(window.calls.begin(), window.calls.end(), logLine), window.calls.end());
+  EXPECT_EQ(std::count_if(
+                window.calls.begin(), window.calls.end(),
+                [&](const std::string& c) { return c.find("AVI input: ") != std::string::npos; }),
+            0)
+      << "the log's texts stay as they were";
+
+  QtHost host;
+  const test::SeenBox seen = test::AcceptBox(
+      [&] { ShowConversionFailures(host, files.size(), converted, sink.failureDetails()); });
+  EXPECT_EQ(seen.text, QStringLiteral("1 of 2 files not converted"));
+  EXPECT_EQ(seen.details, QString::fromStdString(detail));
+
+  // Nothing to add when every failure was told in full by the log.
+  test::FakeHost fake;
+  ShowConversionFailures(fake, 3, 1, {});
+  EXPECT_TRUE(fake.messages.empty());
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
 #include <cstdlib>
 
 #include "app/settings_file.h"
@@ -70,5 +72,19 @@ std::vector<std::string> GuiTest::FrameNames() const {
 }
 
 bool GuiTest::Enabled(int id) const { return frame->action(id)->isEnabled(); }
+
+SeenBox AcceptBox(const std::function<void()>& show) {
+  SeenBox seen;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      seen = {box->text(), box->detailedText()};
+      box->accept();
+    }
+  });
+  timer.start(10);
+  show();
+  return seen;
+}
 
 }  // namespace zr::test

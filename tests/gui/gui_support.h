@@ -2,6 +2,8 @@
 // fresh program folder and settings store, and small image files.
 #pragma once
 
+#include <QString>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -17,6 +19,12 @@ namespace zr::test {
 // Writes a w x h BMP filled with `colour`.
 std::string WriteImage(const TempDir& dir, const std::string& name, int w, int h,
                        ColorRef colour = Rgb(200, 40, 40));
+
+// The text and details of the message box `show` opens, which is then accepted.
+struct SeenBox {
+  QString text, details;
+};
+SeenBox AcceptBox(const std::function<void()>& show);
 
 class GuiTest : public ::testing::Test {
  protected:

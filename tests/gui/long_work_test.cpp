@@ -437,23 +437,15 @@ TEST_F(GuiTest, RecentFilesMoveOnceFromTheOldStore) {
 // The desktop box keeps the fixed text and shows the reader's reason as its details.
 TEST(QtHostMessage, TheBoxShowsThePreciseReasonAsItsDetails) {
   QtHost host;
-  QString text, details;
-  QTimer timer;
-  QObject::connect(&timer, &QTimer::timeout, [&] {
-    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-      text = box->text();
-      details = box->detailedText();
-      box->accept();
-    }
+  SeenBox seen = AcceptBox([&] {
+    host.MessageWithDetails("Could not load /x/a.gif", "GIF: no \"GIF8\" signature at byte 0");
   });
-  timer.start(10);
-  host.MessageWithDetails("Could not load /x/a.gif", "GIF: no \"GIF8\" signature at byte 0");
-  EXPECT_EQ(text, QStringLiteral("Could not load /x/a.gif"));
-  EXPECT_EQ(details, QStringLiteral("GIF: no \"GIF8\" signature at byte 0"));
+  EXPECT_EQ(seen.text, QStringLiteral("Could not load /x/a.gif"));
+  EXPECT_EQ(seen.details, QStringLiteral("GIF: no \"GIF8\" signature at byte 0"));
   // A box without details has no details button.
-  host.Message("Could not load /x/b.gif");
-  EXPECT_EQ(text, QStringLiteral("Could not load /x/b.gif"));
-  EXPECT_TRUE(details.isEmpty());
+  seen = AcceptBox([&] { host.Message("Could not load /x/b.gif"); });
+  EXPECT_EQ(seen.text, QStringLiteral("Could not load /x/b.gif"));
+  EXPECT_TRUE(seen.details.isEmpty());
 }
 
 }  // namespace zr::test

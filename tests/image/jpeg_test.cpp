@@ -95,9 +95,10 @@ TEST(Jpeg, WriterIsFaithfulAndRepeatable) {
 
   // A failed write leaves its reason for the caller, who names the file.
   JpegFault fault;
-  EXPECT_FALSE(WriteJpegFile(dir.file("none/x.jpg"), dib, 100, true, &fault));
+  int error = 0;
+  EXPECT_FALSE(WriteJpegFile(dir.file("none/x.jpg"), dib, 100, true, &fault, &error));
   EXPECT_EQ(fault.error, JpegError::CannotOpen);
-  EXPECT_EQ(LastWriteError(), ENOENT);
+  EXPECT_EQ(error, ENOENT);
   // The save dispatch turns it into the box the user always saw.
   CBmp image;
   ASSERT_TRUE(image.Load(a));
@@ -105,6 +106,7 @@ TEST(Jpeg, WriterIsFaithfulAndRepeatable) {
   EXPECT_FALSE(image.Save(dir.file("none/x.jpg"), &failure));
   EXPECT_EQ(failure.message, "Can't open " + dir.file("none/x.jpg") + "\n");
   EXPECT_EQ(failure.detail, "JPEG: cannot write the file");
+  EXPECT_EQ(failure.error, ENOENT);
   EXPECT_TRUE(host.messages.empty());
 }
 

@@ -169,17 +169,20 @@ void AVIFileExit();
 // 44.1 kHz 16-bit stereo PCM when opened). OF_CREATE | OF_WRITE: a new file whose type
 // follows the extension (".avi"; anything else gives REGDB_E_CLASSNOTREG); an existing
 // file of that name is replaced when the file is complete (the last release). `handler`
-// must be null.
+// must be null. On AVIERR_FILEOPEN, *systemError (when given) holds the system's error
+// number behind it (0 when there is none).
 HRESULT AVIFileOpen(PAVIFILE* file, const std::string& path, uint32_t mode,
-                    const void* handler = nullptr);
+                    const void* handler = nullptr, int* systemError = nullptr);
 uint32_t AVIFileAddRef(PAVIFILE file);
 // Returns the remaining reference count. A file being written is finished (index and
 // trailer written, temporary name renamed over `path`) when the file and every stream
 // made from it are released.
 uint32_t AVIFileRelease(PAVIFILE file);
 // AVIFileRelease that reports how finishing went (disk full, rename failure ...):
-// release the streams first, then close the file with this.
-HRESULT AVIFileClose(PAVIFILE file);
+// release the streams first, then close the file with this. *systemError (when given)
+// receives the system's error number behind the file's last failed write, also one that
+// failed a stream write before an abandon, 0 when there was none.
+HRESULT AVIFileClose(PAVIFILE file, int* systemError = nullptr);
 // Marks a file being written as unwanted: its temporary file is removed at the last
 // release and nothing appears under its name.
 void AVIFileAbandon(PAVIFILE file);
@@ -233,12 +236,14 @@ HRESULT AVIStreamGetFrameClose(PGETFRAME getFrame);
 // stream's own format gives AVIERR_UNSUPPORTED (no conversion). Written through a
 // temporary name, so a failure leaves an existing file untouched.
 // `callback`, when given, hears the percentage done at the start and at least every
-// 100 ms; true from it abandons the save with AVIERR_USERABORT.
+// 100 ms; true from it abandons the save with AVIERR_USERABORT. On AVIERR_FILEOPEN or
+// AVIERR_FILEWRITE, *systemError (when given) holds the system's error number behind it.
 using AVISAVECALLBACK = std::function<bool(int percent)>;
 HRESULT AVISaveV(const std::string& path, const void* handler, AVISAVECALLBACK callback,
-                 int streamCount, PAVISTREAM* streams, AVICOMPRESSOPTIONS** options);
+                 int streamCount, PAVISTREAM* streams, AVICOMPRESSOPTIONS** options,
+                 int* systemError = nullptr);
 HRESULT AVISave(const std::string& path, const void* handler, AVISAVECALLBACK callback,
-                PAVISTREAM stream, AVICOMPRESSOPTIONS* options);
+                PAVISTREAM stream, AVICOMPRESSOPTIONS* options, int* systemError = nullptr);
 
 // The compression-options dialog: asks `host` (Host::EditCompressOptions) to edit
 // options[0]. True when the user confirmed.
@@ -286,7 +291,9 @@ AviOutParam<Ptr> AviOut(Ptr& owner) {
 }
 
 // AVIFileClose for an owned file: releases it and reports how finishing went.
-inline HRESULT AviCloseFile(AviFilePtr file) { return AVIFileClose(file.release()); }
+inline HRESULT AviCloseFile(AviFilePtr file, int* systemError = nullptr) {
+  return AVIFileClose(file.release(), systemError);
+}
 
 // A compressor the layer knows. `available` is false when the installed libavcodec
 // cannot encode it.

@@ -108,11 +108,13 @@ uint32_t AVIFileRelease(PAVIFILE file) {
   return 0;
 }
 
-HRESULT AVIFileClose(PAVIFILE file) {
+HRESULT AVIFileClose(PAVIFILE file, int* systemError) {
+  if (systemError) *systemError = 0;
   if (!file) return AVIERR_BADHANDLE;
   int left = file->refs.fetch_sub(1) - 1;
   if (left > 0) return AVIERR_OK;
   HRESULT hr = file->Finish();
+  if (systemError) *systemError = file->systemError;
   DestroyFile(file);
   return hr;
 }
@@ -134,14 +136,18 @@ uint32_t AVIStreamRelease(PAVISTREAM stream) {
 
 // ---- dispatch ----
 
-HRESULT AVIFileOpen(PAVIFILE* file, const std::string& path, uint32_t mode, const void* handler) {
+HRESULT AVIFileOpen(PAVIFILE* file, const std::string& path, uint32_t mode, const void* handler,
+                    int* systemError) {
+  int unused = 0;
+  int& error = systemError ? *systemError : unused;
+  error = 0;
   if (!file) return AVIERR_BADPARAM;
   *file = nullptr;
   if (handler) return AVIERR_UNSUPPORTED;
   QuietLibraries();
   if (mode & (OF_CREATE | OF_WRITE)) {
     if ((mode & OF_CREATE) == 0) return AVIERR_READONLY;  // no editing of existing files
-    return OpenWriteFile(path, file);
+    return OpenWriteFile(path, file, &error);
   }
   return OpenReadFile(path, file);
 }

@@ -62,6 +62,8 @@ struct AviFileObject {
   virtual ~AviFileObject() = default;
   std::atomic<int> refs{1};
   bool writing = false;
+  // The system's error number behind the last failed write (0 when there is none).
+  int systemError = 0;
   std::vector<std::unique_ptr<AviStreamObject>> streams;
 
   virtual HRESULT Info(AVIFILEINFO& info) = 0;
@@ -137,13 +139,13 @@ HRESULT OpenMidiFile(const std::string& path, const std::string& soundFont, PAVI
                      int64_t maxSeconds = avi::kMaxMidiSeconds, MidiFault* fault = nullptr);
 
 // ---- Writing ----
-HRESULT OpenWriteFile(const std::string& path, PAVIFILE* out);
+HRESULT OpenWriteFile(const std::string& path, PAVIFILE* out, int* systemError);
 HRESULT MakeCompressedStream(PAVISTREAM source, const AVICOMPRESSOPTIONS& options,
                              PAVISTREAM* out);
 
-// AVIERR_FILEWRITE, noting the system's error behind an FFmpeg result for the message
-// that names the file (LastWriteError).
-HRESULT WriteFailed(int averror);
+// AVIERR_FILEWRITE; systemError receives the system's error behind an FFmpeg result, for
+// the message that names the file.
+HRESULT WriteFailed(int averror, int& systemError);
 
 // Stream refcount helpers shared by the translation units.
 void StreamAddRef(AviStreamObject* s);

@@ -125,13 +125,17 @@ class SaveProgress {
 
 }  // namespace
 
-HRESULT WriteFailed(int averror) {
-  if (averror < 0 && averror > -4096) NoteWriteError(-averror);
+HRESULT WriteFailed(int averror, int& systemError) {
+  if (averror < 0 && averror > -4096) systemError = -averror;
   return AVIERR_FILEWRITE;
 }
 
 HRESULT AVISaveV(const std::string& path, const void* handler, AVISAVECALLBACK callback,
-                 int streamCount, PAVISTREAM* streams, AVICOMPRESSOPTIONS** options) {
+                 int streamCount, PAVISTREAM* streams, AVICOMPRESSOPTIONS** options,
+                 int* systemError) {
+  int unused = 0;
+  int& error = systemError ? *systemError : unused;
+  error = 0;
   if (handler) return AVIERR_UNSUPPORTED;
   std::string ext = ExtensionKey(path);
   bool wav = ext == "WAV";
@@ -149,9 +153,8 @@ HRESULT AVISaveV(const std::string& path, const void* handler, AVISAVECALLBACK c
     if (wav) break;  // a wave file holds one sound
   }
   if (chosen.empty()) return AVIERR_NODATA;
-  NoteWriteError(0);
   if (FolderExists(path)) {
-    NoteWriteError(EISDIR);
+    error = EISDIR;
     return AVIERR_FILEOPEN;
   }
 
@@ -202,14 +205,14 @@ HRESULT AVISaveV(const std::string& path, const void* handler, AVISAVECALLBACK c
   SaveProgress progress(callback, chosen);
   if (progress.At(0, {1, 1}, true)) return AVIERR_USERABORT;
   if (int e = avio_open(&oc->pb, atomic.tempPath().c_str(), AVIO_FLAG_WRITE); e < 0) {
-    WriteFailed(e);
+    WriteFailed(e, error);
     return AVIERR_FILEOPEN;
   }
   AVDictionary* opts = nullptr;
   if (!wav) av_dict_set(&opts, "flipped_raw_rgb", bottomUp ? "1" : "0", 0);
   int r = avformat_write_header(oc.get(), &opts);
   av_dict_free(&opts);
-  if (r < 0) return WriteFailed(r);
+  if (r < 0) return WriteFailed(r, error);
 
   for (auto& s : sources) s.Advance();
   for (;;) {
@@ -233,22 +236,25 @@ HRESULT AVISaveV(const std::string& path, const void* handler, AVISAVECALLBACK c
     pkt->pos = -1;
     if (progress.At(best->Time(), best->stream->timeBase)) return AVIERR_USERABORT;
     av_packet_rescale_ts(pkt, best->stream->timeBase, best->out->time_base);
-    if (int e = av_interleaved_write_frame(oc.get(), pkt); e < 0) return WriteFailed(e);
-    if (oc->pb->error < 0) return WriteFailed(oc->pb->error);
+    if (int e = av_interleaved_write_frame(oc.get(), pkt); e < 0) return WriteFailed(e, error);
+    if (oc->pb->error < 0) return WriteFailed(oc->pb->error, error);
     best->Advance();
   }
-  if (int e = av_write_trailer(oc.get()); e < 0) return WriteFailed(e);
-  if (oc->pb->error < 0) return WriteFailed(oc->pb->error);
-  if (int e = avio_closep(&oc->pb); e < 0) return WriteFailed(e);
-  if (!atomic.Commit()) return AVIERR_FILEWRITE;
+  if (int e = av_write_trailer(oc.get()); e < 0) return WriteFailed(e, error);
+  if (oc->pb->error < 0) return WriteFailed(oc->pb->error, error);
+  if (int e = avio_closep(&oc->pb); e < 0) return WriteFailed(e, error);
+  if (!atomic.Commit()) {
+    error = atomic.error();
+    return AVIERR_FILEWRITE;
+  }
   progress.Done();
   return AVIERR_OK;
 }
 
 HRESULT AVISave(const std::string& path, const void* handler, AVISAVECALLBACK callback,
-                PAVISTREAM stream, AVICOMPRESSOPTIONS* options) {
+                PAVISTREAM stream, AVICOMPRESSOPTIONS* options, int* systemError) {
   AVICOMPRESSOPTIONS* list[1] = {options};
-  return AVISaveV(path, handler, callback, 1, &stream, list);
+  return AVISaveV(path, handler, callback, 1, &stream, list, systemError);
 }
 
 }  // namespace zr

@@ -115,7 +115,7 @@ HRESULT WriteFileObject::EnsureHeader() {
   av_dict_free(&opts);
   if (r < 0) {
     headerFailed = true;
-    writeError = WriteFailed(r);
+    writeError = WriteFailed(r, systemError);
     return writeError;
   }
   headerWritten = true;
@@ -127,18 +127,21 @@ HRESULT WriteFileObject::Finish() {
   if (!abandoned && result == AVIERR_OK) {
     if (!headerWritten && EnsureHeader() != AVIERR_OK) result = AVIERR_NODATA;
     if (headerWritten) {
-      if (int e = av_write_trailer(oc); e < 0) result = WriteFailed(e);
+      if (int e = av_write_trailer(oc); e < 0) result = WriteFailed(e, systemError);
     }
   }
   if (oc && oc->pb) {
-    if (oc->pb->error < 0 && result == AVIERR_OK) result = WriteFailed(oc->pb->error);
-    if (int e = avio_closep(&oc->pb); e < 0 && result == AVIERR_OK) result = WriteFailed(e);
+    if (oc->pb->error < 0 && result == AVIERR_OK) result = WriteFailed(oc->pb->error, systemError);
+    if (int e = avio_closep(&oc->pb); e < 0 && result == AVIERR_OK)
+      result = WriteFailed(e, systemError);
   }
   if (abandoned || result != AVIERR_OK) {
     atomic->Discard();
     return abandoned ? AVIERR_OK : result;
   }
-  return atomic->Commit() ? AVIERR_OK : AVIERR_FILEWRITE;
+  if (atomic->Commit()) return AVIERR_OK;
+  systemError = atomic->error();
+  return AVIERR_FILEWRITE;
 }
 
 // The video format both stream kinds accept: a DIB header of a depth we can store, within
@@ -218,12 +221,12 @@ HRESULT WriteStreamObject::WritePacket(AVPacket* pkt) {
   pkt->stream_index = st->index;
   av_packet_rescale_ts(pkt, ourTimeBase, st->time_base);
   if (int e = av_interleaved_write_frame(wfile->oc, pkt); e < 0) {
-    wfile->writeError = WriteFailed(e);
+    wfile->writeError = WriteFailed(e, wfile->systemError);
     return wfile->writeError;
   }
   // A full disk may show only in the I/O context's own error.
   if (wfile->oc->pb && wfile->oc->pb->error < 0) {
-    wfile->writeError = WriteFailed(wfile->oc->pb->error);
+    wfile->writeError = WriteFailed(wfile->oc->pb->error, wfile->systemError);
     return wfile->writeError;
   }
   return AVIERR_OK;
@@ -534,7 +537,7 @@ const std::vector<AviCompressor>& AviCompressors() {
   return list;
 }
 
-HRESULT OpenWriteFile(const std::string& path, PAVIFILE* out) {
+HRESULT OpenWriteFile(const std::string& path, PAVIFILE* out, int* systemError) {
   if (ExtensionKey(path) != "AVI") return REGDB_E_CLASSNOTREG;
   auto file = std::make_unique<WriteFileObject>();
   file->writing = true;
@@ -544,13 +547,12 @@ HRESULT OpenWriteFile(const std::string& path, PAVIFILE* out) {
       !file->oc) {
     return AVIERR_MEMORY;
   }
-  NoteWriteError(0);
   if (FolderExists(path)) {
-    NoteWriteError(EISDIR);
+    *systemError = EISDIR;
     return AVIERR_FILEOPEN;
   }
   if (int e = avio_open(&file->oc->pb, file->atomic->tempPath().c_str(), AVIO_FLAG_WRITE); e < 0) {
-    WriteFailed(e);
+    WriteFailed(e, *systemError);
     return AVIERR_FILEOPEN;
   }
   *out = file.release();
