@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "mpeg/video/hq_picture.h"
+#include "mpeg/video/hq_quant.h"
 #include "mpeg/video/motion.h"
 #include "mpeg/video/vlc.h"
 
@@ -57,15 +58,27 @@ int MotionComponentBits(int value, int predictor, int fcode) {
 
 BlockRd NonIntraBlockRd(const int16_t* coef, const int16_t* levels, const uint8_t* matrix,
                         int mquant) {
-  alignas(16) int16_t rec[64];
-  IquantNonIntra(levels, rec, matrix, mquant);
+  // Zero levels reconstruct to zero: only the coded ones change the error.
   BlockRd r;
+  r.dropped = SumSquares(coef);
+  r.coded = r.dropped;
+  const PairBitsTable& t = PairBitsOf();
+  int run = 0;
+  bool first = true;
   for (int i = 0; i < 64; ++i) {
-    const int d = coef[i] - rec[i];
-    r.coded += d * d;
-    r.dropped += int(coef[i]) * coef[i];
+    const int pos = kZigZag[i];
+    const int level = levels[pos];
+    if (level == 0) {
+      ++run;
+      continue;
+    }
+    const int64_t c = coef[pos], d = c - LevelValue(false, level, matrix[pos], mquant);
+    r.coded += d * d - c * c;
+    r.bits += PairBits(t, run, std::abs(level), first);
+    first = false;
+    run = 0;
   }
-  r.bits = RunLevelBits(false, levels) + 2;
+  r.bits += 2;
   return r;
 }
 

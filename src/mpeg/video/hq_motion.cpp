@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
 
 #include "mpeg/video/mode_decision.h"
 #include "mpeg/video/vlc.h"
@@ -11,14 +12,8 @@ namespace zr::mpeg {
 
 namespace {
 
-struct Plane {
-  int w = 0, h = 0;
-  std::vector<uint8_t> px;
-  int at(int x, int y) const { return px[size_t(y) * w + x]; }
-};
-
-Plane Decimate(const Frame& f, int factor) {
-  Plane d;
+LumaPlane Decimate(const Frame& f, int factor) {
+  LumaPlane d;
   d.w = f.width / factor;
   d.h = f.height / factor;
   d.px.resize(size_t(d.w) * d.h);
@@ -36,20 +31,31 @@ Plane Decimate(const Frame& f, int factor) {
 
 // Mean absolute difference over the overlap, scaled by 256; huge when the overlap is too
 // small to say anything.
-int64_t MeanDifference(const Plane& cur, const Plane& ref, int gx, int gy) {
+int64_t MeanDifference(const LumaPlane& cur, const LumaPlane& ref, int gx, int gy) {
   const int x0 = std::max(0, -gx), x1 = std::min(cur.w, ref.w - gx);
   const int y0 = std::max(0, -gy), y1 = std::min(cur.h, ref.h - gy);
   const int64_t count = int64_t(std::max(0, x1 - x0)) * std::max(0, y1 - y0);
   if (count * 4 < int64_t(cur.w) * cur.h || count == 0) return INT64_MAX;
+  const int n = x1 - x0;
   int64_t sum = 0;
-  for (int y = y0; y < y1; ++y)
-    for (int x = x0; x < x1; ++x) sum += std::abs(cur.at(x, y) - ref.at(x + gx, y + gy));
+  for (int y = y0; y < y1; ++y) {
+    const uint8_t* a = cur.px.data() + size_t(y) * cur.w + x0;
+    const uint8_t* b = ref.px.data() + size_t(y + gy) * ref.w + x0 + gx;
+    // Fixed-length runs, so the compiler turns them into vector code.
+    int i = 0;
+    for (; i + 16 <= n; i += 16) {
+      int run = 0;
+      for (int t = 0; t < 16; ++t) run += std::abs(a[i + t] - b[i + t]);
+      sum += run;
+    }
+    for (; i < n; ++i) sum += std::abs(a[i] - b[i]);
+  }
   return sum * 256 / count;
 }
 
 // Best displacement within +-reach of (cx, cy) on one decimation level; ties keep the one
 // nearest the centre, found first.
-void BestShift(const Plane& cur, const Plane& ref, int cx, int cy, int reach, int& bx, int& by) {
+void BestShift(const LumaPlane& cur, const LumaPlane& ref, int cx, int cy, int reach, int& bx, int& by) {
   int64_t best = MeanDifference(cur, ref, cx, cy);
   bx = cx;
   by = cy;
@@ -167,15 +173,19 @@ void RefineHalf(const dsp::Functions& dsp, const uint8_t* rec, const uint8_t* cu
 
 }  // namespace
 
-void GlobalMotion(const Frame& cur, const Frame& ref, int limit, int& gx, int& gy) {
-  const Plane c8 = Decimate(cur, 8), r8 = Decimate(ref, 8);
+Pyramid::Pyramid(const Frame& f) : by8(Decimate(f, 8)), by4(Decimate(f, 4)) {}
+
+void GlobalMotion(const Pyramid& cur, const Pyramid& ref, int limit, int& gx, int& gy) {
   int x8, y8;
-  BestShift(c8, r8, 0, 0, (limit + 7) / 8, x8, y8);
-  const Plane c4 = Decimate(cur, 4), r4 = Decimate(ref, 4);
+  BestShift(cur.by8, ref.by8, 0, 0, (limit + 7) / 8, x8, y8);
   int x4, y4;
-  BestShift(c4, r4, 2 * x8, 2 * y8, 2, x4, y4);
+  BestShift(cur.by4, ref.by4, 2 * x8, 2 * y8, 2, x4, y4);
   gx = std::clamp(4 * x4, -limit, limit);
   gy = std::clamp(4 * y4, -limit, limit);
+}
+
+void GlobalMotion(const Frame& cur, const Frame& ref, int limit, int& gx, int& gy) {
+  GlobalMotion(Pyramid(cur), Pyramid(ref), limit, gx, gy);
 }
 
 void HqMotion::Reset(int mbWidth, int mbHeight) {
@@ -186,9 +196,12 @@ void HqMotion::Reset(int mbWidth, int mbHeight) {
 }
 
 void HqMotion::Prepare(const MotionInput& in, int displayIndex) {
+  Pyramid current(*in.current);
   if (in.pictureType != kPictureB) {
     olderAnchor_ = newerAnchor_;
     newerAnchor_ = displayIndex;
+    anchors_[0] = std::move(anchors_[1]);
+    anchors_[1] = std::make_unique<Pyramid>(current);
   }
   range_[0] = range_[1] = 0;
   if (in.pictureType == kPictureI) return;
@@ -196,8 +209,13 @@ void HqMotion::Prepare(const MotionInput& in, int displayIndex) {
   distance_[0] = (in.pictureType == kPictureB ? displayIndex : newerAnchor_) - olderAnchor_;
   distance_[1] = newerAnchor_ - displayIndex;
   for (int d = 0; d < dirs; ++d) {
-    const Frame& ref = d == 0 ? *in.olderSource : *in.newerSource;
-    GlobalMotion(*in.current, ref, 63, global_[d].gx, global_[d].gy);
+    // The anchors' pyramids were made when they were coded; a P picture's reference is the
+    // older one, since it is itself the newer.
+    const Pyramid* ref = anchors_[d].get();
+    const Frame& refFrame = d == 0 ? *in.olderSource : *in.newerSource;
+    std::unique_ptr<Pyramid> made;
+    if (!ref) ref = (made = std::make_unique<Pyramid>(refFrame)).get();
+    GlobalMotion(current, *ref, 63, global_[d].gx, global_[d].gy);
     // Room for local motion around the global one.
     const int need = std::max(std::abs(global_[d].gx), std::abs(global_[d].gy)) + 8;
     fcode_[d] = FcodeForRange(need);

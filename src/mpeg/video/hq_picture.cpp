@@ -1,5 +1,6 @@
 #include "mpeg/video/hq_picture.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -37,17 +38,31 @@ const IntraLimits& Limits() {
 
 }  // namespace
 
-void NonZeroCurve(bool intra, const int16_t coef[6][64], const VideoParams& p,
-                  uint16_t curve[kQuants]) {
+LevelCounter::LevelCounter(const uint8_t* intraMatrix, const uint8_t* nonIntraMatrix) {
+  for (int i = 0; i < 64; ++i)
+    for (bool intra : {true, false}) {
+      const uint32_t w = std::max<uint32_t>(1, intra ? intraMatrix[i] : nonIntraMatrix[i]);
+      Position& at = intra ? intra_[i] : nonIntra_[i];
+      at.mul = ((uint64_t(1) << 32) + w - 1) / w;
+      at.w2 = uint16_t(w / 2);
+      // Non-zero at mquant 2 from a scaled value of 2 (intra, with its rounding) or 4.
+      const uint32_t need = (intra ? 2 : 4) * w - w / 2;
+      at.smallest = uint16_t((need + 31) / 32);
+    }
+}
+
+void LevelCounter::Curve(bool intra, const int16_t coef[6][64], uint16_t curve[kQuants]) const {
   int count[kQuants] = {};
   const IntraLimits& limits = Limits();
+  const Position* at = intra ? intra_ : nonIntra_;
   for (int b = 0; b < 6; ++b)
     for (int i = intra ? 1 : 0; i < 64; ++i) {
-      const int w = intra ? p.intraMatrix[i] : p.nonIntraMatrix[i];
-      const int m = (32 * std::abs(coef[b][i]) + w / 2) / w;
-      int k;
-      if (intra) k = limits.k[std::min(m, IntraLimits::kSize - 1)];
-      else k = std::min(m / 4 - 1, kQuants - 1);  // non-zero while 2 * mquant <= m
+      const uint32_t a = uint32_t(std::abs(coef[b][i]));
+      if (a < at[i].smallest) continue;
+      // Exact: the numerator stays below 2^21 and W below 256.
+      const int m = int((uint64_t(32 * a + at[i].w2) * at[i].mul) >> 32);
+      const int k = intra ? limits.k[std::min(m, IntraLimits::kSize - 1)]
+                          : std::min(m / 4 - 1, kQuants - 1);  // non-zero while 2 * mquant <= m
       if (k >= 0) ++count[k];
     }
   int sum = 0;
@@ -58,6 +73,7 @@ void NonZeroCurve(bool intra, const int16_t coef[6][64], const VideoParams& p,
 }
 
 int RunLevelBits(bool intra, const int16_t* levels) {
+  const PairBitsTable& t = PairBitsOf();
   int bits = 0, run = 0;
   bool first = !intra;
   for (int i = intra ? 1 : 0; i < 64; ++i) {
@@ -66,14 +82,7 @@ int RunLevelBits(bool intra, const int16_t* levels) {
       ++run;
       continue;
     }
-    const int a = std::abs(v);
-    if (first && run == 0 && a == 1) {
-      bits += 2;
-    } else {
-      const Vlc code = CoefficientCode(run, a);
-      bits += code.len && ((run <= 1 && a <= 40) || (run <= 31 && a <= 5)) ? code.len + 1
-                                                                            : (a > 127 ? 28 : 20);
-    }
+    bits += PairBits(t, run, std::abs(v), first);
     first = false;
     run = 0;
   }
@@ -113,7 +122,7 @@ void HqPictureCoder::CodePicture(const PictureJob& job) {
       PredictMacroblock(mb, job.forwardRef, job.backwardRef, x, y, pred_[size_t(k)]);
       TransformMacroblock(dsp_, src, x, y, pred_[size_t(k)], coefOf(k));
     }
-    NonZeroCurve(mb.flags & kMbIntra, coefOf(k), p_, curves_[size_t(k)].data());
+    counter_.Curve(mb.flags & kMbIntra, coefOf(k), curves_[size_t(k)].data());
     for (int q = 0; q < kQuants; ++q) totals[q] += curves_[size_t(k)][size_t(q)];
   }
   const double planned = rc_.PlanPicture(job.type, totals, out_.BitCount());
