@@ -63,20 +63,14 @@ BlockRd NonIntraBlockRd(const int16_t* coef, const int16_t* levels, const uint8_
   r.dropped = SumSquares(coef);
   r.coded = r.dropped;
   const PairBitsTable& t = PairBitsOf();
-  int run = 0;
-  bool first = true;
-  for (int i = 0; i < 64; ++i) {
-    const int pos = kZigZag[i];
+  int last = -1;
+  for (uint64_t mask = ScanMask(levels); mask; mask &= mask - 1) {
+    const int i = __builtin_ctzll(mask), pos = kZigZag[i];
     const int level = levels[pos];
-    if (level == 0) {
-      ++run;
-      continue;
-    }
     const int64_t c = coef[pos], d = c - LevelValue(false, level, matrix[pos], mquant);
     r.coded += d * d - c * c;
-    r.bits += PairBits(t, run, std::abs(level), first);
-    first = false;
-    run = 0;
+    r.bits += PairBits(t, i - last - 1, std::abs(level), last < 0);
+    last = i;
   }
   r.bits += 2;
   return r;

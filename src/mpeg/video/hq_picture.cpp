@@ -74,17 +74,14 @@ void LevelCounter::Curve(bool intra, const int16_t coef[6][64], uint16_t curve[k
 
 int RunLevelBits(bool intra, const int16_t* levels) {
   const PairBitsTable& t = PairBitsOf();
-  int bits = 0, run = 0;
+  const int start = intra ? 1 : 0;
+  int bits = 0, last = start - 1;
   bool first = !intra;
-  for (int i = intra ? 1 : 0; i < 64; ++i) {
-    const int v = levels[kZigZag[i]];
-    if (v == 0) {
-      ++run;
-      continue;
-    }
-    bits += PairBits(t, run, std::abs(v), first);
+  for (uint64_t mask = ScanMask(levels) >> start << start; mask; mask &= mask - 1) {
+    const int i = __builtin_ctzll(mask);
+    bits += PairBits(t, i - last - 1, std::abs(levels[kZigZag[i]]), first);
     first = false;
-    run = 0;
+    last = i;
   }
   return bits;
 }

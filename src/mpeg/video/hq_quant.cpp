@@ -24,6 +24,15 @@ PairBitsTable::PairBitsTable() {
     }
 }
 
+ScanPositions::ScanPositions() {
+  for (int i = 0; i < 64; ++i) ofNatural[kZigZag[i]] = uint8_t(i);
+}
+
+const ScanPositions& ScanPositionsOf() {
+  static const ScanPositions positions;
+  return positions;
+}
+
 const PairBitsTable& PairBitsOf() {
   static const PairBitsTable table;
   return table;
@@ -35,13 +44,13 @@ bool RdQuantiseBlock(bool intra, const int16_t* coef, int16_t* levels, const uin
   const int start = intra ? 1 : 0;
   // Zig-zag indices of the non-zero levels, and each one's run.
   int at[64], run[64], n = 0, last = start - 1;
-  for (int i = start; i < 64; ++i)
-    if (levels[kZigZag[i]] != 0) {
-      at[n] = i;
-      run[n] = i - last - 1;
-      last = i;
-      ++n;
-    }
+  for (uint64_t mask = ScanMask(levels) >> start << start; mask; mask &= mask - 1) {
+    const int i = __builtin_ctzll(mask);
+    at[n] = i;
+    run[n] = i - last - 1;
+    last = i;
+    ++n;
+  }
   // `next`: the next remaining pair after j (-1 none); zeroed pairs drop out of the chain.
   int next = -1;
   bool any = false;

@@ -6,7 +6,45 @@
 
 #include <cstdint>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace zr::mpeg {
+
+// Bit i set when the i-th coefficient in scan order is non-zero. Most predicted blocks
+// hold a handful of levels: walking the set bits beats walking the scan.
+struct ScanPositions {
+  uint8_t ofNatural[64];
+  ScanPositions();
+};
+const ScanPositions& ScanPositionsOf();
+inline uint64_t NaturalMask(const int16_t* levels) {
+#ifdef __SSE2__
+  uint64_t mask = 0;
+  const __m128i zero = _mm_setzero_si128();
+  for (int i = 0; i < 64; i += 16) {
+    // Saturating to bytes keeps non-zero values non-zero.
+    const __m128i bytes =
+        _mm_packs_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(levels + i)),
+                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(levels + i + 8)));
+    const uint32_t zeros = uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, zero)));
+    mask |= uint64_t(~zeros & 0xffffu) << i;
+  }
+  return mask;
+#else
+  uint64_t mask = 0;
+  for (int i = 0; i < 64; ++i) mask |= uint64_t(levels[i] != 0) << i;
+  return mask;
+#endif
+}
+inline uint64_t ScanMask(const int16_t* levels) {
+  const ScanPositions& s = ScanPositionsOf();
+  uint64_t mask = 0;
+  for (uint64_t natural = NaturalMask(levels); natural; natural &= natural - 1)
+    mask |= uint64_t(1) << s.ofNatural[__builtin_ctzll(natural)];
+  return mask;
+}
 
 // The decoder's value of an AC or non-intra level, as the reconstruction computes it.
 inline int LevelValue(bool intra, int level, int w, int mquant) {
