@@ -40,6 +40,7 @@ int DcBits(bool luminance, int diff) {
 // Candidates whose luminance error is this far above the best are not transformed.
 constexpr double kPruneRatio = 1.3;
 constexpr int kPruneMargin = 256;
+constexpr int kMaxCandidates = 4;
 
 }  // namespace
 
@@ -154,27 +155,45 @@ double HqModeChooser::IntraCost(const int16_t coef[6][64]) const {
 void HqModeChooser::Choose(const Frame& src, int x, int y, bool firstInSlice, bool lastInSlice,
                            MacroblockInfo& mb, MacroblockPrediction& pred,
                            int16_t coef[6][64]) {
-  Candidate cands[4];
+  Candidate cands[kMaxCandidates];
   int count = 0;
   auto add = [&](int flags, const int* f, const int* b) {
     Candidate& c = cands[count];
+    c = Candidate{};
     c.flags = flags;
     if (f) std::copy(f, f + 2, c.mvF);
     if (b) std::copy(b, b + 2, c.mvB);
-    if ((f && !Fits(c.mvF, fcodeF_)) || (b && !Fits(c.mvB, fcodeB_))) return;
+    // A borrowed vector may point out of the picture here even where it did not there.
+    auto inside = [&](const int* mv) {
+      const int hx = 2 * x + mv[0], hy = 2 * y + mv[1];
+      return hx >= 0 && hy >= 0 && hx <= 2 * (src.width - 16) && hy <= 2 * (src.height - 16);
+    };
+    if ((f && !(Fits(c.mvF, fcodeF_) && inside(c.mvF))) ||
+        (b && !(Fits(c.mvB, fcodeB_) && inside(c.mvB))))
+      return;
+    for (int i = 0; i < count; ++i)
+      if (cands[i].flags == c.flags && std::equal(c.mvF, c.mvF + 2, cands[i].mvF) &&
+          std::equal(c.mvB, c.mvB + 2, cands[i].mvB))
+        return;
     ++count;
   };
   if (type_ == kPictureP) {
     add(0, nullptr, nullptr);
     if (mb.mvForward[0] || mb.mvForward[1]) add(kMbForward, mb.mvForward, nullptr);
+    // The predictor's vector costs two bits: on a steady pan it often beats a closer match.
+    if (pmv_[0][0] || pmv_[0][1]) add(kMbForward, pmv_[0], nullptr);
   } else {
     add(kMbForward, mb.mvForward, nullptr);
     add(kMbBackward, nullptr, mb.mvBackward);
     add(kMbForward | kMbBackward, mb.mvForward, mb.mvBackward);
+    // What the previous macroblock did, with the predictors: the one that may be skipped.
+    const int dirs = prevFlags_ & (kMbForward | kMbBackward);
+    if (dirs && !(prevFlags_ & kMbIntra))
+      add(dirs, dirs & kMbForward ? pmv_[0] : nullptr, dirs & kMbBackward ? pmv_[1] : nullptr);
   }
 
-  MacroblockPrediction preds[4];
-  int sse[4];
+  MacroblockPrediction preds[kMaxCandidates];
+  int sse[kMaxCandidates];
   int bestSse = INT32_MAX;
   for (int i = 0; i < count; ++i) {
     MacroblockInfo m;

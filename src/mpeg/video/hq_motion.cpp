@@ -202,6 +202,8 @@ void HqMotion::Prepare(const MotionInput& in, int displayIndex) {
     newerAnchor_ = displayIndex;
     anchors_[0] = std::move(anchors_[1]);
     anchors_[1] = std::make_unique<Pyramid>(current);
+    anchorFrames_[0] = anchorFrames_[1];
+    anchorFrames_[1] = in.current;
   }
   range_[0] = range_[1] = 0;
   if (in.pictureType == kPictureI) return;
@@ -209,10 +211,10 @@ void HqMotion::Prepare(const MotionInput& in, int displayIndex) {
   distance_[0] = (in.pictureType == kPictureB ? displayIndex : newerAnchor_) - olderAnchor_;
   distance_[1] = newerAnchor_ - displayIndex;
   for (int d = 0; d < dirs; ++d) {
-    // The anchors' pyramids were made when they were coded; a P picture's reference is the
-    // older one, since it is itself the newer.
-    const Pyramid* ref = anchors_[d].get();
+    // The anchors' pyramids were made when they were coded (from the same store, which
+    // holds them unchanged); a P picture's reference is the older one, as it is the newer.
     const Frame& refFrame = d == 0 ? *in.olderSource : *in.newerSource;
+    const Pyramid* ref = anchorFrames_[d] == &refFrame ? anchors_[d].get() : nullptr;
     std::unique_ptr<Pyramid> made;
     if (!ref) ref = (made = std::make_unique<Pyramid>(refFrame)).get();
     GlobalMotion(current, *ref, 63, global_[d].gx, global_[d].gy);

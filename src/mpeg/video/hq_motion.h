@@ -53,6 +53,7 @@ class HqMotion {
   int fcode_[2]{};
   Direction global_[2];
   std::unique_ptr<Pyramid> anchors_[2];  // older, newer
+  const Frame* anchorFrames_[2]{};       // the source stores they were made from
   // The last P picture's forward vectors per picture of distance, in sixteenths of a
   // half pixel: [0] horizontal, [1] vertical.
   std::vector<int> velocity_[2];

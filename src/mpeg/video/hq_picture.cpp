@@ -141,7 +141,8 @@ void HqPictureCoder::CodePicture(const PictureJob& job) {
   int quant = below;
   int64_t remaining[kQuants];
   std::memcpy(remaining, totals, sizeof remaining);
-  int64_t nonZero = 0, coefBits = 0;
+  // Per quantiser index: levels before the rate-distortion trims, their bits after them.
+  int64_t counted[kQuants] = {}, coefBits[kQuants] = {};
   int prevFlags = 0;
   alignas(16) int16_t levels[6][64];
 
@@ -162,7 +163,7 @@ void HqPictureCoder::CodePicture(const PictureJob& job) {
     }
     // Only a deadline in danger moves the quantiser; past the coarsest, the levels go.
     auto over = [&](int q) {
-      return double(out_.BitCount()) + rc_.Estimate(double(remaining[q]), mbCount - k) +
+      return double(out_.BitCount()) + rc_.Estimate(q, double(remaining[q]), mbCount - k) +
                  40.0 * (mbh - row) >
              double(limit);
     };
@@ -170,6 +171,7 @@ void HqPictureCoder::CodePicture(const PictureJob& job) {
     const bool drop = over(quant);
     mquant = HqRateControl::Mquant(quant);
     for (int q = 0; q < kQuants; ++q) remaining[q] -= curves_[size_t(k)][size_t(q)];
+    counted[quant] += curves_[size_t(k)][size_t(quant)];
 
     MacroblockInfo& mb = job.mbs[k];
     mb.mquant = mquant;
@@ -189,8 +191,7 @@ void HqPictureCoder::CodePicture(const PictureJob& job) {
         if (double(r.dropped) > double(r.coded) + RdLambda(mquant) * r.bits) cbp |= 32 >> b;
         else std::memset(levels[b], 0, sizeof levels[b]);
       }
-      coefBits += RunLevelBits(intra, levels[b]);
-      for (int i = intra ? 1 : 0; i < 64; ++i) nonZero += levels[b][i] != 0;
+      coefBits[quant] += RunLevelBits(intra, levels[b]);
     }
     if (!intra && cbp) flags |= kMbPattern;
     if (cbp && mquant != syntax_.transmittedQuant()) flags |= kMbQuant;
@@ -220,7 +221,7 @@ void HqPictureCoder::CodePicture(const PictureJob& job) {
   const int64_t codedEnd = out_.BitCount();
   out_.AlignBits();
   PutStuffing(out_, rc_.StuffingBytes(out_.BitCount()));
-  rc_.EndPicture(codedEnd, out_.BitCount(), nonZero, coefBits, planned);
+  rc_.EndPicture(codedEnd, out_.BitCount(), counted, coefBits, planned);
 }
 
 void HqPictureCoder::FinishSequence() {
