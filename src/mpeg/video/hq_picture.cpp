@@ -99,25 +99,23 @@ void HqPictureCoder::CodePicture(const PictureJob& job) {
   curves_.resize(size_t(mbCount));
   auto coefOf = [&](int k) { return reinterpret_cast<int16_t(*)[64]>(&coef_[size_t(k) * 384]); };
 
-  const int fcodeF = job.record ? job.record->forwardFcodeH : 1;
-  const int fcodeB = job.record ? job.record->backwardFcodeH : 1;
+  const MacroblockPlace first = PlaceOf(job, 0, mbw, mbCount);
+  const int fcodeF = first.forwardFcode, fcodeB = first.backwardFcode;
   const bool choose = job.type != kPictureI;
   if (choose)
     modes_.StartPicture(job.type, fcodeF, fcodeB, job.forwardRef, job.backwardRef,
                         HqRateControl::Mquant(rc_.ExpectedQuant(job.type)));
   int64_t totals[kQuants] = {};
   for (int k = 0; k < mbCount; ++k) {
-    const int row = k / mbw, col = k % mbw;
-    const int x = 16 * col, y = 16 * row;
+    const MacroblockPlace at = PlaceOf(job, k, mbw, mbCount);
     MacroblockInfo& mb = job.mbs[k];
     if (choose) {
-      const bool firstInSlice = col == 0 && RowStartsSlice(row);
-      if (firstInSlice) modes_.StartSlice();
-      const bool lastInSlice = k == mbCount - 1 || (col == mbw - 1 && RowStartsSlice(row + 1));
-      modes_.Choose(src, x, y, firstInSlice, lastInSlice, mb, pred_[size_t(k)], coefOf(k));
+      if (at.firstInSlice) modes_.StartSlice();
+      modes_.Choose(src, at.x, at.y, at.firstInSlice, at.lastInSlice, mb, pred_[size_t(k)],
+                    coefOf(k));
     } else {
-      PredictMacroblock(mb, job.forwardRef, job.backwardRef, x, y, pred_[size_t(k)]);
-      TransformMacroblock(dsp_, src, x, y, pred_[size_t(k)], coefOf(k));
+      PredictMacroblock(mb, job.forwardRef, job.backwardRef, at.x, at.y, pred_[size_t(k)]);
+      TransformMacroblock(dsp_, src, at.x, at.y, pred_[size_t(k)], coefOf(k));
     }
     counter_.Curve(mb.flags & kMbIntra, coefOf(k), curves_[size_t(k)].data());
     for (int q = 0; q < kQuants; ++q) totals[q] += curves_[size_t(k)][size_t(q)];
@@ -147,17 +145,15 @@ void HqPictureCoder::CodePicture(const PictureJob& job) {
   alignas(16) int16_t levels[6][64];
 
   for (int k = 0; k < mbCount; ++k) {
-    const int row = k / mbw, col = k % mbw;
-    const int x = 16 * col, y = 16 * row;
-    const bool firstInSlice = col == 0 && RowStartsSlice(row);
-    const bool lastInSlice = k == mbCount - 1 || (col == mbw - 1 && RowStartsSlice(row + 1));
+    const MacroblockPlace at = PlaceOf(job, k, mbw, mbCount);
+    const int row = at.row, col = at.col;
     if (col == 0) {
       spread += finer;
       quant = std::max(raised, spread >= 1.0 ? std::min(below + 1, kQuants - 1) : below);
       if (spread >= 1.0) spread -= 1.0;
     }
     int mquant = HqRateControl::Mquant(quant);
-    if (firstInSlice) {
+    if (at.firstInSlice) {
       WriteSliceHeader(out_, row, mquant);
       syntax_.StartSlice(col, mquant);
     }
@@ -175,8 +171,7 @@ void HqPictureCoder::CodePicture(const PictureJob& job) {
 
     MacroblockInfo& mb = job.mbs[k];
     mb.mquant = mquant;
-    int flags = mb.flags;
-    const bool intra = flags & kMbIntra;
+    const bool intra = mb.flags & kMbIntra;
     int16_t(*coef)[64] = coefOf(k);
     const FastQuantiser* fast = &dsp_ == &dsp::Reference() ? nullptr : &quantiser_;
     QuantiseMacroblock(intra, coef, levels, p_, fast, mquant);
@@ -193,35 +188,58 @@ void HqPictureCoder::CodePicture(const PictureJob& job) {
       }
       coefBits[quant] += RunLevelBits(intra, levels[b]);
     }
-    if (!intra && cbp) flags |= kMbPattern;
-    if (cbp && mquant != syntax_.transmittedQuant()) flags |= kMbQuant;
-
-    SkipContext context;
-    context.pictureType = job.type;
-    context.firstInSlice = firstInSlice;
-    context.lastInSlice = lastInSlice;
-    context.previousFlags = prevFlags;
-    context.predictors = syntax_.predictors().mv;
-    mb.cbp = cbp;
-    mb.skipped = DecideSkip(context, flags, cbp, mb);
-    if (mb.skipped) {
-      syntax_.Skip(job.type);
-    } else {
-      if (job.type == kPictureP && cbp == 0 && !(flags & kMbForward)) flags |= kMbForward;
-      syntax_.Write(job.type, flags, mquant, mb, cbp, levels, header.forwardFcode,
-                    header.backwardFcode);
-    }
-    prevFlags = flags;
-    mb.flags = flags;
-    if (job.recon)
-      ReconstructMacroblock(dsp_, p_, intra, cbp, levels, mquant, pred_[size_t(k)], x, y,
-                            *job.recon);
+    EmitMacroblock(dsp_, p_, syntax_, at, mquant, cbp, levels, pred_[size_t(k)], job.recon,
+                   prevFlags, mb);
   }
 
   const int64_t codedEnd = out_.BitCount();
   out_.AlignBits();
   PutStuffing(out_, rc_.StuffingBytes(out_.BitCount()));
   rc_.EndPicture(codedEnd, out_.BitCount(), counted, coefBits, planned);
+}
+
+MacroblockPlace PlaceOf(const PictureJob& job, int k, int mbWidth, int mbCount) {
+  MacroblockPlace at;
+  at.pictureType = job.type;
+  at.row = k / mbWidth;
+  at.col = k % mbWidth;
+  at.x = 16 * at.col;
+  at.y = 16 * at.row;
+  at.firstInSlice = at.col == 0 && RowStartsSlice(at.row);
+  at.lastInSlice = k == mbCount - 1 || (at.col == mbWidth - 1 && RowStartsSlice(at.row + 1));
+  at.forwardFcode = job.record ? job.record->forwardFcodeH : 1;
+  at.backwardFcode = job.record ? job.record->backwardFcodeH : 1;
+  return at;
+}
+
+void EmitMacroblock(const dsp::Functions& dsp, const VideoParams& p, MacroblockWriter& syntax,
+                    const MacroblockPlace& at, int mquant, int cbp, const int16_t levels[6][64],
+                    const MacroblockPrediction& pred, Frame* recon, int& prevFlags,
+                    MacroblockInfo& mb) {
+  int flags = mb.flags;
+  const bool intra = flags & kMbIntra;
+  if (!intra && cbp) flags |= kMbPattern;
+  if (cbp && mquant != syntax.transmittedQuant()) flags |= kMbQuant;
+
+  SkipContext context;
+  context.pictureType = at.pictureType;
+  context.firstInSlice = at.firstInSlice;
+  context.lastInSlice = at.lastInSlice;
+  context.previousFlags = prevFlags;
+  context.predictors = syntax.predictors().mv;
+  mb.cbp = cbp;
+  mb.skipped = DecideSkip(context, flags, cbp, mb);
+  if (mb.skipped) {
+    syntax.Skip(at.pictureType);
+  } else {
+    // A P macroblock without coefficients or motion still needs a type: forward, (0, 0).
+    if (at.pictureType == kPictureP && cbp == 0 && !(flags & kMbForward)) flags |= kMbForward;
+    syntax.Write(at.pictureType, flags, mquant, mb, cbp, levels, at.forwardFcode,
+                 at.backwardFcode);
+  }
+  prevFlags = flags;
+  mb.flags = flags;
+  if (recon) ReconstructMacroblock(dsp, p, intra, cbp, levels, mquant, pred, at.x, at.y, *recon);
 }
 
 void HqPictureCoder::FinishSequence() {
