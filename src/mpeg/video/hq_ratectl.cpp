@@ -14,7 +14,7 @@ namespace {
 constexpr double kRatio[4] = {1.0, 0.8, 1.0, 1.4};
 // Bits the VBV keeps in hand below a picture's deadline, for rounding and start codes.
 constexpr int64_t kSafetyBits = 2048;
-constexpr double kFill = 0.6;
+constexpr double kFill = 0.8;
 
 // Weight of the newest picture in each per-quantiser bits-per-level figure.
 constexpr double kNewest = 0.5;
@@ -112,9 +112,8 @@ double HqRateControl::PlanPicture(int type, const int64_t* nzByQuant, int64_t bi
                             kRatio[kPictureP]));
   model_[type].haveLevels = true;
   std::copy(nzByQuant, nzByQuant + kQuants, model_[type].levels);
-  // The VBV deadline comes first.
-  const double limit = 0.9 * room;
-  while (k < kQuants - 1 && bits(k) > limit) k = std::min(k + 0.25, kQuants - 1.0);
+  // The VBV deadline comes first; the rows' own check keeps it should the estimate be low.
+  while (k < kQuants - 1 && bits(k) > room) k = std::min(k + 0.25, kQuants - 1.0);
   T_ = int64_t(std::min(bits(k), std::max(0.0, room)));
   return k;
 }
