@@ -45,8 +45,8 @@ constexpr int kMaxCandidates = 4;
 }  // namespace
 
 // Tuned on the bench clips; the usual high-rate slope of a uniform quantiser, about a
-// seventh of the step squared.
-double RdLambda(int mquant) { return 0.15 * mquant * mquant; }
+// eighth of the step squared.
+double RdLambda(int mquant) { return 0.12 * mquant * mquant; }
 
 int MotionComponentBits(int value, int predictor, int fcode) {
   const int rSize = fcode - 1, f = 1 << rSize;
