@@ -44,7 +44,7 @@ constexpr int kMaxCandidates = 4;
 
 }  // namespace
 
-// Tuned on the bench clips; the usual high-rate slope of a uniform quantiser, about a
+// Tuned on the bench clips; the usual high-rate slope of a uniform quantiser, about an
 // eighth of the step squared.
 double RdLambda(int mquant) { return 0.12 * mquant * mquant; }
 

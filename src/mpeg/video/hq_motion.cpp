@@ -96,6 +96,26 @@ int VectorBits(int delta, int fcode) {
   return bits + fcode - 1;
 }
 
+// VectorBits for every delta a search can meet (whole windows of +-63 pixels around
+// predictors as far out), per f_code.
+struct VectorBitsTable {
+  static constexpr int kReach = 512;
+  uint8_t bits[8][2 * kReach + 1];
+  VectorBitsTable() {
+    for (int fcode = 1; fcode < 8; ++fcode)
+      for (int d = -kReach; d <= kReach; ++d) bits[fcode][d + kReach] = uint8_t(VectorBits(d, fcode));
+  }
+  int operator()(int delta, int fcode) const {
+    return delta >= -kReach && delta <= kReach ? bits[fcode][delta + kReach]
+                                               : VectorBits(delta, fcode);
+  }
+};
+
+const VectorBitsTable& VectorBitsOf() {
+  static const VectorBitsTable table;
+  return table;
+}
+
 // SAD worth of one vector bit: vectors that agree with their neighbours cost almost
 // nothing to code, so a slightly better match elsewhere rarely pays.
 constexpr int kLambda = 4;
@@ -112,7 +132,7 @@ class BlockSearch {
               const Window& w, int px, int py, int fcode)
       : dsp_(dsp), src_(src), cur_(cur), stride_(stride), w_(w), px_(px), py_(py), fcode_(fcode) {}
   int Penalty(int i, int j) const {
-    return kLambda * (VectorBits(2 * i - px_, fcode_) + VectorBits(2 * j - py_, fcode_));
+    return kLambda * (bits_(2 * i - px_, fcode_) + bits_(2 * j - py_, fcode_));
   }
   void Try(int i, int j) {
     i = std::clamp(i, w_.xmin, w_.xmax);
@@ -147,6 +167,7 @@ class BlockSearch {
   int stride_;
   Window w_;
   int px_, py_, fcode_;
+  const VectorBitsTable& bits_ = VectorBitsOf();
   int best_ = 0;
   bool started_ = false;
 };

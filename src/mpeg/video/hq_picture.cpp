@@ -48,6 +48,8 @@ LevelCounter::LevelCounter(const uint8_t* intraMatrix, const uint8_t* nonIntraMa
       // Non-zero at mquant 2 from a scaled value of 2 (intra, with its rounding) or 4.
       const uint32_t need = (intra ? 2 : 4) * w - w / 2;
       at.smallest = uint16_t((need + 31) / 32);
+      (intra ? intraSmallest_ : nonIntraSmallest_)[i] =
+          int16_t(std::min<uint32_t>(at.smallest, INT16_MAX));
     }
 }
 
@@ -55,10 +57,12 @@ void LevelCounter::Curve(bool intra, const int16_t coef[6][64], uint16_t curve[k
   int count[kQuants] = {};
   const IntraLimits& limits = Limits();
   const Position* at = intra ? intra_ : nonIntra_;
+  const int16_t* smallest = intra ? intraSmallest_ : nonIntraSmallest_;
   for (int b = 0; b < 6; ++b)
-    for (int i = intra ? 1 : 0; i < 64; ++i) {
+    for (uint64_t mask = AtLeastMask(coef[b], smallest) & ~uint64_t(intra); mask;
+         mask &= mask - 1) {
+      const int i = __builtin_ctzll(mask);
       const uint32_t a = uint32_t(std::abs(coef[b][i]));
-      if (a < at[i].smallest) continue;
       // Exact: the numerator stays below 2^21 and W below 256.
       const int m = int((uint64_t(32 * a + at[i].w2) * at[i].mul) >> 32);
       const int k = intra ? limits.k[std::min(m, IntraLimits::kSize - 1)]

@@ -33,6 +33,7 @@ class LevelCounter {
     uint16_t smallest;  // the smallest |x| that is non-zero at the finest quantiser
   };
   Position intra_[64], nonIntra_[64];
+  alignas(16) int16_t intraSmallest_[64], nonIntraSmallest_[64];
 };
 class HqPictureCoder {
  public:

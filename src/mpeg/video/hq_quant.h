@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -38,6 +39,28 @@ inline uint64_t NaturalMask(const int16_t* levels) {
   return mask;
 #endif
 }
+// Bit i set when |values[i]| >= smallest[i] (values above -32768).
+inline uint64_t AtLeastMask(const int16_t* values, const int16_t* smallest) {
+#ifdef __SSE2__
+  uint64_t mask = 0;
+  const __m128i zero = _mm_setzero_si128();
+  for (int i = 0; i < 64; i += 8) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(values + i));
+    const __m128i a = _mm_max_epi16(v, _mm_sub_epi16(zero, v));
+    const __m128i below =
+        _mm_cmpgt_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(smallest + i)), a);
+    const uint32_t bytes = uint32_t(_mm_movemask_epi8(_mm_packs_epi16(below, zero))) & 0xffu;
+    mask |= uint64_t(~bytes & 0xffu) << i;
+  }
+  return mask;
+#else
+  uint64_t mask = 0;
+  for (int i = 0; i < 64; ++i)
+    mask |= uint64_t(std::abs(int(values[i])) >= smallest[i]) << i;
+  return mask;
+#endif
+}
+
 inline uint64_t ScanMask(const int16_t* levels) {
   const ScanPositions& s = ScanPositionsOf();
   uint64_t mask = 0;
