@@ -34,7 +34,10 @@ void HqRateControl::InitSequence(double bitRate, double pictureRate, int mbCount
   // overflow.
   initialFill_ = kFill * bufferBits_;
   pictures_ = pictures;
-  const double start[4] = {0, 160, 60, 42};
+  // Complexities before any picture of a type is coded: the classic I share, but our P and
+  // B pictures cost far less than the classic priors say (B several times less), and an
+  // overestimate here starves the first I picture.
+  const double start[4] = {0, 160, 40, 10};
   const double header[4] = {0, 40, 12, 8};
   for (int t = 1; t <= 3; ++t) {
     model_[t].complexity = bitRate * start[t] / 115.0;
