@@ -9,6 +9,7 @@
 #include "mpeg/video/hq_mode.h"
 #include "mpeg/video/hq_picture.h"
 #include "mpeg/video/hq_quant.h"
+#include "mpeg/video/hq_ratectl.h"
 #include "mpeg/video/quant.h"
 #include "mpeg/video/macroblock.h"
 #include "mpeg/video/vlc.h"
@@ -130,6 +131,34 @@ TEST_F(HqModePair, BPicturesKeepOnlyTheUsedDirection) {
   EXPECT_EQ(mb.mvBackward[1], 0);
 }
 
+// Macroblocks of row 1 in order, each with the vector its search found.
+TEST_F(HqModePair, TheLeftNeighboursVectorIsACandidate) {
+  HqModeChooser chooser(p, dsp::Best(), quantiser);
+  chooser.StartPicture(kPictureP, 2, 2, &older, nullptr, 8);
+  chooser.StartSlice();
+  MacroblockPrediction pred;
+  alignas(16) int16_t coef[6][64];
+  MacroblockInfo left;
+  left.flags = kMbForward;
+  left.mvForward[0] = 8;
+  chooser.Choose(current, 0, 16, true, false, left, pred, coef);
+  ASSERT_EQ(left.mvForward[0], 8);
+  // A search that strayed a pixel off: the predictor's exact match wins.
+  MacroblockInfo mb;
+  mb.flags = kMbForward;
+  mb.mvForward[0] = 10;
+  chooser.Choose(current, 16, 16, false, false, mb, pred, coef);
+  EXPECT_EQ(mb.flags, kMbForward);
+  EXPECT_EQ(mb.mvForward[0], 8);
+  // At the right edge the same vector would read past the reference picture.
+  mb = MacroblockInfo{};
+  chooser.Choose(current, 32, 16, false, false, mb, pred, coef);
+  ASSERT_EQ(mb.mvForward[0], 8);
+  mb = MacroblockInfo{};
+  chooser.Choose(current, 48, 16, false, true, mb, pred, coef);
+  EXPECT_LE(2 * 48 + mb.mvForward[0], 2 * (64 - 16));
+}
+
 TEST_F(HqModePair, VectorsBeyondTheFcodeAreNoCandidate) {
   MacroblockInfo found;
   found.flags = kMbForward;
@@ -163,6 +192,73 @@ TEST(HqRdQuantise, DropsWhatCostsMoreThanItBuys) {
   levels[kZigZag[40]] = 1;
   coef[kZigZag[0]] = 0;
   EXPECT_FALSE(RdQuantiseBlock(false, coef, levels, w, mquant, RdLambda(mquant)));
+}
+
+TEST(HqLevels, ScanMaskMatchesTheScan) {
+  uint32_t seed = 5;
+  for (int trial = 0; trial < 500; ++trial) {
+    alignas(16) int16_t levels[64] = {};
+    const int count = int(Next(seed) % 12);
+    for (int n = 0; n < count; ++n)
+      levels[Next(seed) % 64] = int16_t(int(Next(seed) % 601) - 300);
+    levels[Next(seed) % 64] = int16_t(trial % 2 ? 255 : -256);  // saturating still non-zero
+    uint64_t expected = 0;
+    for (int i = 0; i < 64; ++i)
+      if (levels[kZigZag[i]]) expected |= uint64_t(1) << i;
+    ASSERT_EQ(ScanMask(levels), expected) << "trial " << trial;
+  }
+}
+
+// The counts rate control plans with, against the quantiser's own levels at every step.
+TEST(HqLevels, CurveCountsTheQuantisersLevels) {
+  const VideoParams p = test::ParamsFor(64, 64, 10);
+  const LevelCounter counter(p.intraMatrix, p.nonIntraMatrix);
+  uint32_t seed = 11;
+  for (int trial = 0; trial < 40; ++trial) {
+    const bool intra = trial % 2;
+    alignas(16) int16_t coef[6][64];
+    for (auto& block : coef)
+      for (auto& c : block) {
+        const int range = Next(seed) % 10 == 0 ? 65535 : (Next(seed) % 3 ? 41 : 801);
+        c = int16_t(int(Next(seed) % uint32_t(range)) - range / 2);
+      }
+    uint16_t curve[HqRateControl::kQuants];
+    counter.Curve(intra, coef, curve);
+    for (int k = 0; k < HqRateControl::kQuants; ++k) {
+      int expected = 0;
+      for (auto& block : coef) {
+        alignas(16) int16_t levels[64];
+        const int mquant = HqRateControl::Mquant(k);
+        if (intra) QuantIntra(block, levels, p.intraMatrix, mquant);
+        else QuantNonIntra(block, levels, p.nonIntraMatrix, mquant);
+        for (int i = intra ? 1 : 0; i < 64; ++i) expected += levels[i] != 0;
+      }
+      ASSERT_EQ(curve[k], expected) << "trial " << trial << " index " << k;
+    }
+  }
+}
+
+// The estimate at the quantiser a picture was coded with gives back that picture's bits,
+// however many of its counted levels the trims removed.
+TEST(HqRateModel, EstimateReproducesTheLastPicture) {
+  HqRateControl rc;
+  const int mbs = 300;
+  rc.InitSequence(1228800, 25, mbs, 20, 100);
+  rc.InitGop(3, 8);
+  int64_t counts[HqRateControl::kQuants];
+  for (int k = 0; k < HqRateControl::kQuants; ++k) counts[k] = 40000 / (k + 1);
+  int64_t nz[HqRateControl::kQuants] = {}, bits[HqRateControl::kQuants] = {};
+  const int64_t start = 400000;
+  for (int picture = 0; picture < 3; ++picture) {
+    rc.PlanPicture(kPictureP, counts, start);
+    // Index 3 only: a fifth of its counted levels survived, at 6 bits each.
+    nz[3] = counts[3];
+    bits[3] = counts[3] / 5 * 6;
+    const int64_t coded = bits[3] + 12 * mbs;
+    rc.EndPicture(start + coded, start + coded, nz, bits, 3.0);
+    rc.PlanPicture(kPictureP, counts, start);
+    EXPECT_NEAR(rc.Estimate(3, double(counts[3]), mbs), double(coded), 0.01 * coded);
+  }
 }
 
 TEST(HqRdQuantise, PairBitsMatchTheBlockCount) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "mpeg/video/hq_picture.h"
+#include "mpeg/video/hq_quant.h"
 #include "mpeg/video/motion.h"
 #include "mpeg/video/vlc.h"
 
@@ -39,12 +40,13 @@ int DcBits(bool luminance, int diff) {
 // Candidates whose luminance error is this far above the best are not transformed.
 constexpr double kPruneRatio = 1.3;
 constexpr int kPruneMargin = 256;
+constexpr int kMaxCandidates = 4;
 
 }  // namespace
 
-// Tuned on the bench clips; the usual high-rate slope of a uniform quantiser, about a
-// seventh of the step squared.
-double RdLambda(int mquant) { return 0.15 * mquant * mquant; }
+// Tuned on the bench clips; the usual high-rate slope of a uniform quantiser, about an
+// eighth of the step squared.
+double RdLambda(int mquant) { return 0.12 * mquant * mquant; }
 
 int MotionComponentBits(int value, int predictor, int fcode) {
   const int rSize = fcode - 1, f = 1 << rSize;
@@ -57,15 +59,21 @@ int MotionComponentBits(int value, int predictor, int fcode) {
 
 BlockRd NonIntraBlockRd(const int16_t* coef, const int16_t* levels, const uint8_t* matrix,
                         int mquant) {
-  alignas(16) int16_t rec[64];
-  IquantNonIntra(levels, rec, matrix, mquant);
+  // Zero levels reconstruct to zero: only the coded ones change the error.
   BlockRd r;
-  for (int i = 0; i < 64; ++i) {
-    const int d = coef[i] - rec[i];
-    r.coded += d * d;
-    r.dropped += int(coef[i]) * coef[i];
+  r.dropped = SumSquares(coef);
+  r.coded = r.dropped;
+  const PairBitsTable& t = PairBitsOf();
+  int last = -1;
+  for (uint64_t mask = ScanMask(levels); mask; mask &= mask - 1) {
+    const int i = __builtin_ctzll(mask), pos = kZigZag[i];
+    const int level = levels[pos];
+    const int64_t c = coef[pos], d = c - LevelValue(false, level, matrix[pos], mquant);
+    r.coded += d * d - c * c;
+    r.bits += PairBits(t, i - last - 1, std::abs(level), last < 0);
+    last = i;
   }
-  r.bits = RunLevelBits(false, levels) + 2;
+  r.bits += 2;
   return r;
 }
 
@@ -147,27 +155,45 @@ double HqModeChooser::IntraCost(const int16_t coef[6][64]) const {
 void HqModeChooser::Choose(const Frame& src, int x, int y, bool firstInSlice, bool lastInSlice,
                            MacroblockInfo& mb, MacroblockPrediction& pred,
                            int16_t coef[6][64]) {
-  Candidate cands[4];
+  Candidate cands[kMaxCandidates];
   int count = 0;
   auto add = [&](int flags, const int* f, const int* b) {
     Candidate& c = cands[count];
+    c = Candidate{};
     c.flags = flags;
     if (f) std::copy(f, f + 2, c.mvF);
     if (b) std::copy(b, b + 2, c.mvB);
-    if ((f && !Fits(c.mvF, fcodeF_)) || (b && !Fits(c.mvB, fcodeB_))) return;
+    // A borrowed vector may point out of the picture here even where it did not there.
+    auto inside = [&](const int* mv) {
+      const int hx = 2 * x + mv[0], hy = 2 * y + mv[1];
+      return hx >= 0 && hy >= 0 && hx <= 2 * (src.width - 16) && hy <= 2 * (src.height - 16);
+    };
+    if ((f && !(Fits(c.mvF, fcodeF_) && inside(c.mvF))) ||
+        (b && !(Fits(c.mvB, fcodeB_) && inside(c.mvB))))
+      return;
+    for (int i = 0; i < count; ++i)
+      if (cands[i].flags == c.flags && std::equal(c.mvF, c.mvF + 2, cands[i].mvF) &&
+          std::equal(c.mvB, c.mvB + 2, cands[i].mvB))
+        return;
     ++count;
   };
   if (type_ == kPictureP) {
     add(0, nullptr, nullptr);
     if (mb.mvForward[0] || mb.mvForward[1]) add(kMbForward, mb.mvForward, nullptr);
+    // The predictor's vector costs two bits: on a steady pan it often beats a closer match.
+    if (pmv_[0][0] || pmv_[0][1]) add(kMbForward, pmv_[0], nullptr);
   } else {
     add(kMbForward, mb.mvForward, nullptr);
     add(kMbBackward, nullptr, mb.mvBackward);
     add(kMbForward | kMbBackward, mb.mvForward, mb.mvBackward);
+    // What the previous macroblock did, with the predictors: the one that may be skipped.
+    const int dirs = prevFlags_ & (kMbForward | kMbBackward);
+    if (dirs && !(prevFlags_ & kMbIntra))
+      add(dirs, dirs & kMbForward ? pmv_[0] : nullptr, dirs & kMbBackward ? pmv_[1] : nullptr);
   }
 
-  MacroblockPrediction preds[4];
-  int sse[4];
+  MacroblockPrediction preds[kMaxCandidates];
+  int sse[kMaxCandidates];
   int bestSse = INT32_MAX;
   for (int i = 0; i < count; ++i) {
     MacroblockInfo m;

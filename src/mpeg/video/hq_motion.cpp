@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
 
 #include "mpeg/video/mode_decision.h"
 #include "mpeg/video/vlc.h"
@@ -11,14 +12,8 @@ namespace zr::mpeg {
 
 namespace {
 
-struct Plane {
-  int w = 0, h = 0;
-  std::vector<uint8_t> px;
-  int at(int x, int y) const { return px[size_t(y) * w + x]; }
-};
-
-Plane Decimate(const Frame& f, int factor) {
-  Plane d;
+LumaPlane Decimate(const Frame& f, int factor) {
+  LumaPlane d;
   d.w = f.width / factor;
   d.h = f.height / factor;
   d.px.resize(size_t(d.w) * d.h);
@@ -36,20 +31,31 @@ Plane Decimate(const Frame& f, int factor) {
 
 // Mean absolute difference over the overlap, scaled by 256; huge when the overlap is too
 // small to say anything.
-int64_t MeanDifference(const Plane& cur, const Plane& ref, int gx, int gy) {
+int64_t MeanDifference(const LumaPlane& cur, const LumaPlane& ref, int gx, int gy) {
   const int x0 = std::max(0, -gx), x1 = std::min(cur.w, ref.w - gx);
   const int y0 = std::max(0, -gy), y1 = std::min(cur.h, ref.h - gy);
   const int64_t count = int64_t(std::max(0, x1 - x0)) * std::max(0, y1 - y0);
   if (count * 4 < int64_t(cur.w) * cur.h || count == 0) return INT64_MAX;
+  const int n = x1 - x0;
   int64_t sum = 0;
-  for (int y = y0; y < y1; ++y)
-    for (int x = x0; x < x1; ++x) sum += std::abs(cur.at(x, y) - ref.at(x + gx, y + gy));
+  for (int y = y0; y < y1; ++y) {
+    const uint8_t* a = cur.px.data() + size_t(y) * cur.w + x0;
+    const uint8_t* b = ref.px.data() + size_t(y + gy) * ref.w + x0 + gx;
+    // Fixed-length runs, so the compiler turns them into vector code.
+    int i = 0;
+    for (; i + 16 <= n; i += 16) {
+      int run = 0;
+      for (int t = 0; t < 16; ++t) run += std::abs(a[i + t] - b[i + t]);
+      sum += run;
+    }
+    for (; i < n; ++i) sum += std::abs(a[i] - b[i]);
+  }
   return sum * 256 / count;
 }
 
 // Best displacement within +-reach of (cx, cy) on one decimation level; ties keep the one
 // nearest the centre, found first.
-void BestShift(const Plane& cur, const Plane& ref, int cx, int cy, int reach, int& bx, int& by) {
+void BestShift(const LumaPlane& cur, const LumaPlane& ref, int cx, int cy, int reach, int& bx, int& by) {
   int64_t best = MeanDifference(cur, ref, cx, cy);
   bx = cx;
   by = cy;
@@ -90,6 +96,26 @@ int VectorBits(int delta, int fcode) {
   return bits + fcode - 1;
 }
 
+// VectorBits for every delta a search can meet (whole windows of +-63 pixels around
+// predictors as far out), per f_code.
+struct VectorBitsTable {
+  static constexpr int kReach = 512;
+  uint8_t bits[8][2 * kReach + 1];
+  VectorBitsTable() {
+    for (int fcode = 1; fcode < 8; ++fcode)
+      for (int d = -kReach; d <= kReach; ++d) bits[fcode][d + kReach] = uint8_t(VectorBits(d, fcode));
+  }
+  int operator()(int delta, int fcode) const {
+    return delta >= -kReach && delta <= kReach ? bits[fcode][delta + kReach]
+                                               : VectorBits(delta, fcode);
+  }
+};
+
+const VectorBitsTable& VectorBitsOf() {
+  static const VectorBitsTable table;
+  return table;
+}
+
 // SAD worth of one vector bit: vectors that agree with their neighbours cost almost
 // nothing to code, so a slightly better match elsewhere rarely pays.
 constexpr int kLambda = 4;
@@ -106,7 +132,7 @@ class BlockSearch {
               const Window& w, int px, int py, int fcode)
       : dsp_(dsp), src_(src), cur_(cur), stride_(stride), w_(w), px_(px), py_(py), fcode_(fcode) {}
   int Penalty(int i, int j) const {
-    return kLambda * (VectorBits(2 * i - px_, fcode_) + VectorBits(2 * j - py_, fcode_));
+    return kLambda * (bits_(2 * i - px_, fcode_) + bits_(2 * j - py_, fcode_));
   }
   void Try(int i, int j) {
     i = std::clamp(i, w_.xmin, w_.xmax);
@@ -141,6 +167,7 @@ class BlockSearch {
   int stride_;
   Window w_;
   int px_, py_, fcode_;
+  const VectorBitsTable& bits_ = VectorBitsOf();
   int best_ = 0;
   bool started_ = false;
 };
@@ -167,15 +194,19 @@ void RefineHalf(const dsp::Functions& dsp, const uint8_t* rec, const uint8_t* cu
 
 }  // namespace
 
-void GlobalMotion(const Frame& cur, const Frame& ref, int limit, int& gx, int& gy) {
-  const Plane c8 = Decimate(cur, 8), r8 = Decimate(ref, 8);
+Pyramid::Pyramid(const Frame& f) : by8(Decimate(f, 8)), by4(Decimate(f, 4)) {}
+
+void GlobalMotion(const Pyramid& cur, const Pyramid& ref, int limit, int& gx, int& gy) {
   int x8, y8;
-  BestShift(c8, r8, 0, 0, (limit + 7) / 8, x8, y8);
-  const Plane c4 = Decimate(cur, 4), r4 = Decimate(ref, 4);
+  BestShift(cur.by8, ref.by8, 0, 0, (limit + 7) / 8, x8, y8);
   int x4, y4;
-  BestShift(c4, r4, 2 * x8, 2 * y8, 2, x4, y4);
+  BestShift(cur.by4, ref.by4, 2 * x8, 2 * y8, 2, x4, y4);
   gx = std::clamp(4 * x4, -limit, limit);
   gy = std::clamp(4 * y4, -limit, limit);
+}
+
+void GlobalMotion(const Frame& cur, const Frame& ref, int limit, int& gx, int& gy) {
+  GlobalMotion(Pyramid(cur), Pyramid(ref), limit, gx, gy);
 }
 
 void HqMotion::Reset(int mbWidth, int mbHeight) {
@@ -186,9 +217,14 @@ void HqMotion::Reset(int mbWidth, int mbHeight) {
 }
 
 void HqMotion::Prepare(const MotionInput& in, int displayIndex) {
+  Pyramid current(*in.current);
   if (in.pictureType != kPictureB) {
     olderAnchor_ = newerAnchor_;
     newerAnchor_ = displayIndex;
+    anchors_[0] = std::move(anchors_[1]);
+    anchors_[1] = std::make_unique<Pyramid>(current);
+    anchorFrames_[0] = anchorFrames_[1];
+    anchorFrames_[1] = in.current;
   }
   range_[0] = range_[1] = 0;
   if (in.pictureType == kPictureI) return;
@@ -196,8 +232,13 @@ void HqMotion::Prepare(const MotionInput& in, int displayIndex) {
   distance_[0] = (in.pictureType == kPictureB ? displayIndex : newerAnchor_) - olderAnchor_;
   distance_[1] = newerAnchor_ - displayIndex;
   for (int d = 0; d < dirs; ++d) {
-    const Frame& ref = d == 0 ? *in.olderSource : *in.newerSource;
-    GlobalMotion(*in.current, ref, 63, global_[d].gx, global_[d].gy);
+    // The anchors' pyramids were made when they were coded (from the same store, which
+    // holds them unchanged); a P picture's reference is the older one, as it is the newer.
+    const Frame& refFrame = d == 0 ? *in.olderSource : *in.newerSource;
+    const Pyramid* ref = anchorFrames_[d] == &refFrame ? anchors_[d].get() : nullptr;
+    std::unique_ptr<Pyramid> made;
+    if (!ref) ref = (made = std::make_unique<Pyramid>(refFrame)).get();
+    GlobalMotion(current, *ref, 63, global_[d].gx, global_[d].gy);
     // Room for local motion around the global one.
     const int need = std::max(std::abs(global_[d].gx), std::abs(global_[d].gy)) + 8;
     fcode_[d] = FcodeForRange(need);

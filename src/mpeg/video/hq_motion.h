@@ -6,6 +6,7 @@
 // never on rate control, and rows stay independent of each other.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "mpeg/dsp/dsp.h"
@@ -14,6 +15,17 @@
 #include "mpeg/video/params.h"
 
 namespace zr::mpeg {
+
+struct LumaPlane {
+  int w = 0, h = 0;
+  std::vector<uint8_t> px;
+  int at(int x, int y) const { return px[size_t(y) * w + x]; }
+};
+// A picture's luminance decimated 8x and 4x, made once per picture.
+struct Pyramid {
+  explicit Pyramid(const Frame& f);
+  LumaPlane by8, by4;
+};
 
 class HqMotion {
  public:
@@ -40,6 +52,8 @@ class HqMotion {
   int range_[2]{};
   int fcode_[2]{};
   Direction global_[2];
+  std::unique_ptr<Pyramid> anchors_[2];  // older, newer
+  const Frame* anchorFrames_[2]{};       // the source stores they were made from
   // The last P picture's forward vectors per picture of distance, in sixteenths of a
   // half pixel: [0] horizontal, [1] vertical.
   std::vector<int> velocity_[2];
@@ -49,5 +63,6 @@ class HqMotion {
 // Global displacement (whole pixels) that best maps `cur` onto `ref`, searched up to
 // `limit` pixels on 8x and then 4x decimated luminance.
 void GlobalMotion(const Frame& cur, const Frame& ref, int limit, int& gx, int& gy);
+void GlobalMotion(const Pyramid& cur, const Pyramid& ref, int limit, int& gx, int& gy);
 
 }  // namespace zr::mpeg

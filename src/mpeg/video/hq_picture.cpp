@@ -1,5 +1,6 @@
 #include "mpeg/video/hq_picture.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -37,17 +38,35 @@ const IntraLimits& Limits() {
 
 }  // namespace
 
-void NonZeroCurve(bool intra, const int16_t coef[6][64], const VideoParams& p,
-                  uint16_t curve[kQuants]) {
+LevelCounter::LevelCounter(const uint8_t* intraMatrix, const uint8_t* nonIntraMatrix) {
+  for (int i = 0; i < 64; ++i)
+    for (bool intra : {true, false}) {
+      const uint32_t w = std::max<uint32_t>(1, intra ? intraMatrix[i] : nonIntraMatrix[i]);
+      Position& at = intra ? intra_[i] : nonIntra_[i];
+      at.mul = ((uint64_t(1) << 32) + w - 1) / w;
+      at.w2 = uint16_t(w / 2);
+      // Non-zero at mquant 2 from a scaled value of 2 (intra, with its rounding) or 4.
+      const uint32_t need = (intra ? 2 : 4) * w - w / 2;
+      at.smallest = uint16_t((need + 31) / 32);
+      (intra ? intraSmallest_ : nonIntraSmallest_)[i] =
+          int16_t(std::min<uint32_t>(at.smallest, INT16_MAX));
+    }
+}
+
+void LevelCounter::Curve(bool intra, const int16_t coef[6][64], uint16_t curve[kQuants]) const {
   int count[kQuants] = {};
   const IntraLimits& limits = Limits();
+  const Position* at = intra ? intra_ : nonIntra_;
+  const int16_t* smallest = intra ? intraSmallest_ : nonIntraSmallest_;
   for (int b = 0; b < 6; ++b)
-    for (int i = intra ? 1 : 0; i < 64; ++i) {
-      const int w = intra ? p.intraMatrix[i] : p.nonIntraMatrix[i];
-      const int m = (32 * std::abs(coef[b][i]) + w / 2) / w;
-      int k;
-      if (intra) k = limits.k[std::min(m, IntraLimits::kSize - 1)];
-      else k = std::min(m / 4 - 1, kQuants - 1);  // non-zero while 2 * mquant <= m
+    for (uint64_t mask = AtLeastMask(coef[b], smallest) & ~uint64_t(intra); mask;
+         mask &= mask - 1) {
+      const int i = __builtin_ctzll(mask);
+      const uint32_t a = uint32_t(std::abs(coef[b][i]));
+      // Exact: the numerator stays below 2^21 and W below 256.
+      const int m = int((uint64_t(32 * a + at[i].w2) * at[i].mul) >> 32);
+      const int k = intra ? limits.k[std::min(m, IntraLimits::kSize - 1)]
+                          : std::min(m / 4 - 1, kQuants - 1);  // non-zero while 2 * mquant <= m
       if (k >= 0) ++count[k];
     }
   int sum = 0;
@@ -58,24 +77,15 @@ void NonZeroCurve(bool intra, const int16_t coef[6][64], const VideoParams& p,
 }
 
 int RunLevelBits(bool intra, const int16_t* levels) {
-  int bits = 0, run = 0;
+  const PairBitsTable& t = PairBitsOf();
+  const int start = intra ? 1 : 0;
+  int bits = 0, last = start - 1;
   bool first = !intra;
-  for (int i = intra ? 1 : 0; i < 64; ++i) {
-    const int v = levels[kZigZag[i]];
-    if (v == 0) {
-      ++run;
-      continue;
-    }
-    const int a = std::abs(v);
-    if (first && run == 0 && a == 1) {
-      bits += 2;
-    } else {
-      const Vlc code = CoefficientCode(run, a);
-      bits += code.len && ((run <= 1 && a <= 40) || (run <= 31 && a <= 5)) ? code.len + 1
-                                                                            : (a > 127 ? 28 : 20);
-    }
+  for (uint64_t mask = ScanMask(levels) >> start << start; mask; mask &= mask - 1) {
+    const int i = __builtin_ctzll(mask);
+    bits += PairBits(t, i - last - 1, std::abs(levels[kZigZag[i]]), first);
     first = false;
-    run = 0;
+    last = i;
   }
   return bits;
 }
@@ -93,27 +103,25 @@ void HqPictureCoder::CodePicture(const PictureJob& job) {
   curves_.resize(size_t(mbCount));
   auto coefOf = [&](int k) { return reinterpret_cast<int16_t(*)[64]>(&coef_[size_t(k) * 384]); };
 
-  const int fcodeF = job.record ? job.record->forwardFcodeH : 1;
-  const int fcodeB = job.record ? job.record->backwardFcodeH : 1;
+  const MacroblockPlace first = PlaceOf(job, 0, mbw, mbCount);
+  const int fcodeF = first.forwardFcode, fcodeB = first.backwardFcode;
   const bool choose = job.type != kPictureI;
   if (choose)
     modes_.StartPicture(job.type, fcodeF, fcodeB, job.forwardRef, job.backwardRef,
                         HqRateControl::Mquant(rc_.ExpectedQuant(job.type)));
   int64_t totals[kQuants] = {};
   for (int k = 0; k < mbCount; ++k) {
-    const int row = k / mbw, col = k % mbw;
-    const int x = 16 * col, y = 16 * row;
+    const MacroblockPlace at = PlaceOf(job, k, mbw, mbCount);
     MacroblockInfo& mb = job.mbs[k];
     if (choose) {
-      const bool firstInSlice = col == 0 && RowStartsSlice(row);
-      if (firstInSlice) modes_.StartSlice();
-      const bool lastInSlice = k == mbCount - 1 || (col == mbw - 1 && RowStartsSlice(row + 1));
-      modes_.Choose(src, x, y, firstInSlice, lastInSlice, mb, pred_[size_t(k)], coefOf(k));
+      if (at.firstInSlice) modes_.StartSlice();
+      modes_.Choose(src, at.x, at.y, at.firstInSlice, at.lastInSlice, mb, pred_[size_t(k)],
+                    coefOf(k));
     } else {
-      PredictMacroblock(mb, job.forwardRef, job.backwardRef, x, y, pred_[size_t(k)]);
-      TransformMacroblock(dsp_, src, x, y, pred_[size_t(k)], coefOf(k));
+      PredictMacroblock(mb, job.forwardRef, job.backwardRef, at.x, at.y, pred_[size_t(k)]);
+      TransformMacroblock(dsp_, src, at.x, at.y, pred_[size_t(k)], coefOf(k));
     }
-    NonZeroCurve(mb.flags & kMbIntra, coefOf(k), p_, curves_[size_t(k)].data());
+    counter_.Curve(mb.flags & kMbIntra, coefOf(k), curves_[size_t(k)].data());
     for (int q = 0; q < kQuants; ++q) totals[q] += curves_[size_t(k)][size_t(q)];
   }
   const double planned = rc_.PlanPicture(job.type, totals, out_.BitCount());
@@ -135,28 +143,27 @@ void HqPictureCoder::CodePicture(const PictureJob& job) {
   int quant = below;
   int64_t remaining[kQuants];
   std::memcpy(remaining, totals, sizeof remaining);
-  int64_t nonZero = 0, coefBits = 0;
+  // Per quantiser index: levels before the rate-distortion trims, their bits after them.
+  int64_t counted[kQuants] = {}, coefBits[kQuants] = {};
   int prevFlags = 0;
   alignas(16) int16_t levels[6][64];
 
   for (int k = 0; k < mbCount; ++k) {
-    const int row = k / mbw, col = k % mbw;
-    const int x = 16 * col, y = 16 * row;
-    const bool firstInSlice = col == 0 && RowStartsSlice(row);
-    const bool lastInSlice = k == mbCount - 1 || (col == mbw - 1 && RowStartsSlice(row + 1));
+    const MacroblockPlace at = PlaceOf(job, k, mbw, mbCount);
+    const int row = at.row, col = at.col;
     if (col == 0) {
       spread += finer;
       quant = std::max(raised, spread >= 1.0 ? std::min(below + 1, kQuants - 1) : below);
       if (spread >= 1.0) spread -= 1.0;
     }
     int mquant = HqRateControl::Mquant(quant);
-    if (firstInSlice) {
+    if (at.firstInSlice) {
       WriteSliceHeader(out_, row, mquant);
       syntax_.StartSlice(col, mquant);
     }
     // Only a deadline in danger moves the quantiser; past the coarsest, the levels go.
     auto over = [&](int q) {
-      return double(out_.BitCount()) + rc_.Estimate(double(remaining[q]), mbCount - k) +
+      return double(out_.BitCount()) + rc_.Estimate(q, double(remaining[q]), mbCount - k) +
                  40.0 * (mbh - row) >
              double(limit);
     };
@@ -164,11 +171,11 @@ void HqPictureCoder::CodePicture(const PictureJob& job) {
     const bool drop = over(quant);
     mquant = HqRateControl::Mquant(quant);
     for (int q = 0; q < kQuants; ++q) remaining[q] -= curves_[size_t(k)][size_t(q)];
+    counted[quant] += curves_[size_t(k)][size_t(quant)];
 
     MacroblockInfo& mb = job.mbs[k];
     mb.mquant = mquant;
-    int flags = mb.flags;
-    const bool intra = flags & kMbIntra;
+    const bool intra = mb.flags & kMbIntra;
     int16_t(*coef)[64] = coefOf(k);
     const FastQuantiser* fast = &dsp_ == &dsp::Reference() ? nullptr : &quantiser_;
     QuantiseMacroblock(intra, coef, levels, p_, fast, mquant);
@@ -183,38 +190,60 @@ void HqPictureCoder::CodePicture(const PictureJob& job) {
         if (double(r.dropped) > double(r.coded) + RdLambda(mquant) * r.bits) cbp |= 32 >> b;
         else std::memset(levels[b], 0, sizeof levels[b]);
       }
-      coefBits += RunLevelBits(intra, levels[b]);
-      for (int i = intra ? 1 : 0; i < 64; ++i) nonZero += levels[b][i] != 0;
+      coefBits[quant] += RunLevelBits(intra, levels[b]);
     }
-    if (!intra && cbp) flags |= kMbPattern;
-    if (cbp && mquant != syntax_.transmittedQuant()) flags |= kMbQuant;
-
-    SkipContext context;
-    context.pictureType = job.type;
-    context.firstInSlice = firstInSlice;
-    context.lastInSlice = lastInSlice;
-    context.previousFlags = prevFlags;
-    context.predictors = syntax_.predictors().mv;
-    mb.cbp = cbp;
-    mb.skipped = DecideSkip(context, flags, cbp, mb);
-    if (mb.skipped) {
-      syntax_.Skip(job.type);
-    } else {
-      if (job.type == kPictureP && cbp == 0 && !(flags & kMbForward)) flags |= kMbForward;
-      syntax_.Write(job.type, flags, mquant, mb, cbp, levels, header.forwardFcode,
-                    header.backwardFcode);
-    }
-    prevFlags = flags;
-    mb.flags = flags;
-    if (job.recon)
-      ReconstructMacroblock(dsp_, p_, intra, cbp, levels, mquant, pred_[size_t(k)], x, y,
-                            *job.recon);
+    EmitMacroblock(dsp_, p_, syntax_, at, mquant, cbp, levels, pred_[size_t(k)], job.recon,
+                   prevFlags, mb);
   }
 
   const int64_t codedEnd = out_.BitCount();
   out_.AlignBits();
   PutStuffing(out_, rc_.StuffingBytes(out_.BitCount()));
-  rc_.EndPicture(codedEnd, out_.BitCount(), nonZero, coefBits, planned);
+  rc_.EndPicture(codedEnd, out_.BitCount(), counted, coefBits, planned);
+}
+
+MacroblockPlace PlaceOf(const PictureJob& job, int k, int mbWidth, int mbCount) {
+  MacroblockPlace at;
+  at.pictureType = job.type;
+  at.row = k / mbWidth;
+  at.col = k % mbWidth;
+  at.x = 16 * at.col;
+  at.y = 16 * at.row;
+  at.firstInSlice = at.col == 0 && RowStartsSlice(at.row);
+  at.lastInSlice = k == mbCount - 1 || (at.col == mbWidth - 1 && RowStartsSlice(at.row + 1));
+  at.forwardFcode = job.record ? job.record->forwardFcodeH : 1;
+  at.backwardFcode = job.record ? job.record->backwardFcodeH : 1;
+  return at;
+}
+
+void EmitMacroblock(const dsp::Functions& dsp, const VideoParams& p, MacroblockWriter& syntax,
+                    const MacroblockPlace& at, int mquant, int cbp, const int16_t levels[6][64],
+                    const MacroblockPrediction& pred, Frame* recon, int& prevFlags,
+                    MacroblockInfo& mb) {
+  int flags = mb.flags;
+  const bool intra = flags & kMbIntra;
+  if (!intra && cbp) flags |= kMbPattern;
+  if (cbp && mquant != syntax.transmittedQuant()) flags |= kMbQuant;
+
+  SkipContext context;
+  context.pictureType = at.pictureType;
+  context.firstInSlice = at.firstInSlice;
+  context.lastInSlice = at.lastInSlice;
+  context.previousFlags = prevFlags;
+  context.predictors = syntax.predictors().mv;
+  mb.cbp = cbp;
+  mb.skipped = DecideSkip(context, flags, cbp, mb);
+  if (mb.skipped) {
+    syntax.Skip(at.pictureType);
+  } else {
+    // A P macroblock without coefficients or motion still needs a type: forward, (0, 0).
+    if (at.pictureType == kPictureP && cbp == 0 && !(flags & kMbForward)) flags |= kMbForward;
+    syntax.Write(at.pictureType, flags, mquant, mb, cbp, levels, at.forwardFcode,
+                 at.backwardFcode);
+  }
+  prevFlags = flags;
+  mb.flags = flags;
+  if (recon) ReconstructMacroblock(dsp, p, intra, cbp, levels, mquant, pred, at.x, at.y, *recon);
 }
 
 void HqPictureCoder::FinishSequence() {

@@ -20,12 +20,28 @@
 
 namespace zr::mpeg {
 
+// Non-zero levels of one macroblock's blocks (AC only for intra) at each quantiser index.
+class LevelCounter {
+ public:
+  LevelCounter(const uint8_t* intraMatrix, const uint8_t* nonIntraMatrix);
+  void Curve(bool intra, const int16_t coef[6][64], uint16_t curve[HqRateControl::kQuants]) const;
+
+ private:
+  struct Position {
+    uint64_t mul;       // ceil(2^32 / W): (32|x| + W/2) / W without a division
+    uint16_t w2;        // W / 2
+    uint16_t smallest;  // the smallest |x| that is non-zero at the finest quantiser
+  };
+  Position intra_[64], nonIntra_[64];
+  alignas(16) int16_t intraSmallest_[64], nonIntraSmallest_[64];
+};
 class HqPictureCoder {
  public:
   HqPictureCoder(const VideoParams& params, const dsp::Functions& dsp, BitWriter& out,
                  HqRateControl& rc, ConvertLog& log)
       : p_(params), dsp_(dsp), out_(out), rc_(rc), syntax_(out, log),
-        quantiser_(params.intraMatrix, params.nonIntraMatrix), modes_(params, dsp, quantiser_) {}
+        quantiser_(params.intraMatrix, params.nonIntraMatrix), modes_(params, dsp, quantiser_),
+        counter_(params.intraMatrix, params.nonIntraMatrix) {}
 
   void CodePicture(const PictureJob& job);
   // Before the sequence end code: stuffing up to the declared rate.
@@ -40,14 +56,26 @@ class HqPictureCoder {
   MacroblockWriter syntax_;
   FastQuantiser quantiser_;
   HqModeChooser modes_;
+  LevelCounter counter_;
   std::vector<int16_t> coef_;
   std::vector<MacroblockPrediction> pred_;
   std::vector<Curve> curves_;
 };
 
-// Non-zero levels of one macroblock's blocks (AC only for intra) at each quantiser index.
-void NonZeroCurve(bool intra, const int16_t coef[6][64], const VideoParams& p,
-                  uint16_t curve[HqRateControl::kQuants]);
+// The tail both picture coders share, once a macroblock's levels are final: pattern and
+// quantiser flags, the skip decision, its syntax and its reconstruction (when `recon`).
+struct MacroblockPlace {
+  int pictureType = kPictureI;
+  int row = 0, col = 0, x = 0, y = 0;
+  bool firstInSlice = false, lastInSlice = false;
+  int forwardFcode = 1, backwardFcode = 1;
+};
+MacroblockPlace PlaceOf(const PictureJob& job, int k, int mbWidth, int mbCount);
+void EmitMacroblock(const dsp::Functions& dsp, const VideoParams& p, MacroblockWriter& syntax,
+                    const MacroblockPlace& at, int mquant, int cbp, const int16_t levels[6][64],
+                    const MacroblockPrediction& pred, Frame* recon, int& prevFlags,
+                    MacroblockInfo& mb);
+
 // Bits of a block's run/level codes (intra: the AC ones), end of block excluded.
 int RunLevelBits(bool intra, const int16_t* levels);
 // Zero bytes of stuffing, after aligning: allowed before any start code.

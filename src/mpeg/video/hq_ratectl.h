@@ -25,16 +25,18 @@ class HqRateControl {
   // picture mixes its two neighbours row by row.
   double PlanPicture(int type, const int64_t* nzByQuant, int64_t bitCount);
   int VbvDelay(int64_t bitCount) const;
-  // Expected bits of `nz` levels in `mbs` macroblocks of the current picture's type.
-  double Estimate(double nz, int mbs) const;
+  // Expected bits of `nz` levels at quantiser index k in `mbs` macroblocks of the current
+  // picture's type.
+  double Estimate(int k, double nz, int mbs) const;
   // The current picture must end before this bit position.
   int64_t EndLimit() const;
   // Zero bytes to follow the picture that ends (aligned) at bitCount.
   int64_t StuffingBytes(int64_t alignedEnd) const;
-  // After the picture (codedEnd) and its stuffing (stuffedEnd); coefBits are the bits of
-  // its run/level codes.
-  void EndPicture(int64_t codedEnd, int64_t stuffedEnd, int64_t nz, int64_t coefBits,
-                  double quantIndex);
+  // After the picture (codedEnd) and its stuffing (stuffedEnd). Per quantiser index:
+  // nz[k] its levels before the rate-distortion trims (as the estimates count them),
+  // coefBits[k] the bits of its run/level codes after them.
+  void EndPicture(int64_t codedEnd, int64_t stuffedEnd, const int64_t* nz,
+                  const int64_t* coefBits, double quantIndex);
   // Zero bytes before the sequence end so the stream carries its declared rate.
   int64_t FinalStuffingBytes(int64_t alignedEnd) const;
 
@@ -49,7 +51,10 @@ class HqRateControl {
  private:
   struct TypeModel {
     double complexity = 0;    // bits x mquant of the last picture
-    double bitsPerLevel = 6;  // AC run/level bits per non-zero level
+    // Run/level bits per level counted before the trims, by quantiser index: the trims
+    // take a share of the levels that grows quickly toward the finest quantisers.
+    double bitsPerLevel[kQuants]{};
+    bool measured[kQuants]{};
     double headerPerMb = 0;   // every other bit, per macroblock
     bool haveLevels = false;  // levels: the last picture's non-zero counts per quantiser
     int64_t levels[kQuants]{};
@@ -57,6 +62,9 @@ class HqRateControl {
   };
   // Bits a picture of `type` is expected to take at quantiser index k.
   double TypeBits(int type, double k) const;
+  static double BitsPerLevel(const TypeModel& m, int k);
+  // Run/level bits of a picture with level counts `counts`, at fractional index k.
+  static double LevelBits(const TypeModel& m, const int64_t* counts, double k);
   double ArrivalAtDecode(int64_t picture) const;  // bits in at that picture's decoding
 
   double bitRate_ = 0, pictureRate_ = 25;
