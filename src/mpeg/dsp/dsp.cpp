@@ -9,7 +9,7 @@ bool CpuHasSse41() { return __builtin_cpu_supports("sse4.1"); }
 
 const Functions& Reference() {
   static const Functions table{"reference", SadRef,  SadHalfRef, SseHalfRef,
-                               SseBiRef,    FdctRef, IdctRef,    SadBoundsRef};
+                               SseBiRef,    FdctRef, IdctRef,    SadBoundsRef, SadRowRef};
   return table;
 }
 
@@ -23,7 +23,8 @@ const Functions& Best() {
                                SseBiSse2,
                                avx2 ? FdctAvx2 : FdctRef,
                                CpuHasSse41() ? IdctSse41 : IdctRef,
-                               avx2 ? SadBoundsAvx2 : SadBoundsSse2};
+                               avx2 ? SadBoundsAvx2 : SadBoundsSse2,
+                               avx2 ? SadRowAvx2 : SadRowRef};
   return table;
 }
 

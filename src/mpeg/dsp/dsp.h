@@ -28,6 +28,9 @@ using DctFn = void (*)(int16_t block[64]);
 // out[i] = sum over quarters of |sum - quarter[q]| (at most 4 x 16320, no overflow).
 using SadBoundsFn = void (*)(const uint16_t* sums, int stride, const int quarter[4], int count,
                              uint16_t* out);
+// Full 16 x 16 SADs at the 16 neighbouring positions ref + 0 .. ref + 15 (no early exit);
+// reads 32 bytes of each of the 16 rows.
+using SadRowFn = void (*)(const uint8_t* ref, const uint8_t* cur, int stride, uint16_t out[16]);
 
 struct Functions {
   const char* name;
@@ -38,6 +41,7 @@ struct Functions {
   DctFn fdct;
   DctFn idct;
   SadBoundsFn sadBounds;
+  SadRowFn sadRow;
 };
 
 // Plain C++ forms, the definition of every result.
@@ -66,6 +70,8 @@ void SadBoundsSse2(const uint16_t* sums, int stride, const int quarter[4], int c
 // Reads up to 15 candidates past `count`.
 void SadBoundsAvx2(const uint16_t* sums, int stride, const int quarter[4], int count,
                    uint16_t* out);
+void SadRowRef(const uint8_t* ref, const uint8_t* cur, int stride, uint16_t out[16]);
+void SadRowAvx2(const uint8_t* ref, const uint8_t* cur, int stride, uint16_t out[16]);
 void FdctRef(int16_t block[64]);
 void FdctAvx2(int16_t block[64]);
 void IdctRef(int16_t block[64]);

@@ -182,6 +182,10 @@ void SadBoundsRef(const uint16_t* sums, int stride, const int quarter[4], int co
   }
 }
 
+void SadRowRef(const uint8_t* ref, const uint8_t* cur, int stride, uint16_t out[16]) {
+  for (int p = 0; p < 16; ++p) out[p] = uint16_t(SadRef(ref + p, cur, stride, 16, 65536));
+}
+
 void SadBoundsSse2(const uint16_t* sums, int stride, const int quarter[4], int count,
                    uint16_t* out) {
   const int below = 8 * stride;

@@ -15,11 +15,13 @@ namespace zr::mpeg::dsp {
 
 namespace {
 
-inline __m256i TwoRows(const uint8_t* p, int stride) {
+inline __m256i Lanes(const uint8_t* lo, const uint8_t* hi) {
   return _mm256_inserti128_si256(
-      _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
-      _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + stride)), 1);
+      _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(lo))),
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(hi)), 1);
 }
+
+inline __m256i TwoRows(const uint8_t* p, int stride) { return Lanes(p, p + stride); }
 
 inline int Total(__m256i sad) {
   __m128i s = _mm_add_epi64(_mm256_castsi256_si128(sad), _mm256_extracti128_si256(sad, 1));
@@ -109,6 +111,24 @@ void SadBoundsAvx2(const uint16_t* sums, int stride, const int quarter[4], int c
     _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), b);
     for (int k = 0; i + k < count; ++k) out[i + k] = lanes[k];
   }
+}
+
+void SadRowAvx2(const uint8_t* ref, const uint8_t* cur, int stride, uint16_t out[16]) {
+  // The low lane measures positions 0..7, the high lane 8..15; each mpsadbw adds one
+  // 4-byte group of the current row at 8 offsets. Totals stay below 65536 (16 x 16 x 255).
+  __m256i acc = _mm256_setzero_si256();
+  for (int j = 0; j < 16; ++j, ref += stride, cur += stride) {
+    const __m256i c = _mm256_broadcastsi128_si256(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(cur)));
+    const __m256i near = Lanes(ref, ref + 8), far = Lanes(ref + 8, ref + 16);
+    // Per lane: bits 0-1 choose the group of c, bit 2 starts the reference 4 bytes in.
+    const __m256i g01 = _mm256_add_epi16(_mm256_mpsadbw_epu8(near, c, 0),
+                                         _mm256_mpsadbw_epu8(near, c, 5 | 5 << 3));
+    const __m256i g23 = _mm256_add_epi16(_mm256_mpsadbw_epu8(far, c, 2 | 2 << 3),
+                                         _mm256_mpsadbw_epu8(far, c, 7 | 7 << 3));
+    acc = _mm256_add_epi16(acc, _mm256_add_epi16(g01, g23));
+  }
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), acc);
 }
 
 #if defined(__clang__)
