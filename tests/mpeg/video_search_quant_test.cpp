@@ -96,14 +96,16 @@ TEST(PrunedSearch, BlockSumsAndBoundsTwins) {
     const int quarter[4] = {int(rng() % 16321), int(rng() % 16321), int(rng() % 16321),
                             int(rng() % 16321)};
     const int y = int(rng() % (h - 15)), count = 1 + int(rng() % (w - 15));
-    std::vector<uint16_t> a(static_cast<size_t>(count)), b(static_cast<size_t>(count));
+    // The SIMD forms may write up to 15 entries past the count.
+    std::vector<uint16_t> a(static_cast<size_t>(count)), b(static_cast<size_t>(count) + 15);
+    auto firstCount = [&] { return std::vector<uint16_t>(b.begin(), b.begin() + count); };
     dsp::SadBoundsRef(sums.at(0, y), w, quarter, count, a.data());
     dsp::SadBoundsSse2(sums.at(0, y), w, quarter, count, b.data());
-    ASSERT_EQ(a, b) << trial;
+    ASSERT_EQ(a, firstCount()) << trial;
     if (dsp::CpuHasAvx2()) {
       std::fill(b.begin(), b.end(), uint16_t(0));
       dsp::SadBoundsAvx2(sums.at(0, y), w, quarter, count, b.data());
-      ASSERT_EQ(a, b) << trial;
+      ASSERT_EQ(a, firstCount()) << trial;
     }
   }
 }

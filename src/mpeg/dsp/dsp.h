@@ -25,7 +25,8 @@ using SseBiFn = int (*)(const uint8_t* fwd, int fhx, int fhy, const uint8_t* bwd
 using DctFn = void (*)(int16_t block[64]);
 // Lower bounds of the SAD of `count` consecutive candidates: sums holds 8 x 8 block sums
 // with the given stride, the candidate's four quarter sums at +0, +8, +8 rows, +8 rows + 8;
-// out[i] = sum over quarters of |sum - quarter[q]| (at most 4 x 16320, no overflow).
+// out[i] = sum over quarters of |sum - quarter[q]| (at most 4 x 16320, no overflow); the
+// SIMD forms may write up to 15 entries past count.
 using SadBoundsFn = void (*)(const uint16_t* sums, int stride, const int quarter[4], int count,
                              uint16_t* out);
 // Full 16 x 16 SADs at the 16 neighbouring positions ref + 0 .. ref + 15 (no early exit);
@@ -64,10 +65,11 @@ int SseBiSse2(const uint8_t* fwd, int fhx, int fhy, const uint8_t* bwd, int bhx,
               const uint8_t* cur, int stride, int rows);
 void SadBoundsRef(const uint16_t* sums, int stride, const int quarter[4], int count,
                   uint16_t* out);
-// Reads up to 7 candidates past `count` (within the sums' rows).
+// Reads up to 7 candidates past `count` (within the sums' rows) and writes as many
+// entries past out[count - 1].
 void SadBoundsSse2(const uint16_t* sums, int stride, const int quarter[4], int count,
                    uint16_t* out);
-// Reads up to 15 candidates past `count`.
+// Reads and writes up to 15 past `count`.
 void SadBoundsAvx2(const uint16_t* sums, int stride, const int quarter[4], int count,
                    uint16_t* out);
 void SadRowRef(const uint8_t* ref, const uint8_t* cur, int stride, uint16_t out[16]);

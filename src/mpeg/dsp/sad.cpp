@@ -199,9 +199,7 @@ void SadBoundsSse2(const uint16_t* sums, int stride, const int quarter[4], int c
     const uint16_t* s = sums + i;
     __m128i b = _mm_add_epi16(absDiff(load(s), q0), absDiff(load(s + 8), q1));
     b = _mm_add_epi16(b, _mm_add_epi16(absDiff(load(s + below), q2), absDiff(load(s + below + 8), q3)));
-    alignas(16) uint16_t lanes[8];
-    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), b);
-    for (int k = 0; k < 8 && i + k < count; ++k) out[i + k] = lanes[k];
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), b);
   }
 }
 

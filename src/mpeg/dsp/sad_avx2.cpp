@@ -103,13 +103,7 @@ void SadBoundsAvx2(const uint16_t* sums, int stride, const int quarter[4], int c
     __m256i b = _mm256_add_epi16(AbsDiff(Load(s), q0), AbsDiff(Load(s + 8), q1));
     b = _mm256_add_epi16(
         b, _mm256_add_epi16(AbsDiff(Load(s + below), q2), AbsDiff(Load(s + below + 8), q3)));
-    if (i + 16 <= count) {
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), b);
-      continue;
-    }
-    alignas(32) uint16_t lanes[16];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), b);
-    for (int k = 0; i + k < count; ++k) out[i + k] = lanes[k];
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), b);
   }
 }
 

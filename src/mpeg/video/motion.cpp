@@ -156,7 +156,9 @@ SearchResult FullSearch(const dsp::Functions& dsp, const uint8_t* srcRef, const 
   constexpr int kMaxBounds = 64 * 64;
   const int boundWidth = xmax - xmin + 1, boundHeight = ymax - ymin + 1;
   const bool pruned = srcSums && boundWidth * boundHeight <= kMaxBounds;
-  uint16_t bounds[kMaxBounds];
+  // Room for the 15 entries a SIMD form writes past a row; rows go top to bottom, so the
+  // next row overwrites them.
+  uint16_t bounds[kMaxBounds + 15];
   if (pruned) {
     int quarter[4] = {};
     for (int q = 0; q < 4; ++q) {
