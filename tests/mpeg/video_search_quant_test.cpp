@@ -110,7 +110,7 @@ TEST(PrunedSearch, BlockSumsAndBoundsTwins) {
   }
 }
 
-TEST(PrunedSearch, SixteenPositionSadTwins) {
+TEST(PrunedSearch, SadsOfNeighbouringPositionsTwins) {
   if (!dsp::CpuHasAvx2()) GTEST_SKIP() << "CPU without AVX2";
   std::mt19937 rng(8);
   const int w = 64, h = 32;
@@ -127,6 +127,14 @@ TEST(PrunedSearch, SixteenPositionSadTwins) {
         dsp::SadRowRef(ref.pixels.data() + y * w + x, cur.pixels.data() + 7, w, a);
         dsp::SadRowAvx2(ref.pixels.data() + y * w + x, cur.pixels.data() + 7, w, b);
         for (int p = 0; p < 16; ++p) ASSERT_EQ(a[p], b[p]) << x << "," << y << " +" << p;
+      }
+    // The nine half-pixel positions need a pixel of margin all round.
+    for (int x = 1; x + 17 <= w; x += 3)
+      for (int y = 1; y + 17 <= h; y += 5) {
+        int a[9], b[9];
+        dsp::SadHalfNineRef(ref.pixels.data() + y * w + x, cur.pixels.data() + 3, w, a);
+        dsp::SadHalfNineAvx2(ref.pixels.data() + y * w + x, cur.pixels.data() + 3, w, b);
+        for (int k = 0; k < 9; ++k) ASSERT_EQ(a[k], b[k]) << x << "," << y << " #" << k;
       }
   }
 }

@@ -9,7 +9,8 @@ bool CpuHasSse41() { return __builtin_cpu_supports("sse4.1"); }
 
 const Functions& Reference() {
   static const Functions table{"reference", SadRef,  SadHalfRef, SseHalfRef,
-                               SseBiRef,    FdctRef, IdctRef,    SadBoundsRef, SadRowRef};
+                               SseBiRef,    FdctRef, IdctRef,    SadBoundsRef, SadRowRef,
+                               SadHalfNineRef};
   return table;
 }
 
@@ -24,7 +25,8 @@ const Functions& Best() {
                                avx2 ? FdctAvx2 : FdctRef,
                                CpuHasSse41() ? IdctSse41 : IdctRef,
                                avx2 ? SadBoundsAvx2 : SadBoundsSse2,
-                               avx2 ? SadRowAvx2 : SadRowRef};
+                               avx2 ? SadRowAvx2 : SadRowRef,
+                               avx2 ? SadHalfNineAvx2 : SadHalfNineRef};
   return table;
 }
 

@@ -32,6 +32,10 @@ using SadBoundsFn = void (*)(const uint16_t* sums, int stride, const int quarter
 // Full 16 x 16 SADs at the 16 neighbouring positions ref + 0 .. ref + 15 (no early exit);
 // reads 32 bytes of each of the 16 rows.
 using SadRowFn = void (*)(const uint8_t* ref, const uint8_t* cur, int stride, uint16_t out[16]);
+// 16 x 16 SADs at the nine half-pixel positions around whole-pixel `ref`, in raster order:
+// out[3 * (dy + 1) + (dx + 1)] for offsets dx, dy in half pixels. Reads the pixels from
+// one row above to one below and one column left to one right of the block.
+using SadHalfNineFn = void (*)(const uint8_t* ref, const uint8_t* cur, int stride, int out[9]);
 
 struct Functions {
   const char* name;
@@ -43,6 +47,7 @@ struct Functions {
   DctFn idct;
   SadBoundsFn sadBounds;
   SadRowFn sadRow;
+  SadHalfNineFn sadHalfNine;
 };
 
 // Plain C++ forms, the definition of every result.
@@ -74,6 +79,8 @@ void SadBoundsAvx2(const uint16_t* sums, int stride, const int quarter[4], int c
                    uint16_t* out);
 void SadRowRef(const uint8_t* ref, const uint8_t* cur, int stride, uint16_t out[16]);
 void SadRowAvx2(const uint8_t* ref, const uint8_t* cur, int stride, uint16_t out[16]);
+void SadHalfNineRef(const uint8_t* ref, const uint8_t* cur, int stride, int out[9]);
+void SadHalfNineAvx2(const uint8_t* ref, const uint8_t* cur, int stride, int out[9]);
 void FdctRef(int16_t block[64]);
 void FdctAvx2(int16_t block[64]);
 void IdctRef(int16_t block[64]);

@@ -186,6 +186,13 @@ void SadRowRef(const uint8_t* ref, const uint8_t* cur, int stride, uint16_t out[
   for (int p = 0; p < 16; ++p) out[p] = uint16_t(SadRef(ref + p, cur, stride, 16, 65536));
 }
 
+void SadHalfNineRef(const uint8_t* ref, const uint8_t* cur, int stride, int out[9]) {
+  for (int dy = -1; dy <= 1; ++dy)
+    for (int dx = -1; dx <= 1; ++dx)
+      out[3 * (dy + 1) + dx + 1] = SadHalfRef(ref + (dy < 0 ? -stride : 0) + (dx < 0 ? -1 : 0),
+                                              cur, stride, dx != 0, dy != 0, 16);
+}
+
 void SadBoundsSse2(const uint16_t* sums, int stride, const int quarter[4], int count,
                    uint16_t* out) {
   const int below = 8 * stride;

@@ -21,6 +21,31 @@ inline __m256i Lanes(const uint8_t* lo, const uint8_t* hi) {
       _mm_loadu_si128(reinterpret_cast<const __m128i*>(hi)), 1);
 }
 
+inline __m256i Widen(const uint8_t* p) {
+  return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
+struct RowSums {
+  __m256i centre, left, right;  // p[0], p[-1] + p[0], p[0] + p[1]
+};
+
+inline RowSums SumsOfRow(const uint8_t* p) {
+  const __m256i c = Widen(p);
+  return RowSums{c, _mm256_add_epi16(Widen(p - 1), c), _mm256_add_epi16(c, Widen(p + 1))};
+}
+
+inline __m256i HalfOf(__m256i pair) {
+  return _mm256_srli_epi16(_mm256_add_epi16(pair, _mm256_set1_epi16(1)), 1);
+}
+
+inline __m256i QuarterOf(__m256i a, __m256i b) {
+  return _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(a, b), _mm256_set1_epi16(2)), 2);
+}
+
+inline __m256i AddAbsDiff(__m256i acc, __m256i a, __m256i b) {
+  return _mm256_add_epi16(acc, _mm256_abs_epi16(_mm256_sub_epi16(a, b)));
+}
+
 inline __m256i TwoRows(const uint8_t* p, int stride) { return Lanes(p, p + stride); }
 
 inline int Total(__m256i sad) {
@@ -123,6 +148,37 @@ void SadRowAvx2(const uint8_t* ref, const uint8_t* cur, int stride, uint16_t out
     acc = _mm256_add_epi16(acc, _mm256_add_epi16(g01, g23));
   }
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), acc);
+}
+
+void SadHalfNineAvx2(const uint8_t* ref, const uint8_t* cur, int stride, int out[9]) {
+  // Everything in 16 bits, one row of 16 samples per register: pair sums across (left and
+  // right) and down give every half-pixel sample with its exact rounding, and the pair
+  // sums down of rows j, j + 1 serve row j's lower and row j + 1's upper candidates.
+  __m256i acc[9];
+  for (__m256i& a : acc) a = _mm256_setzero_si256();
+  RowSums above = SumsOfRow(ref - stride), row = SumsOfRow(ref);
+  for (int j = 0; j < 16; ++j, ref += stride, cur += stride) {
+    const RowSums below = SumsOfRow(ref + stride);
+    const __m256i c = Widen(cur);
+    acc[0] = AddAbsDiff(acc[0], QuarterOf(above.left, row.left), c);
+    acc[1] = AddAbsDiff(acc[1], HalfOf(_mm256_add_epi16(above.centre, row.centre)), c);
+    acc[2] = AddAbsDiff(acc[2], QuarterOf(above.right, row.right), c);
+    acc[3] = AddAbsDiff(acc[3], HalfOf(row.left), c);
+    acc[4] = AddAbsDiff(acc[4], row.centre, c);
+    acc[5] = AddAbsDiff(acc[5], HalfOf(row.right), c);
+    acc[6] = AddAbsDiff(acc[6], QuarterOf(row.left, below.left), c);
+    acc[7] = AddAbsDiff(acc[7], HalfOf(_mm256_add_epi16(row.centre, below.centre)), c);
+    acc[8] = AddAbsDiff(acc[8], QuarterOf(row.right, below.right), c);
+    above = row;
+    row = below;
+  }
+  // Lanes hold at most 16 x 255, so the 16-bit sums are exact.
+  for (int k = 0; k < 9; ++k) {
+    const __m256i s = _mm256_madd_epi16(acc[k], _mm256_set1_epi16(1));
+    __m128i t = _mm_add_epi32(_mm256_castsi256_si128(s), _mm256_extracti128_si256(s, 1));
+    t = _mm_add_epi32(t, _mm_srli_si128(t, 8));
+    out[k] = _mm_cvtsi128_si32(_mm_add_epi32(t, _mm_srli_si128(t, 4)));
+  }
 }
 
 #if defined(__clang__)

@@ -80,6 +80,18 @@ SearchResult RefineHalf(const dsp::Functions& dsp, const uint8_t* recRef, const 
   const int cx = 2 * bestX, cy = 2 * bestY;
   const int y0 = cy > 0 ? cy - 1 : cy, y1 = cy < 2 * (height - 16) ? cy + 1 : cy;
   const int x0 = cx > 0 ? cx - 1 : cx, x1 = cx < 2 * (width - 16) ? cx + 1 : cx;
+  if (x0 < cx && cx < x1 && y0 < cy && cy < y1) {
+    // Away from the edges all nine at once, taken in the same order as below.
+    int sads[9];
+    dsp.sadHalfNine(recRef + bestY * stride + bestX, cur, stride, sads);
+    for (int k = 0; k < 9; ++k)
+      if (sads[k] < r.sad) {
+        r.sad = sads[k];
+        r.x2 = cx + k % 3 - 1;
+        r.y2 = cy + k / 3 - 1;
+      }
+    return r;
+  }
   for (int j = y0; j <= y1; ++j)
     for (int i = x0; i <= x1; ++i) {
       int d = dsp.sadHalf(At(recRef, stride, i, j), cur, stride, i & 1, j & 1, 16);
