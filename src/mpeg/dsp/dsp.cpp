@@ -6,6 +6,7 @@ namespace zr::mpeg::dsp {
 
 bool CpuHasAvx2() { return __builtin_cpu_supports("avx2"); }
 bool CpuHasSse41() { return __builtin_cpu_supports("sse4.1"); }
+bool CpuHasSsse3() { return __builtin_cpu_supports("ssse3"); }
 
 const Functions& Reference() {
   static const Functions table{"reference", SadRef,  SadHalfRef, SseHalfRef,
@@ -41,6 +42,15 @@ void ColourRowRef(const uint8_t* r, const uint8_t* g, const uint8_t* b, int coun
     y[i] = uint8_t(int(std::trunc(Y)));
     cb[i] = uint8_t(u < 0 ? 0 : (u > 255 ? 255 : u));
     cr[i] = uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v));
+  }
+}
+
+void UnpackBgrRef(const uint8_t* s, int bytesPerPixel, int count, uint8_t* r, uint8_t* g,
+                  uint8_t* b) {
+  for (int x = 0; x < count; ++x, s += bytesPerPixel) {
+    b[x] = s[0];
+    g[x] = s[1];
+    r[x] = s[2];
   }
 }
 

@@ -98,6 +98,12 @@ void ColourRowInt(const uint8_t* r, const uint8_t* g, const uint8_t* b, int coun
 // The integer form eight pixels at a time; the production converter.
 void ColourRowSse2(const uint8_t* r, const uint8_t* g, const uint8_t* b, int count, uint8_t* y,
                    uint8_t* cb, uint8_t* cr);
+// Rows of 3- or 4-byte B, G, R(, unused) pixels to separate R, G, B samples.
+void UnpackBgrRef(const uint8_t* s, int bytesPerPixel, int count, uint8_t* r, uint8_t* g,
+                  uint8_t* b);
+void UnpackBgrSsse3(const uint8_t* s, int bytesPerPixel, int count, uint8_t* r, uint8_t* g,
+                    uint8_t* b);
+bool CpuHasSsse3();
 // One pixel, integer form.
 inline void ColourPixel(int r, int g, int b, uint8_t& y, uint8_t& cb, uint8_t& cr) {
   y = uint8_t((29 * b + 150 * g + 77 * r) >> 8);
