@@ -43,7 +43,7 @@ void UnpackRow(int bits, const uint8_t* s, int w, const RgbQuad* table, size_t c
       }
       break;
     default: {
-      static const auto unpack = dsp::CpuHasSsse3() ? dsp::UnpackBgrSsse3 : dsp::UnpackBgrRef;
+      static const auto unpack = dsp::CpuHasSse41() ? dsp::UnpackBgrSse41 : dsp::UnpackBgrRef;
       unpack(s, bits / 8, w, r, g, b);
       break;
     }

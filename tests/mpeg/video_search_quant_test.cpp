@@ -128,6 +128,12 @@ TEST(PrunedSearch, SadsOfNeighbouringPositionsTwins) {
         dsp::SadRowAvx2(ref.pixels.data() + y * w + x, cur.pixels.data() + 7, w, b);
         for (int p = 0; p < 16; ++p) ASSERT_EQ(a[p], b[p]) << x << "," << y << " +" << p;
       }
+    if (dsp::CpuHasSse41())
+      for (int count = 1; count <= 16; ++count) {
+        uint16_t values[16];
+        for (uint16_t& v : values) v = uint16_t(rng() % 4 ? 65000 + rng() % 536 : rng());
+        ASSERT_EQ(dsp::Min16Ref(values, count), dsp::Min16Sse41(values, count)) << count;
+      }
     // The nine half-pixel positions need a pixel of margin all round.
     for (int x = 1; x + 17 <= w; x += 3)
       for (int y = 1; y + 17 <= h; y += 5) {

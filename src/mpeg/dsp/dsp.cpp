@@ -6,12 +6,11 @@ namespace zr::mpeg::dsp {
 
 bool CpuHasAvx2() { return __builtin_cpu_supports("avx2"); }
 bool CpuHasSse41() { return __builtin_cpu_supports("sse4.1"); }
-bool CpuHasSsse3() { return __builtin_cpu_supports("ssse3"); }
 
 const Functions& Reference() {
   static const Functions table{"reference", SadRef,  SadHalfRef, SseHalfRef,
                                SseBiRef,    FdctRef, IdctRef,    SadBoundsRef, SadRowRef,
-                               SadHalfNineRef};
+                               SadHalfNineRef, Min16Ref};
   return table;
 }
 
@@ -27,8 +26,15 @@ const Functions& Best() {
                                CpuHasSse41() ? IdctSse41 : IdctRef,
                                avx2 ? SadBoundsAvx2 : SadBoundsSse2,
                                avx2 ? SadRowAvx2 : SadRowRef,
-                               avx2 ? SadHalfNineAvx2 : SadHalfNineRef};
+                               avx2 ? SadHalfNineAvx2 : SadHalfNineRef,
+                               CpuHasSse41() ? Min16Sse41 : Min16Ref};
   return table;
+}
+
+int Min16Ref(const uint16_t* values, int count) {
+  int least = values[0];
+  for (int i = 1; i < count; ++i) least = values[i] < least ? values[i] : least;
+  return least;
 }
 
 void ColourRowRef(const uint8_t* r, const uint8_t* g, const uint8_t* b, int count, uint8_t* y,

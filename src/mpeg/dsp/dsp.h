@@ -35,6 +35,8 @@ using SadRowFn = void (*)(const uint8_t* ref, const uint8_t* cur, int stride, ui
 // 16 x 16 SADs at the nine half-pixel positions around whole-pixel `ref`, in raster order:
 // out[3 * (dy + 1) + (dx + 1)] for offsets dx, dy in half pixels. Reads the pixels from
 // one row above to one below and one column left to one right of the block.
+// The smallest of the first `count` (1..16) values; reads 16.
+using Min16Fn = int (*)(const uint16_t* values, int count);
 using SadHalfNineFn = void (*)(const uint8_t* ref, const uint8_t* cur, int stride, int out[9]);
 
 struct Functions {
@@ -48,6 +50,7 @@ struct Functions {
   SadBoundsFn sadBounds;
   SadRowFn sadRow;
   SadHalfNineFn sadHalfNine;
+  Min16Fn min16;
 };
 
 // Plain C++ forms, the definition of every result.
@@ -81,6 +84,8 @@ void SadRowRef(const uint8_t* ref, const uint8_t* cur, int stride, uint16_t out[
 void SadRowAvx2(const uint8_t* ref, const uint8_t* cur, int stride, uint16_t out[16]);
 void SadHalfNineRef(const uint8_t* ref, const uint8_t* cur, int stride, int out[9]);
 void SadHalfNineAvx2(const uint8_t* ref, const uint8_t* cur, int stride, int out[9]);
+int Min16Ref(const uint16_t* values, int count);
+int Min16Sse41(const uint16_t* values, int count);
 void FdctRef(int16_t block[64]);
 void FdctAvx2(int16_t block[64]);
 void IdctRef(int16_t block[64]);
@@ -101,9 +106,9 @@ void ColourRowSse2(const uint8_t* r, const uint8_t* g, const uint8_t* b, int cou
 // Rows of 3- or 4-byte B, G, R(, unused) pixels to separate R, G, B samples.
 void UnpackBgrRef(const uint8_t* s, int bytesPerPixel, int count, uint8_t* r, uint8_t* g,
                   uint8_t* b);
-void UnpackBgrSsse3(const uint8_t* s, int bytesPerPixel, int count, uint8_t* r, uint8_t* g,
+void UnpackBgrSse41(const uint8_t* s, int bytesPerPixel, int count, uint8_t* r, uint8_t* g,
                     uint8_t* b);
-bool CpuHasSsse3();
+bool CpuHasSse41();
 // One pixel, integer form.
 inline void ColourPixel(int r, int g, int b, uint8_t& y, uint8_t& cb, uint8_t& cr) {
   y = uint8_t((29 * b + 150 * g + 77 * r) >> 8);

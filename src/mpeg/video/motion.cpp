@@ -207,20 +207,16 @@ SearchResult FullSearch(const dsp::Functions& dsp, const uint8_t* srcRef, const 
       const int last = std::min(i + 15, xmax);
       const int ring = std::max(std::abs(j - y), i > x ? i - x : (last < x ? x - last : 0));
       if (pruned) {
-        const uint16_t* b = bounds + (j - ymin) * boundWidth - xmin;
-        int least = 65536;
-        for (int p = i; p <= last; ++p) least = std::min(least, int(b[p]));
-        if (ruledOut(least, ring)) continue;
+        const uint16_t* b = bounds + (j - ymin) * boundWidth + (i - xmin);
+        if (ruledOut(dsp.min16(b, last - i + 1), ring)) continue;
       }
       // A group reads 32 bytes of each row, so one near the right edge starts earlier and
       // the last position or the whole of a narrow window is measured alone.
       const int start = std::min(i, width - 32), grouped = std::min(last, start + 15);
       if (start >= 0) {
-        uint16_t sads[16];
+        uint16_t sads[32];  // min16 reads 16 from the first position of the window
         dsp.sadRow(row + start, cur, stride, sads);
-        int least = 65536;
-        for (int p = i; p <= grouped; ++p) least = std::min(least, int(sads[p - start]));
-        if (!ruledOut(least, ring))
+        if (!ruledOut(dsp.min16(sads + (i - start), grouped - i + 1), ring))
           for (int p = i; p <= grouped; ++p) consider(p, j, sads[p - start]);
       }
       for (int p = start >= 0 ? grouped + 1 : i; p <= last; ++p)

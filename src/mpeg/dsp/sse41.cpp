@@ -1,14 +1,14 @@
-#include <tmmintrin.h>
+#include <smmintrin.h>
 
 #include "mpeg/dsp/dsp.h"
 
 namespace zr::mpeg::dsp {
 
 #if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("ssse3"))), apply_to = function)
+#pragma clang attribute push(__attribute__((target("sse4.1"))), apply_to = function)
 #else
 #pragma GCC push_options
-#pragma GCC target("ssse3")
+#pragma GCC target("sse4.1")
 #endif
 
 namespace {
@@ -54,12 +54,23 @@ void Unpack(const uint8_t* s, int count, uint8_t* r, uint8_t* g, uint8_t* b) {
 
 }  // namespace
 
-void UnpackBgrSsse3(const uint8_t* s, int bytesPerPixel, int count, uint8_t* r, uint8_t* g,
+void UnpackBgrSse41(const uint8_t* s, int bytesPerPixel, int count, uint8_t* r, uint8_t* g,
                     uint8_t* b) {
   if (bytesPerPixel == 3)
     Unpack<3>(s, count, r, g, b);
   else
     Unpack<4>(s, count, r, g, b);
+}
+
+int Min16Sse41(const uint16_t* values, int count) {
+  // Lanes at or past the count become 65535, which never lowers the minimum.
+  const __m128i n = _mm_set1_epi16(int16_t(count));
+  const __m128i low = _mm_set_epi16(7, 6, 5, 4, 3, 2, 1, 0), high = _mm_set_epi16(15, 14, 13, 12, 11, 10, 9, 8);
+  const __m128i a = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(values)),
+                                 _mm_cmpgt_epi16(_mm_add_epi16(low, _mm_set1_epi16(1)), n));
+  const __m128i b = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(values + 8)),
+                                 _mm_cmpgt_epi16(_mm_add_epi16(high, _mm_set1_epi16(1)), n));
+  return _mm_extract_epi16(_mm_minpos_epu16(_mm_min_epu16(a, b)), 0);
 }
 
 #if defined(__clang__)
