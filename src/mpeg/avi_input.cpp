@@ -42,20 +42,11 @@ void UnpackRow(int bits, const uint8_t* s, int w, const RgbQuad* table, size_t c
         b[x] = uint8_t((v & 31) * 8 + 7);
       }
       break;
-    case 24:
-      for (int x = 0; x < w; ++x) {
-        b[x] = s[3 * x];
-        g[x] = s[3 * x + 1];
-        r[x] = s[3 * x + 2];
-      }
+    default: {
+      static const auto unpack = dsp::CpuHasSse41() ? dsp::UnpackBgrSse41 : dsp::UnpackBgrRef;
+      unpack(s, bits / 8, w, r, g, b);
       break;
-    default:
-      for (int x = 0; x < w; ++x) {
-        b[x] = s[4 * x];
-        g[x] = s[4 * x + 1];
-        r[x] = s[4 * x + 2];
-      }
-      break;
+    }
   }
 }
 

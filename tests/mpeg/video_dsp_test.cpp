@@ -196,6 +196,21 @@ TEST(ColourConversion, IntegerFormEqualsTheFloatingDefinition) {
   }
 }
 
+TEST(ColourConversion, PixelUnpackTwinsAgreeAtEveryLengthAndDepth) {
+  if (!CpuHasSse41()) GTEST_SKIP() << "CPU without SSE4.1";
+  std::mt19937 rng(5);
+  std::vector<uint8_t> row(4 * 70);
+  for (uint8_t& v : row) v = uint8_t(rng());
+  for (int bytes : {3, 4})
+    for (int count = 0; count <= 70; ++count) {
+      // One sample past the count shows that nothing beyond it is written.
+      std::vector<uint8_t> a(size_t(3) * (count + 1), 0xee), b(a);
+      UnpackBgrRef(row.data(), bytes, count, &a[0], &a[size_t(count) + 1], &a[2 * (size_t(count) + 1)]);
+      UnpackBgrSse41(row.data(), bytes, count, &b[0], &b[size_t(count) + 1], &b[2 * (size_t(count) + 1)]);
+      ASSERT_EQ(a, b) << bytes << " bytes, " << count << " pixels";
+    }
+}
+
 TEST(ColourConversion, KnownColours) {
   uint8_t y, cb, cr;
   ColourPixel(0, 0, 255, y, cb, cr);  // pure blue

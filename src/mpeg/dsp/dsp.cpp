@@ -9,7 +9,8 @@ bool CpuHasSse41() { return __builtin_cpu_supports("sse4.1"); }
 
 const Functions& Reference() {
   static const Functions table{"reference", SadRef,  SadHalfRef, SseHalfRef,
-                               SseBiRef,    FdctRef, IdctRef,    SadBoundsRef};
+                               SseBiRef,    FdctRef, IdctRef,    SadBoundsRef, SadRowRef,
+                               SadHalfNineRef, Min16Ref};
   return table;
 }
 
@@ -23,8 +24,17 @@ const Functions& Best() {
                                SseBiSse2,
                                avx2 ? FdctAvx2 : FdctRef,
                                CpuHasSse41() ? IdctSse41 : IdctRef,
-                               avx2 ? SadBoundsAvx2 : SadBoundsSse2};
+                               avx2 ? SadBoundsAvx2 : SadBoundsSse2,
+                               avx2 ? SadRowAvx2 : SadRowRef,
+                               avx2 ? SadHalfNineAvx2 : SadHalfNineRef,
+                               CpuHasSse41() ? Min16Sse41 : Min16Ref};
   return table;
+}
+
+int Min16Ref(const uint16_t* values, int count) {
+  int least = values[0];
+  for (int i = 1; i < count; ++i) least = values[i] < least ? values[i] : least;
+  return least;
 }
 
 void ColourRowRef(const uint8_t* r, const uint8_t* g, const uint8_t* b, int count, uint8_t* y,
@@ -38,6 +48,15 @@ void ColourRowRef(const uint8_t* r, const uint8_t* g, const uint8_t* b, int coun
     y[i] = uint8_t(int(std::trunc(Y)));
     cb[i] = uint8_t(u < 0 ? 0 : (u > 255 ? 255 : u));
     cr[i] = uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v));
+  }
+}
+
+void UnpackBgrRef(const uint8_t* s, int bytesPerPixel, int count, uint8_t* r, uint8_t* g,
+                  uint8_t* b) {
+  for (int x = 0; x < count; ++x, s += bytesPerPixel) {
+    b[x] = s[0];
+    g[x] = s[1];
+    r[x] = s[2];
   }
 }
 

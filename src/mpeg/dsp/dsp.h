@@ -25,9 +25,19 @@ using SseBiFn = int (*)(const uint8_t* fwd, int fhx, int fhy, const uint8_t* bwd
 using DctFn = void (*)(int16_t block[64]);
 // Lower bounds of the SAD of `count` consecutive candidates: sums holds 8 x 8 block sums
 // with the given stride, the candidate's four quarter sums at +0, +8, +8 rows, +8 rows + 8;
-// out[i] = sum over quarters of |sum - quarter[q]| (at most 4 x 16320, no overflow).
+// out[i] = sum over quarters of |sum - quarter[q]| (at most 4 x 16320, no overflow); the
+// SIMD forms may write up to 15 entries past count.
 using SadBoundsFn = void (*)(const uint16_t* sums, int stride, const int quarter[4], int count,
                              uint16_t* out);
+// Full 16 x 16 SADs at the 16 neighbouring positions ref + 0 .. ref + 15 (no early exit);
+// reads 32 bytes of each of the 16 rows.
+using SadRowFn = void (*)(const uint8_t* ref, const uint8_t* cur, int stride, uint16_t out[16]);
+// 16 x 16 SADs at the nine half-pixel positions around whole-pixel `ref`, in raster order:
+// out[3 * (dy + 1) + (dx + 1)] for offsets dx, dy in half pixels. Reads the pixels from
+// one row above to one below and one column left to one right of the block.
+// The smallest of the first `count` (1..16) values; reads 16.
+using Min16Fn = int (*)(const uint16_t* values, int count);
+using SadHalfNineFn = void (*)(const uint8_t* ref, const uint8_t* cur, int stride, int out[9]);
 
 struct Functions {
   const char* name;
@@ -38,6 +48,9 @@ struct Functions {
   DctFn fdct;
   DctFn idct;
   SadBoundsFn sadBounds;
+  SadRowFn sadRow;
+  SadHalfNineFn sadHalfNine;
+  Min16Fn min16;
 };
 
 // Plain C++ forms, the definition of every result.
@@ -60,12 +73,19 @@ int SseBiSse2(const uint8_t* fwd, int fhx, int fhy, const uint8_t* bwd, int bhx,
               const uint8_t* cur, int stride, int rows);
 void SadBoundsRef(const uint16_t* sums, int stride, const int quarter[4], int count,
                   uint16_t* out);
-// Reads up to 7 candidates past `count` (within the sums' rows).
+// Reads up to 7 candidates past `count` (within the sums' rows) and writes as many
+// entries past out[count - 1].
 void SadBoundsSse2(const uint16_t* sums, int stride, const int quarter[4], int count,
                    uint16_t* out);
-// Reads up to 15 candidates past `count`.
+// Reads and writes up to 15 past `count`.
 void SadBoundsAvx2(const uint16_t* sums, int stride, const int quarter[4], int count,
                    uint16_t* out);
+void SadRowRef(const uint8_t* ref, const uint8_t* cur, int stride, uint16_t out[16]);
+void SadRowAvx2(const uint8_t* ref, const uint8_t* cur, int stride, uint16_t out[16]);
+void SadHalfNineRef(const uint8_t* ref, const uint8_t* cur, int stride, int out[9]);
+void SadHalfNineAvx2(const uint8_t* ref, const uint8_t* cur, int stride, int out[9]);
+int Min16Ref(const uint16_t* values, int count);
+int Min16Sse41(const uint16_t* values, int count);
 void FdctRef(int16_t block[64]);
 void FdctAvx2(int16_t block[64]);
 void IdctRef(int16_t block[64]);
@@ -83,6 +103,12 @@ void ColourRowInt(const uint8_t* r, const uint8_t* g, const uint8_t* b, int coun
 // The integer form eight pixels at a time; the production converter.
 void ColourRowSse2(const uint8_t* r, const uint8_t* g, const uint8_t* b, int count, uint8_t* y,
                    uint8_t* cb, uint8_t* cr);
+// Rows of 3- or 4-byte B, G, R(, unused) pixels to separate R, G, B samples.
+void UnpackBgrRef(const uint8_t* s, int bytesPerPixel, int count, uint8_t* r, uint8_t* g,
+                  uint8_t* b);
+void UnpackBgrSse41(const uint8_t* s, int bytesPerPixel, int count, uint8_t* r, uint8_t* g,
+                    uint8_t* b);
+bool CpuHasSse41();
 // One pixel, integer form.
 inline void ColourPixel(int r, int g, int b, uint8_t& y, uint8_t& cb, uint8_t& cr) {
   y = uint8_t((29 * b + 150 * g + 77 * r) >> 8);

@@ -182,6 +182,17 @@ void SadBoundsRef(const uint16_t* sums, int stride, const int quarter[4], int co
   }
 }
 
+void SadRowRef(const uint8_t* ref, const uint8_t* cur, int stride, uint16_t out[16]) {
+  for (int p = 0; p < 16; ++p) out[p] = uint16_t(SadRef(ref + p, cur, stride, 16, 65536));
+}
+
+void SadHalfNineRef(const uint8_t* ref, const uint8_t* cur, int stride, int out[9]) {
+  for (int dy = -1; dy <= 1; ++dy)
+    for (int dx = -1; dx <= 1; ++dx)
+      out[3 * (dy + 1) + dx + 1] = SadHalfRef(ref + (dy < 0 ? -stride : 0) + (dx < 0 ? -1 : 0),
+                                              cur, stride, dx != 0, dy != 0, 16);
+}
+
 void SadBoundsSse2(const uint16_t* sums, int stride, const int quarter[4], int count,
                    uint16_t* out) {
   const int below = 8 * stride;
@@ -195,9 +206,7 @@ void SadBoundsSse2(const uint16_t* sums, int stride, const int quarter[4], int c
     const uint16_t* s = sums + i;
     __m128i b = _mm_add_epi16(absDiff(load(s), q0), absDiff(load(s + 8), q1));
     b = _mm_add_epi16(b, _mm_add_epi16(absDiff(load(s + below), q2), absDiff(load(s + below + 8), q3)));
-    alignas(16) uint16_t lanes[8];
-    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), b);
-    for (int k = 0; k < 8 && i + k < count; ++k) out[i + k] = lanes[k];
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), b);
   }
 }
 

@@ -15,11 +15,38 @@ namespace zr::mpeg::dsp {
 
 namespace {
 
-inline __m256i TwoRows(const uint8_t* p, int stride) {
+inline __m256i Lanes(const uint8_t* lo, const uint8_t* hi) {
   return _mm256_inserti128_si256(
-      _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
-      _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + stride)), 1);
+      _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(lo))),
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(hi)), 1);
 }
+
+inline __m256i Widen(const uint8_t* p) {
+  return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
+struct RowSums {
+  __m256i centre, left, right;  // p[0], p[-1] + p[0], p[0] + p[1]
+};
+
+inline RowSums SumsOfRow(const uint8_t* p) {
+  const __m256i c = Widen(p);
+  return RowSums{c, _mm256_add_epi16(Widen(p - 1), c), _mm256_add_epi16(c, Widen(p + 1))};
+}
+
+inline __m256i HalfOf(__m256i pair) {
+  return _mm256_srli_epi16(_mm256_add_epi16(pair, _mm256_set1_epi16(1)), 1);
+}
+
+inline __m256i QuarterOf(__m256i a, __m256i b) {
+  return _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(a, b), _mm256_set1_epi16(2)), 2);
+}
+
+inline __m256i AddAbsDiff(__m256i acc, __m256i a, __m256i b) {
+  return _mm256_add_epi16(acc, _mm256_abs_epi16(_mm256_sub_epi16(a, b)));
+}
+
+inline __m256i TwoRows(const uint8_t* p, int stride) { return Lanes(p, p + stride); }
 
 inline int Total(__m256i sad) {
   __m128i s = _mm_add_epi64(_mm256_castsi256_si128(sad), _mm256_extracti128_si256(sad, 1));
@@ -101,13 +128,56 @@ void SadBoundsAvx2(const uint16_t* sums, int stride, const int quarter[4], int c
     __m256i b = _mm256_add_epi16(AbsDiff(Load(s), q0), AbsDiff(Load(s + 8), q1));
     b = _mm256_add_epi16(
         b, _mm256_add_epi16(AbsDiff(Load(s + below), q2), AbsDiff(Load(s + below + 8), q3)));
-    if (i + 16 <= count) {
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), b);
-      continue;
-    }
-    alignas(32) uint16_t lanes[16];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), b);
-    for (int k = 0; i + k < count; ++k) out[i + k] = lanes[k];
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), b);
+  }
+}
+
+void SadRowAvx2(const uint8_t* ref, const uint8_t* cur, int stride, uint16_t out[16]) {
+  // The low lane measures positions 0..7, the high lane 8..15; each mpsadbw adds one
+  // 4-byte group of the current row at 8 offsets. Totals stay below 65536 (16 x 16 x 255).
+  __m256i acc = _mm256_setzero_si256();
+  for (int j = 0; j < 16; ++j, ref += stride, cur += stride) {
+    const __m256i c = _mm256_broadcastsi128_si256(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(cur)));
+    const __m256i near = Lanes(ref, ref + 8), far = Lanes(ref + 8, ref + 16);
+    // Per lane: bits 0-1 choose the group of c, bit 2 starts the reference 4 bytes in.
+    const __m256i g01 = _mm256_add_epi16(_mm256_mpsadbw_epu8(near, c, 0),
+                                         _mm256_mpsadbw_epu8(near, c, 5 | 5 << 3));
+    const __m256i g23 = _mm256_add_epi16(_mm256_mpsadbw_epu8(far, c, 2 | 2 << 3),
+                                         _mm256_mpsadbw_epu8(far, c, 7 | 7 << 3));
+    acc = _mm256_add_epi16(acc, _mm256_add_epi16(g01, g23));
+  }
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), acc);
+}
+
+void SadHalfNineAvx2(const uint8_t* ref, const uint8_t* cur, int stride, int out[9]) {
+  // Everything in 16 bits, one row of 16 samples per register: pair sums across (left and
+  // right) and down give every half-pixel sample with its exact rounding, and the pair
+  // sums down of rows j, j + 1 serve row j's lower and row j + 1's upper candidates.
+  __m256i acc[9];
+  for (__m256i& a : acc) a = _mm256_setzero_si256();
+  RowSums above = SumsOfRow(ref - stride), row = SumsOfRow(ref);
+  for (int j = 0; j < 16; ++j, ref += stride, cur += stride) {
+    const RowSums below = SumsOfRow(ref + stride);
+    const __m256i c = Widen(cur);
+    acc[0] = AddAbsDiff(acc[0], QuarterOf(above.left, row.left), c);
+    acc[1] = AddAbsDiff(acc[1], HalfOf(_mm256_add_epi16(above.centre, row.centre)), c);
+    acc[2] = AddAbsDiff(acc[2], QuarterOf(above.right, row.right), c);
+    acc[3] = AddAbsDiff(acc[3], HalfOf(row.left), c);
+    acc[4] = AddAbsDiff(acc[4], row.centre, c);
+    acc[5] = AddAbsDiff(acc[5], HalfOf(row.right), c);
+    acc[6] = AddAbsDiff(acc[6], QuarterOf(row.left, below.left), c);
+    acc[7] = AddAbsDiff(acc[7], HalfOf(_mm256_add_epi16(row.centre, below.centre)), c);
+    acc[8] = AddAbsDiff(acc[8], QuarterOf(row.right, below.right), c);
+    above = row;
+    row = below;
+  }
+  // Lanes hold at most 16 x 255, so the 16-bit sums are exact.
+  for (int k = 0; k < 9; ++k) {
+    const __m256i s = _mm256_madd_epi16(acc[k], _mm256_set1_epi16(1));
+    __m128i t = _mm_add_epi32(_mm256_castsi256_si128(s), _mm256_extracti128_si256(s, 1));
+    t = _mm_add_epi32(t, _mm_srli_si128(t, 8));
+    out[k] = _mm_cvtsi128_si32(_mm_add_epi32(t, _mm_srli_si128(t, 4)));
   }
 }
 

@@ -33,12 +33,19 @@ struct BlockSums {
 
 // `cur` points at the current macroblock's luminance, (x, y) its position in pixels;
 // `srcRef` and `recRef` are whole reference luminance planes, all of stride `width`.
-// With `srcSums` (the block sums of srcRef) positions whose bound cannot beat the best
-// so far are passed over; the result is the same: the smallest SAD, ties to the
-// earliest position of the spiral. Without, every position is measured.
+// The whole-pixel result is the smallest SAD, ties to the earliest position of the
+// spiral of FullSearchSpiral. Positions are measured 16 at a time along rows; with
+// `srcSums` (the block sums of srcRef) groups whose bounds cannot reach the best so far
+// are passed over.
 SearchResult FullSearch(const dsp::Functions& dsp, const uint8_t* srcRef, const uint8_t* recRef,
                         const uint8_t* cur, int x, int y, int sx, int sy, int width, int height,
                         const BlockSums* srcSums = nullptr);
+
+// The definition: every position of the window in spiral order from the centre, a
+// position replacing the best only with a strictly smaller SAD.
+SearchResult FullSearchSpiral(const dsp::Functions& dsp, const uint8_t* srcRef,
+                              const uint8_t* recRef, const uint8_t* cur, int x, int y, int sx,
+                              int sy, int width, int height);
 
 int IntraVariance(const uint8_t* cur, int stride);
 
