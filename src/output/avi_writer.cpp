@@ -4,6 +4,7 @@
 #include <any>
 #include <array>
 #include <cstring>
+#include <mutex>
 
 #include "image/cbmp.h"
 #include "image/dib_convert.h"
@@ -62,49 +63,74 @@ uint8_t FramePaletteIndex(uint8_t r, uint8_t g, uint8_t b) {
   return PaletteLookup()[size_t(((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3))];
 }
 
+namespace {
+
+void RowTo8(const Pixel* src, uint8_t* dst, int width, const std::array<uint8_t, 32768>& lut) {
+  for (int x = 0; x < width; ++x) {
+    Pixel p = src[x];
+    dst[x] = lut[((p >> 9) & 0x7C00) | ((p >> 6) & 0x03E0) | ((p >> 3) & 0x001F)];
+  }
+}
+
+void RowTo16(const Pixel* src, uint8_t* dst, int width) {
+  for (int x = 0; x < width; ++x) {
+    Pixel p = src[x];
+    uint16_t v = uint16_t(((p >> 9) & 0x7C00) | ((p >> 6) & 0x03E0) | ((p >> 3) & 0x001F));
+    std::memcpy(dst + 2 * x, &v, 2);
+  }
+}
+
+// Four blue-green-red-x pixels make three little-endian words of blue-green-red bytes.
+void RowTo24(const Pixel* src, uint8_t* dst, int width) {
+  int x = 0;
+  for (; x + 4 <= width; x += 4, dst += 12) {
+    const uint32_t p0 = src[x], p1 = src[x + 1], p2 = src[x + 2], p3 = src[x + 3];
+    const uint32_t w[3] = {(p0 & 0xFFFFFF) | (p1 << 24), ((p1 >> 8) & 0xFFFF) | (p2 << 16),
+                           ((p2 >> 16) & 0xFF) | (p3 << 8)};
+    std::memcpy(dst, w, 12);
+  }
+  for (; x < width; ++x, dst += 3) {
+    dst[0] = uint8_t(src[x]);
+    dst[1] = uint8_t(src[x] >> 8);
+    dst[2] = uint8_t(src[x] >> 16);
+  }
+}
+
+}  // namespace
+
 std::optional<PackedDib> CAviWriter::FrameToDib(const CBmp& image) const {
+  PackedDib dib;
+  if (!FrameToDib(image, dib)) return std::nullopt;
+  return dib;
+}
+
+bool CAviWriter::FrameToDib(const CBmp& image, PackedDib& dib) const {
   const Bitmap& bmp = image.bitmap();
-  if (bmp.empty()) return std::nullopt;
+  if (bmp.empty()) return false;
   int bits = nBits == 8 || nBits == 16 ? nBits : 24;
-  auto dib = PackedDib::Create(bmp.width, bmp.height, bits, bits == 8 ? 256 : 0);
-  if (!dib) return std::nullopt;
-  dib->header().biSizeImage = dib->stride() * uint32_t(bmp.height);
+  // Every pixel byte is written below and the row padding stays the zero it was made
+  // with, so a block of the same shape is reused as it is.
+  if (dib.block().empty() || dib.width() != bmp.width || dib.height() != bmp.height ||
+      dib.bitCount() != bits) {
+    auto made = PackedDib::Create(bmp.width, bmp.height, bits, bits == 8 ? 256 : 0);
+    if (!made) return false;
+    dib = std::move(*made);
+  }
+  dib.header().biSizeImage = dib.stride() * uint32_t(bmp.height);
   if (bits == 8) {
     const Palette& pal = FramePalette();
-    std::copy(pal.begin(), pal.end(), dib->colors());
-    dib->header().biClrUsed = 256;
-    const auto& lut = PaletteLookup();
-    for (int y = 0; y < bmp.height; ++y) {
-      const Pixel* src = bmp.row(y);
-      uint8_t* dst = dib->rowFromTop(y);
-      for (int x = 0; x < bmp.width; ++x) {
-        Pixel p = src[x];
-        dst[x] = lut[((p >> 9) & 0x7C00) | ((p >> 6) & 0x03E0) | ((p >> 3) & 0x001F)];
-      }
-    }
-  } else if (bits == 16) {
-    for (int y = 0; y < bmp.height; ++y) {
-      const Pixel* src = bmp.row(y);
-      uint8_t* dst = dib->rowFromTop(y);
-      for (int x = 0; x < bmp.width; ++x) {
-        Pixel p = src[x];
-        uint16_t v = uint16_t(((p >> 9) & 0x7C00) | ((p >> 6) & 0x03E0) | ((p >> 3) & 0x001F));
-        std::memcpy(dst + 2 * x, &v, 2);
-      }
-    }
-  } else {
-    for (int y = 0; y < bmp.height; ++y) {
-      const Pixel* src = bmp.row(y);
-      uint8_t* dst = dib->rowFromTop(y);
-      for (int x = 0; x < bmp.width; ++x) {
-        Pixel p = src[x];
-        dst[3 * x] = uint8_t(p);
-        dst[3 * x + 1] = uint8_t(p >> 8);
-        dst[3 * x + 2] = uint8_t(p >> 16);
-      }
-    }
+    std::copy(pal.begin(), pal.end(), dib.colors());
+    dib.header().biClrUsed = 256;
   }
-  return dib;
+  for (int y = 0; y < bmp.height; ++y) {
+    const Pixel* src = bmp.row(y);
+    uint8_t* dst = dib.rowFromTop(y);
+    // The 8-bit table takes a moment to make, so only 8-bit frames ask for it.
+    if (bits == 8) RowTo8(src, dst, bmp.width, PaletteLookup());
+    else if (bits == 16) RowTo16(src, dst, bmp.width);
+    else RowTo24(src, dst, bmp.width);
+  }
+  return true;
 }
 
 // ---- the AVI end of the frame loop ----
@@ -118,7 +144,8 @@ class AviStreamSink : public FrameSink {
       : writer_(writer), host_(host), file_(file), error_(error) {}
 
   void Prepare(ComposedFrame& frame) const override {
-    if (auto dib = writer_.FrameToDib(frame.picture)) frame.prepared = std::move(*dib);
+    PackedDib dib = TakeSpare();
+    if (writer_.FrameToDib(frame.picture, dib)) frame.prepared = std::move(dib);
   }
 
   bool Begin(const ComposedFrame& first) override {
@@ -165,6 +192,8 @@ class AviStreamSink : public FrameSink {
       if (error_ != 0) return false;
       ++samples;
     }
+    GiveBack(std::move(*std::any_cast<PackedDib>(&frame.prepared)));
+    frame.prepared.reset();
     return true;
   }
 
@@ -176,6 +205,21 @@ class AviStreamSink : public FrameSink {
   Host& host_;
   PAVIFILE file_;
   int32_t& error_;
+  // Blocks of written frames, for the next ones: a frame's worth of fresh memory for
+  // every picture costs more in page faults than its conversion.
+  PackedDib TakeSpare() const {
+    std::lock_guard<std::mutex> lock(spareMutex_);
+    if (spare_.empty()) return {};
+    PackedDib dib = std::move(spare_.back());
+    spare_.pop_back();
+    return dib;
+  }
+  void GiveBack(PackedDib&& dib) const {
+    std::lock_guard<std::mutex> lock(spareMutex_);
+    if (spare_.size() < 2) spare_.push_back(std::move(dib));
+  }
+  mutable std::mutex spareMutex_;
+  mutable std::vector<PackedDib> spare_;
   AviStreamPtr raw_;
   AviStreamPtr compressed_;
 };

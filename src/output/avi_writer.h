@@ -41,6 +41,8 @@ class CAviWriter {
   bool Write(Host& host, const std::string& path);
   // The bitmap at the writer's depth: BI_RGB, 256-entry fixed colour table for 8 bits.
   std::optional<PackedDib> FrameToDib(const CBmp& bitmap) const;
+  // The same into `dib`, whose block is reused when it has the shape already.
+  bool FrameToDib(const CBmp& bitmap, PackedDib& dib) const;
 
   // --- our additions
   AVICOMPRESSOPTIONS options = DefaultCompressOptions();
