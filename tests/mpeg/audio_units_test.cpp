@@ -8,6 +8,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "mpeg/audio/alloc.h"
 #include "mpeg/audio/audio_encoder.h"
@@ -215,6 +216,16 @@ TEST(Scalefactors, SmallestFactorNotBelowThePeak) {
   }
 }
 
+TEST(Scalefactors, SearchEqualsTheScanAtEveryEntryAndBetween) {
+  const Layer2Tables& t = T();
+  std::vector<double> peaks = {0.0, -1.0, 5.0, 2.0, std::nan(""), INFINITY, 1e-300};
+  for (int i = 0; i < kScaleFactors; ++i)
+    for (double f : {1.0, 0.999999, 1.000001, 0.5})
+      peaks.push_back(t.scalefactor[i] * f);
+  for (double peak : peaks)
+    EXPECT_EQ(ScalefactorIndex(t, peak), ScalefactorIndexRef(t, peak)) << peak;
+}
+
 TEST(Scalefactors, EveryScfsiPatternSharesOnlyTheLargestFactor) {
   const Layer2Tables& t = T();
   for (int a = 0; a < kScaleFactors; ++a)
@@ -316,6 +327,37 @@ TEST(Allocation, NeverSpendsMoreThanTheFrameAndAlwaysEnds) {
                       t.classes[table->sb[s].cls[a]].FrameBits();
             }
           ASSERT_EQ(bits, used);
+        }
+      }
+    }
+  }
+}
+
+// Random ratios, many ties (a few integer values), NaN and unrankable ratios: the tree
+// must pick the same band as the scan at every step, so the allocations are equal.
+TEST(Allocation, TreeEqualsTheScanOfEveryBand) {
+  const Layer2Tables& t = T();
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<double> u(-40, 60);
+  for (const AllocTable* table : {&t.tableA, &t.tableB, &t.tableC}) {
+    for (int channels : {1, 2}) {
+      for (int frameBytes : {96, 288, 417, 1044}) {
+        for (int trial = 0; trial < 40; ++trial) {
+          PerBand smr;
+          PerBandInt scfsi, fast, ref;
+          for (int c = 0; c < 2; ++c)
+            for (int s = 0; s < 32; ++s) {
+              const int kind = trial % 4;
+              smr[c][s] = kind == 0 ? u(rng) : kind == 1 ? double(rng() % 3) : u(rng);
+              if (kind == 2 && rng() % 8 == 0) smr[c][s] = std::nan("");
+              if (kind == 3 && rng() % 8 == 0) smr[c][s] = -2e6;  // ratio beyond ranking
+              scfsi[c][s] = int(rng() % 4);
+            }
+          const int available = AvailableBits(*table, channels, frameBytes * 8);
+          const int usedFast = AllocateBits(t, *table, channels, available, smr, scfsi, fast);
+          const int usedRef = AllocateBitsRef(t, *table, channels, available, smr, scfsi, ref);
+          ASSERT_EQ(usedFast, usedRef);
+          ASSERT_EQ(fast, ref) << "trial " << trial;
         }
       }
     }
