@@ -453,5 +453,55 @@ TEST(PsyModel, SilenceIsFiniteAndAToneStandsOutInItsBand) {
   EXPECT_LT(smr[25], 0.0);
 }
 
+// Silence, full-scale noise, a steady tone and clicks, frame after frame: the fast model
+// (AVX2 lines, trimmed spreading) must give the reference model's ratios bit for bit.
+TEST(PsyModel, FastModelGivesTheReferenceBitsAcrossFrames) {
+  PsyTables pt(T());
+  PsyModel fast(pt, true), ref(pt, false);
+  std::mt19937 rng(3);
+  std::vector<int16_t> pcm(kFrameSamples);
+  for (int f = 0; f < 24; ++f) {
+    for (int n = 0; n < kFrameSamples; ++n) {
+      const int kind = f / 6;
+      pcm[n] = kind == 0   ? 0
+               : kind == 1 ? int16_t(int(rng() % 65536) - 32768)
+               : kind == 2 ? int16_t(9000 * std::sin(0.05 * (f * kFrameSamples + n)))
+                           : int16_t(n % 97 == 0 ? 32767 : 0);
+    }
+    double a[32], b[32];
+    fast.Analyse(pcm.data(), a);
+    ref.Analyse(pcm.data(), b);
+    ASSERT_EQ(std::memcmp(a, b, sizeof a), 0) << "frame " << f;
+  }
+}
+
+TEST(PsyModel, LinePredictionTwinsAgreeOnZerosAndOddCounts) {
+  if (!dsp::CpuHasAvx2()) GTEST_SKIP() << "no AVX2 here";
+  std::mt19937 rng(9);
+  std::uniform_real_distribution<double> u(-1e4, 1e4);
+  for (int lines : {1, 3, 4, 5, 513}) {
+    std::vector<double> in[5];
+    for (auto& v : in) v.resize(size_t(lines));
+    for (int k = 0; k < lines; ++k)
+      for (auto& v : in) v[size_t(k)] = k % 5 == 0 ? 0.0 : u(rng);  // zero lines: r = 0
+    std::vector<double> mag[2], cs[2], sn[2], energy[2], unpred[2];
+    for (int w = 0; w < 2; ++w) {
+      mag[w].assign(size_t(lines), 0.0);
+      cs[w].assign(size_t(lines), 1.0);
+      sn[w].assign(size_t(lines), 0.0);
+      energy[w].assign(size_t(lines), 0.0);
+      unpred[w].assign(size_t(lines), 0.0);
+      for (int k = 1; k < lines; k += 2) mag[w][size_t(k)] = std::fabs(in[2][size_t(k)]);
+      const LineSpectra sp{in[0].data(), in[1].data(), in[2].data(), in[3].data(), in[4].data(),
+                           mag[w].data(), cs[w].data(), sn[w].data(), energy[w].data(),
+                           unpred[w].data()};
+      (w == 0 ? PredictLinesRef : PredictLinesAvx2)(sp, lines);
+    }
+    for (auto* v : {mag, cs, sn, energy, unpred})
+      ASSERT_EQ(std::memcmp(v[0].data(), v[1].data(), sizeof(double) * size_t(lines)), 0)
+          << lines << " lines";
+  }
+}
+
 }  // namespace
 }  // namespace zr::mpeg::audio
