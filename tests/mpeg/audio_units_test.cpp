@@ -135,6 +135,23 @@ TEST(Fft, MatchesTheDirectTransform) {
   }
 }
 
+TEST(Fft, FastPassesGiveThePlainBits) {
+  std::mt19937 rng(21);
+  std::uniform_real_distribution<double> u(-32768, 32767);
+  for (int n : {8, 16, 64, 1024}) {
+    RealFft fast(n, true), plain(n, false);
+    std::vector<double> x(static_cast<size_t>(n)), re[2], im[2];
+    for (int w = 0; w < 2; ++w) re[w].resize(size_t(n / 2 + 1)), im[w].resize(size_t(n / 2 + 1));
+    for (int trial = 0; trial < 5; ++trial) {
+      for (double& v : x) v = trial == 0 ? 0.0 : u(rng);
+      fast.Forward(x.data(), re[0].data(), im[0].data());
+      plain.Forward(x.data(), re[1].data(), im[1].data());
+      ASSERT_EQ(re[0], re[1]) << n;
+      ASSERT_EQ(im[0], im[1]) << n;
+    }
+  }
+}
+
 TEST(FilterBank, FastPathEqualsTheTextbookAnalysisAcrossFrames) {
   const Layer2Tables& t = T();
   AnalysisFilterBank bank(t);

@@ -123,7 +123,7 @@ PsyModel::PsyModel(const PsyTables& tables, bool fast)
     : t_(tables),
       predict_(fast && dsp::CpuHasAvx2() ? PredictLinesAvx2 : PredictLinesRef),
       trimSpread_(fast),
-      fft_(kFftSize) {
+      fft_(kFftSize, fast) {
   eb_.assign(t_.partitions, 0.0);
   cb_.assign(t_.partitions, 0.0);
   ecb_.assign(t_.partitions, 0.0);
