@@ -12,12 +12,19 @@
 
 #include "image/packed_dib.h"
 #include "platform/avifile/avifile.h"
+#include "platform/raster.h"
 
 namespace zr {
 
 class Host;
 
 class CBmp;
+
+// Screen pixels to the blue-green-red bytes of a 24-bit DIB row: the plain form and its
+// SSSE3 twin (bit-identical; only for processors where CpuHasSsse3()).
+void RowTo24Ref(const Pixel* src, uint8_t* dst, int width);
+void RowTo24Ssse3(const Pixel* src, uint8_t* dst, int width);
+bool CpuHasSsse3();
 
 // fccType "vids", fccHandler "msvc", key frame every 20, quality 10000, no data rate,
 // AVICOMPRESSF_KEYFRAMES | AVICOMPRESSF_VALID.

@@ -1,6 +1,8 @@
 // The size policy: every choice's picture, keep, Cancel, and when the question comes.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "output/avi_writer.h"
 #include "output/compose.h"
 #include "output_support.h"
@@ -190,6 +192,21 @@ TEST(FrameToDib, AReusedBlockGivesTheBytesOfAFreshOne) {
               ASSERT_EQ(kept.rowFromTop(y)[3 * x + c], uint8_t(bmp.at(x, y) >> (8 * c)));
       }
     }
+  }
+}
+
+TEST(FrameToDib, TheSsse3RowGivesThePlainRowAndStopsAtTheRowEnd) {
+  if (!CpuHasSsse3()) GTEST_SKIP() << "no SSSE3 here";
+  std::mt19937 rng(17);
+  for (int width = 0; width <= 41; ++width) {
+    std::vector<Pixel> src(size_t(width) + 1);
+    for (Pixel& p : src) p = Pixel(rng());
+    // Guard bytes after the row must survive: they are the DIB's padding.
+    std::vector<uint8_t> a(3 * size_t(width) + 8, 0xA5), b = a;
+    RowTo24Ref(src.data(), a.data(), width);
+    RowTo24Ssse3(src.data(), b.data(), width);
+    EXPECT_EQ(a, b) << "width " << width;
+    for (size_t i = 3 * size_t(width); i < a.size(); ++i) ASSERT_EQ(b[i], 0xA5);
   }
 }
 
