@@ -108,7 +108,17 @@ __attribute__((target("ssse3"))) void RowTo24Ssse3(const Pixel* src, uint8_t* ds
     __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + x));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_shuffle_epi8(p, drop));
   }
-  RowTo24Ref(src + x, dst, width - x);
+  for (; x + 4 <= width; x += 4, dst += 12) {
+    __m128i v = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + x)), drop);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(dst), v);
+    const uint32_t last = uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(v, 8)));
+    std::memcpy(dst + 8, &last, 4);
+  }
+  for (; x < width; ++x, dst += 3) {
+    dst[0] = uint8_t(src[x]);
+    dst[1] = uint8_t(src[x] >> 8);
+    dst[2] = uint8_t(src[x] >> 16);
+  }
 }
 
 bool CpuHasSsse3() { return __builtin_cpu_supports("ssse3"); }
