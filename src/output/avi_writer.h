@@ -48,8 +48,11 @@ class CAviWriter {
   bool Write(Host& host, const std::string& path);
   // The bitmap at the writer's depth: BI_RGB, 256-entry fixed colour table for 8 bits.
   std::optional<PackedDib> FrameToDib(const CBmp& bitmap) const;
-  // The same into `dib`, whose block is reused when it has the shape already.
-  bool FrameToDib(const CBmp& bitmap, PackedDib& dib) const;
+  // The same at `bits` into `dib`, whose block is reused when it has the shape already.
+  bool FrameToDib(const CBmp& bitmap, PackedDib& dib, int bits) const;
+  // The depth of the frames handed to the compressor: the writer's, or 16 for 24-bit
+  // pictures that a 15-bit compressor would cut to 16 bits anyway.
+  int StreamBits() const;
 
   // --- our additions
   AVICOMPRESSOPTIONS options = DefaultCompressOptions();

@@ -183,7 +183,7 @@ TEST(FrameToDib, AReusedBlockGivesTheBytesOfAFreshOne) {
         image.SetBitmap(bmp);
         auto fresh = w.FrameToDib(image);
         ASSERT_TRUE(fresh);
-        ASSERT_TRUE(w.FrameToDib(image, kept));
+        ASSERT_TRUE(w.FrameToDib(image, kept, bits));
         EXPECT_EQ(kept.block(), fresh->block()) << bits << " bits, width " << width;
         // The 24-bit rows by hand: blue, green, red of each pixel.
         for (int y = 0; bits == 24 && y < 3; ++y)
