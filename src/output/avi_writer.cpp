@@ -73,7 +73,9 @@ void RowTo8(const Pixel* src, uint8_t* dst, int width, const std::array<uint8_t,
   }
 }
 
-void RowTo16(const Pixel* src, uint8_t* dst, int width) {
+}  // namespace
+
+void RowTo16Ref(const Pixel* src, uint8_t* dst, int width) {
   for (int x = 0; x < width; ++x) {
     Pixel p = src[x];
     uint16_t v = uint16_t(((p >> 9) & 0x7C00) | ((p >> 6) & 0x03E0) | ((p >> 3) & 0x001F));
@@ -81,7 +83,23 @@ void RowTo16(const Pixel* src, uint8_t* dst, int width) {
   }
 }
 
-}  // namespace
+// Eight pixels at a time; the 15-bit values fit the signed pack without saturating.
+void RowTo16Sse2(const Pixel* src, uint8_t* dst, int width) {
+  const __m128i red = _mm_set1_epi32(0x7C00), green = _mm_set1_epi32(0x03E0),
+                blue = _mm_set1_epi32(0x001F);
+  auto cut = [&](__m128i p) {
+    return _mm_or_si128(_mm_or_si128(_mm_and_si128(_mm_srli_epi32(p, 9), red),
+                                     _mm_and_si128(_mm_srli_epi32(p, 6), green)),
+                        _mm_and_si128(_mm_srli_epi32(p, 3), blue));
+  };
+  int x = 0;
+  for (; x + 8 <= width; x += 8) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + x));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + x + 4));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 2 * x), _mm_packs_epi32(cut(a), cut(b)));
+  }
+  RowTo16Ref(src + x, dst + 2 * x, width - x);
+}
 
 // Four blue-green-red-x pixels make three little-endian words of blue-green-red bytes.
 void RowTo24Ref(const Pixel* src, uint8_t* dst, int width) {
@@ -123,10 +141,6 @@ __attribute__((target("ssse3"))) void RowTo24Ssse3(const Pixel* src, uint8_t* ds
 
 bool CpuHasSsse3() { return __builtin_cpu_supports("ssse3"); }
 
-namespace {
-
-}  // namespace
-
 std::optional<PackedDib> CAviWriter::FrameToDib(const CBmp& image) const {
   PackedDib dib;
   if (!FrameToDib(image, dib, nBits == 8 || nBits == 16 ? nBits : 24)) return std::nullopt;
@@ -163,7 +177,7 @@ bool CAviWriter::FrameToDib(const CBmp& image, PackedDib& dib, int bits) const {
     uint8_t* dst = dib.rowFromTop(y);
     // The 8-bit table takes a moment to make, so only 8-bit frames ask for it.
     if (bits == 8) RowTo8(src, dst, bmp.width, PaletteLookup());
-    else if (bits == 16) RowTo16(src, dst, bmp.width);
+    else if (bits == 16) RowTo16Sse2(src, dst, bmp.width);
     else rowTo24(src, dst, bmp.width);
   }
   return true;

@@ -210,5 +210,17 @@ TEST(FrameToDib, TheSsse3RowGivesThePlainRowAndStopsAtTheRowEnd) {
   }
 }
 
+TEST(FrameToDib, TheSse2SixteenBitRowGivesThePlainRow) {
+  std::mt19937 rng(19);
+  for (int width = 0; width <= 27; ++width) {
+    std::vector<Pixel> src(static_cast<size_t>(width));
+    for (Pixel& p : src) p = Pixel(rng());
+    std::vector<uint8_t> a(2 * size_t(width) + 4, 0x5A), b = a;
+    RowTo16Ref(src.data(), a.data(), width);
+    RowTo16Sse2(src.data(), b.data(), width);
+    EXPECT_EQ(a, b) << "width " << width;
+  }
+}
+
 }  // namespace
 }  // namespace zr
