@@ -1,9 +1,11 @@
 #include "output/frame_loop.h"
 
 #include <condition_variable>
+#include <exception>
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include "output/avi_messages.h"
 #include "output/compose.h"
@@ -45,7 +47,10 @@ class Prefetcher {
 
   Loaded Take() {
     std::unique_lock<std::mutex> lock(mutex_);
-    wake_.wait(lock, [this] { return result_.has_value(); });
+    wake_.wait(lock, [this] { return result_.has_value() || failure_; });
+    // What a load throws (running out of memory) reaches the loop's thread, as it would
+    // from a load done there.
+    if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
     Loaded l = std::move(*result_);
     result_.reset();
     return l;
@@ -71,9 +76,16 @@ class Prefetcher {
       const size_t i = *request_;
       request_.reset();
       lock.unlock();
-      Loaded l = load_(i);
+      std::optional<Loaded> l;
+      std::exception_ptr failure;
+      try {
+        l = load_(i);
+      } catch (...) {
+        failure = std::current_exception();
+      }
       lock.lock();
       result_ = std::move(l);
+      failure_ = failure;
       wake_.notify_all();
     }
   }
@@ -84,6 +96,7 @@ class Prefetcher {
   std::condition_variable wake_;
   std::optional<size_t> request_;
   std::optional<Loaded> result_;
+  std::exception_ptr failure_;
   bool quit_ = false;
 };
 
