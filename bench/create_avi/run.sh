@@ -23,6 +23,10 @@ ffmpeg -v error -f lavfi -i "testsrc2=s=640x480:r=10" -frames:v "$frames" -q:v 3
 } > "$work/job.ini"
 
 source "$(dirname "${BASH_SOURCE[0]}")/../measure.sh"
+# Every run writes a new file: ffmpeg truncates an old output when it opens it and reuses
+# its pages at once, while we keep it until the new file is complete, so repeated runs
+# into one name would time the page cache's refill for us alone.
+fresh=(sh -c 'rm -f "$1"; shift; exec "$@"' sh)
 
 guard_failed=0
 report() {
@@ -38,12 +42,12 @@ report() {
     'BEGIN{printf "%-13s ours %6.2f s  ffmpeg %6.2f s  time ratio %.2f  CPU ratio %.2f  our peak RSS %.1f MB\n", n, o, f, (f > 0 ? o / f : 0), (fc > 0 ? oc / fc : 0), r / 1024}'
 }
 
-ours=$(measure "$cli" job "$work/job.ini" --compressor msvc)
-theirs=$(measure ffmpeg -v error -y -framerate 10 -i "$work/img%04d.jpg" -c:v msvideo1 "$work/ff.avi")
+ours=$(measure "${fresh[@]}" "$work/ours.avi" "$cli" job "$work/job.ini" --compressor msvc)
+theirs=$(measure "${fresh[@]}" "$work/ff.avi" ffmpeg -v error -y -framerate 10 -i "$work/img%04d.jpg" -c:v msvideo1 "$work/ff.avi")
 report "msvc" "$ours" "$theirs"
 
-ours=$(measure "$cli" job "$work/job.ini" --compressor DIB)
-theirs=$(measure ffmpeg -v error -y -framerate 10 -i "$work/img%04d.jpg" -c:v rawvideo -pix_fmt bgr24 "$work/ff.avi")
+ours=$(measure "${fresh[@]}" "$work/ours.avi" "$cli" job "$work/job.ini" --compressor DIB)
+theirs=$(measure "${fresh[@]}" "$work/ff.avi" ffmpeg -v error -y -framerate 10 -i "$work/img%04d.jpg" -c:v rawvideo -pix_fmt bgr24 "$work/ff.avi")
 report "DIB (24-bit)" "$ours" "$theirs"
 
 # The pipelined writer must give the same file as the serial one; checked in the tests,

@@ -23,6 +23,10 @@ for i in $(seq 1 200); do
 done
 
 source "$(dirname "${BASH_SOURCE[0]}")/../measure.sh"
+# Every run writes a new file: ffmpeg truncates an old output when it opens it and reuses
+# its pages at once, while we keep it until the new file is complete, so repeated runs
+# into one name would time the page cache's refill for us alone.
+fresh=(sh -c 'rm -f "$1"; shift; exec "$@"' sh)
 
 frames_of() {
   ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames \
@@ -34,8 +38,8 @@ declare -A peak
 for codec in "DIB " msvc; do
   if [ "$codec" = msvc ]; then ffargs=(-c:v msvideo1); else ffargs=(-c:v rawvideo -pix_fmt bgr24); fi
   for frames in 200 2000; do
-    read -r ot oc orss <<< "$(measure "$cli" quick "$work/f$frames" "$work/ours.avi" --compressor "$codec")"
-    read -r ft fc _ <<< "$(measure ffmpeg -v error -y -framerate 10 -i "$work/f$frames/Img%04d.jpg" \
+    read -r ot oc orss <<< "$(measure "${fresh[@]}" "$work/ours.avi" "$cli" quick "$work/f$frames" "$work/ours.avi" --compressor "$codec")"
+    read -r ft fc _ <<< "$(measure "${fresh[@]}" "$work/ff.avi" ffmpeg -v error -y -framerate 10 -i "$work/f$frames/Img%04d.jpg" \
       "${ffargs[@]}" "$work/ff.avi")"
     got=$(frames_of "$work/ours.avi")
     if [ "$got" != "$frames" ]; then

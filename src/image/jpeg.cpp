@@ -99,6 +99,15 @@ bool Decode(DecodeJob& job) {
   jpeg_mem_src(&cinfo, job.data.data(), static_cast<unsigned long>(job.data.size()));
   jpeg_read_header(&cinfo, TRUE);
   if (cinfo.num_components == 4) cinfo.out_color_space = JCS_CMYK;
+#ifdef JCS_EXTENSIONS
+  // The library's own blue-green-red order, decoded straight into the rows: the values
+  // are those of its red-green-blue output, without a pass to swap them.
+  const bool direct = cinfo.num_components == 3 &&
+                      (cinfo.jpeg_color_space == JCS_YCbCr || cinfo.jpeg_color_space == JCS_RGB);
+  if (direct) cinfo.out_color_space = JCS_EXT_BGR;
+#else
+  const bool direct = false;
+#endif
   if (!DibSizeAllowed(cinfo.image_width, cinfo.image_height) ||
       int64_t(cinfo.image_width) * cinfo.image_height > job.maxPixels) {
     job.error = JpegError::TooLarge;
@@ -110,6 +119,15 @@ bool Decode(DecodeJob& job) {
     job.error = JpegError::OutOfMemory;
     jpeg_destroy_decompress(&cinfo);
     return false;
+  }
+  if (direct) {
+    while (cinfo.output_scanline < cinfo.output_height) {
+      JSAMPROW row = job.dib->rowFromTop(int(cinfo.output_scanline));
+      jpeg_read_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return true;
   }
   const int components = cinfo.output_components;
   const bool adobe = cinfo.saw_Adobe_marker;

@@ -12,12 +12,22 @@
 
 #include "image/packed_dib.h"
 #include "platform/avifile/avifile.h"
+#include "platform/raster.h"
 
 namespace zr {
 
 class Host;
 
 class CBmp;
+
+// Screen pixels to the blue-green-red bytes of a 24-bit DIB row: the plain form and its
+// SSSE3 twin (bit-identical; only for processors where CpuHasSsse3()).
+void RowTo24Ref(const Pixel* src, uint8_t* dst, int width);
+// The same for 16-bit rows (5-5-5): the plain form and its SSE2 twin, bit-identical.
+void RowTo16Ref(const Pixel* src, uint8_t* dst, int width);
+void RowTo16Sse2(const Pixel* src, uint8_t* dst, int width);
+void RowTo24Ssse3(const Pixel* src, uint8_t* dst, int width);
+bool CpuHasSsse3();
 
 // fccType "vids", fccHandler "msvc", key frame every 20, quality 10000, no data rate,
 // AVICOMPRESSF_KEYFRAMES | AVICOMPRESSF_VALID.
@@ -41,6 +51,11 @@ class CAviWriter {
   bool Write(Host& host, const std::string& path);
   // The bitmap at the writer's depth: BI_RGB, 256-entry fixed colour table for 8 bits.
   std::optional<PackedDib> FrameToDib(const CBmp& bitmap) const;
+  // The same at `bits` into `dib`, whose block is reused when it has the shape already.
+  bool FrameToDib(const CBmp& bitmap, PackedDib& dib, int bits) const;
+  // The depth of the frames handed to the compressor: the writer's, or 16 for 24-bit
+  // pictures that a 15-bit compressor would cut to 16 bits anyway.
+  int StreamBits() const;
 
   // --- our additions
   AVICOMPRESSOPTIONS options = DefaultCompressOptions();

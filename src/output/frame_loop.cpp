@@ -1,8 +1,11 @@
 #include "output/frame_loop.h"
 
-#include <future>
+#include <condition_variable>
+#include <exception>
 #include <mutex>
 #include <optional>
+#include <thread>
+#include <utility>
 
 #include "output/avi_messages.h"
 #include "output/compose.h"
@@ -27,10 +30,80 @@ struct Loaded {
   std::string failure;  // the reader's precise reason when !ok
 };
 
+// One loader thread for the whole loop: a thread per image would often find the last
+// one's allocator arena still taken, and fault in a fresh heap for every picture.
+class Prefetcher {
+ public:
+  explicit Prefetcher(std::function<Loaded(size_t)> load) : load_(std::move(load)) {}
+  ~Prefetcher() { Stop(); }
+
+  void Launch(size_t i) {
+    if (!worker_.joinable()) worker_ = std::thread([this] { Work(); });
+    std::lock_guard<std::mutex> lock(mutex_);
+    request_ = i;
+    result_.reset();
+    wake_.notify_all();
+  }
+
+  Loaded Take() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    wake_.wait(lock, [this] { return result_.has_value() || failure_; });
+    // What a load throws (running out of memory) reaches the loop's thread, as it would
+    // from a load done there.
+    if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
+    Loaded l = std::move(*result_);
+    result_.reset();
+    return l;
+  }
+
+  // Waits for a load under way, which may still be using the loop's state.
+  void Stop() {
+    if (!worker_.joinable()) return;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      quit_ = true;
+      wake_.notify_all();
+    }
+    worker_.join();
+  }
+
+ private:
+  void Work() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [this] { return quit_ || request_.has_value(); });
+      if (quit_) return;
+      const size_t i = *request_;
+      request_.reset();
+      lock.unlock();
+      std::optional<Loaded> l;
+      std::exception_ptr failure;
+      try {
+        l = load_(i);
+      } catch (...) {
+        failure = std::current_exception();
+      }
+      lock.lock();
+      result_ = std::move(l);
+      failure_ = failure;
+      wake_.notify_all();
+    }
+  }
+
+  std::function<Loaded(size_t)> load_;
+  std::thread worker_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::optional<size_t> request_;
+  std::optional<Loaded> result_;
+  std::exception_ptr failure_;
+  bool quit_ = false;
+};
+
 class Loop {
  public:
   Loop(Host& host, const FrameLoopInput& input, FrameSink& sink)
-      : host_(host), in_(input), sink_(sink) {}
+      : host_(host), in_(input), sink_(sink), next_([this](size_t i) { return Load(i); }) {}
 
   FrameLoopResult Run() {
     const size_t count = in_.paths.size();
@@ -82,7 +155,7 @@ class Loop {
       ++result.imagesHanded;
       host_.UpdateProgress(int64_t(i + 1));
     }
-    if (next_.valid()) next_.wait();
+    next_.Stop();
     host_.EndProgress();
     return result;
   }
@@ -131,10 +204,10 @@ class Loop {
   void Launch(size_t i) {
     if (!in_.pipelined || i >= in_.paths.size()) return;
     // The readers report through ImageFailure, so the worker needs no host of its own.
-    next_ = std::async(std::launch::async, [this, i] { return Load(i); });
+    next_.Launch(i);
   }
 
-  Loaded Next(size_t i) { return in_.pipelined ? next_.get() : Load(i); }
+  Loaded Next(size_t i) { return in_.pipelined ? next_.Take() : Load(i); }
 
   void Show(const Loaded& l) {
     for (const auto& m : l.messages) host_.Message(m.text, m.caption, m.kind);
@@ -145,7 +218,7 @@ class Loop {
   FrameSink& sink_;
   int width_ = 0, height_ = 0;
   std::mutex logoMutex_;
-  std::future<Loaded> next_;
+  Prefetcher next_;  // last member: stopped before the state its loads use
 };
 
 }  // namespace

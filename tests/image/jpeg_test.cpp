@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <vector>
+
+// After <cstdio>: the library's header uses size_t and FILE without including them.
+#include <jpeglib.h>
 
 #include "format_test_util.h"
 #include "image/cbmp.h"
@@ -42,6 +47,46 @@ TEST(Jpeg, MatchesReferenceDecode) {
     EXPECT_GT(Psnr(got, *ref), 35.0);
   }
   EXPECT_TRUE(host.messages.empty());
+}
+
+// Colour files are decoded straight into blue-green-red rows; the values must be the
+// library's own red-green-blue ones, byte for byte, at every sampling and for odd sizes.
+TEST(Jpeg, ColourRowsAreTheLibrarysRgbValuesSwapped) {
+  TempDir dir;
+  RgbImage picture = TestPicture(37, 21);
+  for (const char* options : {"-sampling-factor 2x2", "-sampling-factor 2x1",
+                              "-sampling-factor 1x1 -interlace JPEG", "-define jpeg:colorspace=2"}) {
+    SCOPED_TRACE(options);
+    std::string file = dir.file("c.jpg");
+    ASSERT_TRUE(MagickEncode(picture, options, file));
+    auto dib = ReadJpegFile(file);
+    ASSERT_TRUE(dib);
+    FILE* in = std::fopen(file.c_str(), "rb");
+    ASSERT_TRUE(in);
+    jpeg_decompress_struct cinfo;
+    jpeg_error_mgr err;
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_decompress(&cinfo);
+    jpeg_stdio_src(&cinfo, in);
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&cinfo);
+    std::vector<uint8_t> line(size_t(cinfo.output_width) * 3);
+    while (cinfo.output_scanline < cinfo.output_height) {
+      JSAMPROW row = line.data();
+      const int y = int(cinfo.output_scanline);
+      jpeg_read_scanlines(&cinfo, &row, 1);
+      const uint8_t* got = dib->rowFromTop(y);
+      for (size_t x = 0; x < cinfo.output_width; ++x) {
+        ASSERT_TRUE(got[3 * x] == line[3 * x + 2] && got[3 * x + 1] == line[3 * x + 1] &&
+                    got[3 * x + 2] == line[3 * x])
+            << "pixel " << x << ", " << y;
+      }
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    std::fclose(in);
+  }
 }
 
 TEST(Jpeg, GreyFilesRepeatTheGreyValue) {

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "mpeg/audio/alloc.h"
 #include "mpeg/audio/audio_encoder.h"
@@ -134,6 +135,23 @@ TEST(Fft, MatchesTheDirectTransform) {
   }
 }
 
+TEST(Fft, FastPassesGiveThePlainBits) {
+  std::mt19937 rng(21);
+  std::uniform_real_distribution<double> u(-32768, 32767);
+  for (int n : {8, 16, 64, 1024}) {
+    RealFft fast(n, true), plain(n, false);
+    std::vector<double> x(static_cast<size_t>(n)), re[2], im[2];
+    for (int w = 0; w < 2; ++w) re[w].resize(size_t(n / 2 + 1)), im[w].resize(size_t(n / 2 + 1));
+    for (int trial = 0; trial < 5; ++trial) {
+      for (double& v : x) v = trial == 0 ? 0.0 : u(rng);
+      fast.Forward(x.data(), re[0].data(), im[0].data());
+      plain.Forward(x.data(), re[1].data(), im[1].data());
+      ASSERT_EQ(re[0], re[1]) << n;
+      ASSERT_EQ(im[0], im[1]) << n;
+    }
+  }
+}
+
 TEST(FilterBank, FastPathEqualsTheTextbookAnalysisAcrossFrames) {
   const Layer2Tables& t = T();
   AnalysisFilterBank bank(t);
@@ -213,6 +231,16 @@ TEST(Scalefactors, SmallestFactorNotBelowThePeak) {
       EXPECT_LT(t.scalefactor[got + 1], peak);
     }
   }
+}
+
+TEST(Scalefactors, SearchEqualsTheScanAtEveryEntryAndBetween) {
+  const Layer2Tables& t = T();
+  std::vector<double> peaks = {0.0, -1.0, 5.0, 2.0, std::nan(""), INFINITY, 1e-300};
+  for (int i = 0; i < kScaleFactors; ++i)
+    for (double f : {1.0, 0.999999, 1.000001, 0.5})
+      peaks.push_back(t.scalefactor[i] * f);
+  for (double peak : peaks)
+    EXPECT_EQ(ScalefactorIndex(t, peak), ScalefactorIndexRef(t, peak)) << peak;
 }
 
 TEST(Scalefactors, EveryScfsiPatternSharesOnlyTheLargestFactor) {
@@ -322,6 +350,37 @@ TEST(Allocation, NeverSpendsMoreThanTheFrameAndAlwaysEnds) {
   }
 }
 
+// Random ratios, many ties (a few integer values), NaN and unrankable ratios: the tree
+// must pick the same band as the scan at every step, so the allocations are equal.
+TEST(Allocation, TreeEqualsTheScanOfEveryBand) {
+  const Layer2Tables& t = T();
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<double> u(-40, 60);
+  for (const AllocTable* table : {&t.tableA, &t.tableB, &t.tableC}) {
+    for (int channels : {1, 2}) {
+      for (int frameBytes : {96, 288, 417, 1044}) {
+        for (int trial = 0; trial < 40; ++trial) {
+          PerBand smr;
+          PerBandInt scfsi, fast, ref;
+          for (int c = 0; c < 2; ++c)
+            for (int s = 0; s < 32; ++s) {
+              const int kind = trial % 4;
+              smr[c][s] = kind == 0 ? u(rng) : kind == 1 ? double(rng() % 3) : u(rng);
+              if (kind == 2 && rng() % 8 == 0) smr[c][s] = std::nan("");
+              if (kind == 3 && rng() % 8 == 0) smr[c][s] = -2e6;  // ratio beyond ranking
+              scfsi[c][s] = int(rng() % 4);
+            }
+          const int available = AvailableBits(*table, channels, frameBytes * 8);
+          const int usedFast = AllocateBits(t, *table, channels, available, smr, scfsi, fast);
+          const int usedRef = AllocateBitsRef(t, *table, channels, available, smr, scfsi, ref);
+          ASSERT_EQ(usedFast, usedRef);
+          ASSERT_EQ(fast, ref) << "trial " << trial;
+        }
+      }
+    }
+  }
+}
+
 TEST(Allocation, PlentyOfBitsFillsEveryBandAndTiesGoToTheLowerBand) {
   const Layer2Tables& t = T();
   PerBand smr{};
@@ -409,6 +468,56 @@ TEST(PsyModel, SilenceIsFiniteAndAToneStandsOutInItsBand) {
   EXPECT_EQ(std::max_element(smr, smr + 32) - smr, band);
   EXPECT_GT(smr[band], 20.0);
   EXPECT_LT(smr[25], 0.0);
+}
+
+// Silence, full-scale noise, a steady tone and clicks, frame after frame: the fast model
+// (AVX2 lines, trimmed spreading) must give the reference model's ratios bit for bit.
+TEST(PsyModel, FastModelGivesTheReferenceBitsAcrossFrames) {
+  PsyTables pt(T());
+  PsyModel fast(pt, true), ref(pt, false);
+  std::mt19937 rng(3);
+  std::vector<int16_t> pcm(kFrameSamples);
+  for (int f = 0; f < 24; ++f) {
+    for (int n = 0; n < kFrameSamples; ++n) {
+      const int kind = f / 6;
+      pcm[n] = kind == 0   ? 0
+               : kind == 1 ? int16_t(int(rng() % 65536) - 32768)
+               : kind == 2 ? int16_t(9000 * std::sin(0.05 * (f * kFrameSamples + n)))
+                           : int16_t(n % 97 == 0 ? 32767 : 0);
+    }
+    double a[32], b[32];
+    fast.Analyse(pcm.data(), a);
+    ref.Analyse(pcm.data(), b);
+    ASSERT_EQ(std::memcmp(a, b, sizeof a), 0) << "frame " << f;
+  }
+}
+
+TEST(PsyModel, LinePredictionTwinsAgreeOnZerosAndOddCounts) {
+  if (!dsp::CpuHasAvx2()) GTEST_SKIP() << "no AVX2 here";
+  std::mt19937 rng(9);
+  std::uniform_real_distribution<double> u(-1e4, 1e4);
+  for (int lines : {1, 3, 4, 5, 513}) {
+    std::vector<double> in[5];
+    for (auto& v : in) v.resize(size_t(lines));
+    for (int k = 0; k < lines; ++k)
+      for (auto& v : in) v[size_t(k)] = k % 5 == 0 ? 0.0 : u(rng);  // zero lines: r = 0
+    std::vector<double> mag[2], cs[2], sn[2], energy[2], unpred[2];
+    for (int w = 0; w < 2; ++w) {
+      mag[w].assign(size_t(lines), 0.0);
+      cs[w].assign(size_t(lines), 1.0);
+      sn[w].assign(size_t(lines), 0.0);
+      energy[w].assign(size_t(lines), 0.0);
+      unpred[w].assign(size_t(lines), 0.0);
+      for (int k = 1; k < lines; k += 2) mag[w][size_t(k)] = std::fabs(in[2][size_t(k)]);
+      const LineSpectra sp{in[0].data(), in[1].data(), in[2].data(), in[3].data(), in[4].data(),
+                           mag[w].data(), cs[w].data(), sn[w].data(), energy[w].data(),
+                           unpred[w].data()};
+      (w == 0 ? PredictLinesRef : PredictLinesAvx2)(sp, lines);
+    }
+    for (auto* v : {mag, cs, sn, energy, unpred})
+      ASSERT_EQ(std::memcmp(v[0].data(), v[1].data(), sizeof(double) * size_t(lines)), 0)
+          << lines << " lines";
+  }
 }
 
 }  // namespace

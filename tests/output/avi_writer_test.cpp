@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <random>
 
 #include "app/document.h"
 #include "app/settings_file.h"
@@ -212,6 +213,36 @@ TEST_F(Writer, PipelinedOutputIsByteIdenticalToSerial) {
     std::string out = dir.file("pipe" + std::to_string(pipelined) + ".avi");
     ASSERT_TRUE(w.Write(host, out));
     outputs[pipelined] = test::ReadBytes(out);
+  }
+  EXPECT_FALSE(outputs[0].empty());
+  EXPECT_EQ(outputs[0], outputs[1]);
+}
+
+// Video 1 is handed 24-bit pictures already cut to 16 bits. A FOURCC in other letters
+// names the same compressor but keeps its own 24-to-16 conversion: every colour of a
+// random picture must come out the same both ways.
+TEST_F(Writer, Video1FromTwentyFourBitsIsTheCompressorsOwnCut) {
+  std::mt19937 rng(23);
+  std::vector<std::string> paths;
+  for (int i = 0; i < 3; ++i) {
+    CBmp b;
+    Bitmap bmp(44, 20);  // Video 1 takes sizes in fours
+    for (Pixel& p : bmp.pixels) p = Pixel(rng()) & 0xFFFFFF;
+    b.SetBitmap(std::move(bmp));
+    paths.push_back(dir.file("r" + std::to_string(i) + ".bmp"));
+    ASSERT_TRUE(b.Save(paths.back()));
+  }
+  std::string outputs[2];
+  for (int k = 0; k < 2; ++k) {
+    CAviWriter w;
+    w.options.fccHandler = k == 0 ? kCompressorVideo1 : MakeFourCC('M', 'S', 'V', 'C');
+    w.SetRate(10);
+    w.SetBits(24);
+    EXPECT_EQ(w.StreamBits(), k == 0 ? 16 : 24);
+    for (auto& p : paths) w.AddFrame(p, 1);
+    std::string out = dir.file("v1-" + std::to_string(k) + ".avi");
+    ASSERT_TRUE(w.Write(host, out)) << k << " " << w.nError;
+    outputs[k] = test::ReadBytes(out);
   }
   EXPECT_FALSE(outputs[0].empty());
   EXPECT_EQ(outputs[0], outputs[1]);

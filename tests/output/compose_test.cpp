@@ -1,6 +1,8 @@
 // The size policy: every choice's picture, keep, Cancel, and when the question comes.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "output/avi_writer.h"
 #include "output/compose.h"
 #include "output_support.h"
@@ -161,6 +163,63 @@ TEST(FrameToDib, EveryDepthHasItsLayoutAndEightBitsOneFixedTable) {
 
   w.SetBits(32);
   EXPECT_EQ(w.nBits, 24);
+}
+
+
+// A block kept from an earlier frame must come out as a fresh conversion would, at
+// every width around the four-pixel groups and when the shape changes under it.
+TEST(FrameToDib, AReusedBlockGivesTheBytesOfAFreshOne) {
+  CAviWriter w;
+  for (int bits : {8, 16, 24}) {
+    w.SetBits(unsigned(bits));
+    PackedDib kept;
+    for (int width = 1; width <= 11; ++width) {
+      for (int round = 0; round < 2; ++round) {
+        Bitmap bmp(width, 3, 0);
+        for (int y = 0; y < 3; ++y)
+          for (int x = 0; x < width; ++x)
+            bmp.at(x, y) = Pixel(0xFF000000u | uint32_t((x * 73 + y * 151 + round * 29) * 2654435761u >> 8));
+        CBmp image;
+        image.SetBitmap(bmp);
+        auto fresh = w.FrameToDib(image);
+        ASSERT_TRUE(fresh);
+        ASSERT_TRUE(w.FrameToDib(image, kept, bits));
+        EXPECT_EQ(kept.block(), fresh->block()) << bits << " bits, width " << width;
+        // The 24-bit rows by hand: blue, green, red of each pixel.
+        for (int y = 0; bits == 24 && y < 3; ++y)
+          for (int x = 0; x < width; ++x)
+            for (int c = 0; c < 3; ++c)
+              ASSERT_EQ(kept.rowFromTop(y)[3 * x + c], uint8_t(bmp.at(x, y) >> (8 * c)));
+      }
+    }
+  }
+}
+
+TEST(FrameToDib, TheSsse3RowGivesThePlainRowAndStopsAtTheRowEnd) {
+  if (!CpuHasSsse3()) GTEST_SKIP() << "no SSSE3 here";
+  std::mt19937 rng(17);
+  for (int width = 0; width <= 41; ++width) {
+    std::vector<Pixel> src(size_t(width) + 1);
+    for (Pixel& p : src) p = Pixel(rng());
+    // Guard bytes after the row must survive: they are the DIB's padding.
+    std::vector<uint8_t> a(3 * size_t(width) + 8, 0xA5), b = a;
+    RowTo24Ref(src.data(), a.data(), width);
+    RowTo24Ssse3(src.data(), b.data(), width);
+    EXPECT_EQ(a, b) << "width " << width;
+    for (size_t i = 3 * size_t(width); i < a.size(); ++i) ASSERT_EQ(b[i], 0xA5);
+  }
+}
+
+TEST(FrameToDib, TheSse2SixteenBitRowGivesThePlainRow) {
+  std::mt19937 rng(19);
+  for (int width = 0; width <= 27; ++width) {
+    std::vector<Pixel> src(static_cast<size_t>(width));
+    for (Pixel& p : src) p = Pixel(rng());
+    std::vector<uint8_t> a(2 * size_t(width) + 4, 0x5A), b = a;
+    RowTo16Ref(src.data(), a.data(), width);
+    RowTo16Sse2(src.data(), b.data(), width);
+    EXPECT_EQ(a, b) << "width " << width;
+  }
 }
 
 }  // namespace

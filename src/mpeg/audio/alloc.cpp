@@ -16,10 +16,22 @@ int DifferenceClass(int d) {
 
 }  // namespace
 
-int ScalefactorIndex(const Layer2Tables& tables, double maxMagnitude) {
+int ScalefactorIndexRef(const Layer2Tables& tables, double maxMagnitude) {
   for (int i = kScaleFactors - 1; i > 0; --i)
     if (tables.scalefactor[i] >= maxMagnitude) return i;
   return 0;
+}
+
+int ScalefactorIndex(const Layer2Tables& tables, double maxMagnitude) {
+  // The table falls with the index, so the entries not below the peak are a prefix
+  // 0..k and the answer is k (0 when even entry 1 is below it, or the peak is NaN).
+  int lo = 1, hi = kScaleFactors;  // entries lo-1.. pass, hi.. fail
+  while (lo < hi) {
+    const int mid = (lo + hi) / 2;
+    if (tables.scalefactor[mid] >= maxMagnitude) lo = mid + 1;
+    else hi = mid;
+  }
+  return lo - 1;
 }
 
 ScalefactorPlan PlanScalefactors(const Layer2Tables& tables, const std::array<int, 3>& index) {
@@ -39,7 +51,7 @@ int AvailableBits(const AllocTable& table, int channels, int frameBits) {
   return frameBits - allocBits * channels - 32;
 }
 
-int AllocateBits(const Layer2Tables& tables, const AllocTable& table, int channels,
+int AllocateBitsRef(const Layer2Tables& tables, const AllocTable& table, int channels,
                  int available, const PerBand& smr, const PerBandInt& scfsi, PerBandInt& alloc) {
   PerBand mnr{};
   std::array<std::array<bool, kSubbands>, 2> closed{};
@@ -78,6 +90,91 @@ int AllocateBits(const Layer2Tables& tables, const AllocTable& table, int channe
     }
   }
   return used;
+}
+
+namespace {
+
+// Where the greedy allocation stands: one open (channel, subband) at a time gets a step.
+struct AllocState {
+  const Layer2Tables& tables;
+  const AllocTable& table;
+  const PerBand& smr;
+  const PerBandInt& scfsi;
+  PerBandInt& alloc;
+  int available;
+  int used = 0;
+
+  // The next step of band (ch, sb); false when it does not fit. Returns the band's new
+  // ratio through `mnr`, or closes it.
+  bool Step(int ch, int sb, double& mnr, bool& closed) {
+    const SubbandAlloc& band = table.sb[sb];
+    int& a = alloc[ch][sb];
+    int next = tables.classes[band.cls[a + 1]].FrameBits();
+    int cost = a > 0 ? next - tables.classes[band.cls[a]].FrameBits()
+                     : next + 2 + 6 * kScalefactorsSent[scfsi[ch][sb]];
+    if (used + cost > available) {
+      closed = true;
+      return false;
+    }
+    used += cost;
+    ++a;
+    mnr = tables.snr[band.cls[a] + 1] - smr[ch][sb];
+    closed = a >= band.codes;
+    return true;
+  }
+};
+
+// The smallest ratio of 64 bands, ties to the first in subband-then-channel order, kept
+// up to date in six comparisons per change instead of a scan of every band.
+class MinTree {
+ public:
+  static constexpr int kLeaves = 2 * kSubbands;
+  // Closed and unrankable bands (NaN, or not below the search's start value) never win.
+  void Set(int leaf, double mnr, bool open) {
+    key_[leaf] = open && mnr < kUnranked ? mnr : kUnranked;
+    int node = (leaf + kLeaves) / 2;
+    win_[leaf + kLeaves] = leaf;
+    for (; node >= 1; node /= 2) win_[node] = Better(win_[2 * node], win_[2 * node + 1]);
+  }
+  void Build() {
+    for (int leaf = 0; leaf < kLeaves; ++leaf) win_[leaf + kLeaves] = leaf;
+    for (int node = kLeaves - 1; node >= 1; --node)
+      win_[node] = Better(win_[2 * node], win_[2 * node + 1]);
+  }
+  void Init(int leaf, double mnr, bool open) {
+    key_[leaf] = open && mnr < kUnranked ? mnr : kUnranked;
+  }
+  // The winning leaf, or -1 when nothing can be ranked.
+  int Best() const { return key_[win_[1]] < kUnranked ? win_[1] : -1; }
+
+ private:
+  static constexpr double kUnranked = 999999.0;
+  int Better(int a, int b) const { return key_[b] < key_[a] ? b : a; }  // a < b always
+  double key_[kLeaves]{};
+  int win_[2 * kLeaves]{};
+};
+
+}  // namespace
+
+int AllocateBits(const Layer2Tables& tables, const AllocTable& table, int channels,
+                 int available, const PerBand& smr, const PerBandInt& scfsi, PerBandInt& alloc) {
+  MinTree tree;
+  for (int ch = 0; ch < 2; ++ch) alloc[ch].fill(0);
+  for (int sb = 0; sb < kSubbands; ++sb)
+    for (int ch = 0; ch < 2; ++ch) {
+      const bool open = ch < channels && sb < table.sblimit;
+      tree.Init(2 * sb + ch, tables.snr[0] - smr[ch][sb], open);
+    }
+  tree.Build();
+  AllocState state{tables, table, smr, scfsi, alloc, available};
+  for (int leaf; (leaf = tree.Best()) >= 0;) {
+    const int sb = leaf / 2, ch = leaf % 2;
+    double mnr = 0.0;
+    bool closed = false;
+    state.Step(ch, sb, mnr, closed);
+    tree.Set(leaf, mnr, !closed);
+  }
+  return state.used;
 }
 
 }  // namespace zr::mpeg::audio

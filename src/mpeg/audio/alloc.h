@@ -10,6 +10,8 @@ namespace zr::mpeg::audio {
 
 // The smallest scale factor not below maxMagnitude (the largest such index; 0 beyond 2.0).
 int ScalefactorIndex(const Layer2Tables& tables, double maxMagnitude);
+// Its reference twin: the plain scan of the table.
+int ScalefactorIndexRef(const Layer2Tables& tables, double maxMagnitude);
 
 // The scfsi of a subband from its three indexes, and the index each part then uses
 // (a shared scale factor is the smallest index of the parts sharing it).
@@ -30,5 +32,8 @@ int AvailableBits(const AllocTable& table, int channels, int frameBits);
 // never more than available. scfsi is read to price the scale factors of a new subband.
 int AllocateBits(const Layer2Tables& tables, const AllocTable& table, int channels,
                  int available, const PerBand& smr, const PerBandInt& scfsi, PerBandInt& alloc);
+// Its reference twin: a scan of every band for each step.
+int AllocateBitsRef(const Layer2Tables& tables, const AllocTable& table, int channels,
+                    int available, const PerBand& smr, const PerBandInt& scfsi, PerBandInt& alloc);
 
 }  // namespace zr::mpeg::audio

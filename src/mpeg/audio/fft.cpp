@@ -3,9 +3,11 @@
 #include <cmath>
 #include <numbers>
 
+#include "mpeg/dsp/dsp.h"
+
 namespace zr::mpeg::audio {
 
-RealFft::RealFft(int n) : n_(n), half_(n / 2) {
+RealFft::RealFft(int n, bool fast) : n_(n), half_(n / 2), avx2_(fast && dsp::CpuHasAvx2()) {
   int bits = 0;
   while ((1 << bits) < half_) ++bits;
   bitrev_.resize(half_);
@@ -30,6 +32,13 @@ RealFft::RealFft(int n) : n_(n), half_(n / 2) {
   }
   workRe_.resize(half_);
   workIm_.resize(half_);
+  for (int len = 8; len <= half_; len <<= 1) {
+    const int step = half_ / len;
+    for (int j = 0; j < len / 2; ++j) {
+      passRe_.push_back(twRe_[j * step]);
+      passIm_.push_back(twIm_[j * step]);
+    }
+  }
 }
 
 void RealFft::Forward(const double* in, double* re, double* im) {
@@ -52,6 +61,10 @@ void RealFft::Forward(const double* in, double* re, double* im) {
   for (int len = 4; len <= half_; len <<= 1) {
     int step = half_ / len;
     int m = len / 2;
+    if (avx2_ && len >= 8) {
+      FftPassAvx2(zr, zi, passRe_.data() + (m - 4), passIm_.data() + (m - 4), half_, len);
+      continue;
+    }
     for (int base = 0; base < half_; base += len) {
       double* ar = zr + base;
       double* ai = zi + base;

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "mpeg/dsp/dsp.h"
+
 namespace zr::mpeg::audio {
 
 namespace {
@@ -87,13 +89,41 @@ PsyTables::PsyTables(const Layer2Tables& tables) {
       spread[size_t(i) * partitions + j] = s;
       rnorm[i] += s;
     }
+    const double* row = &spread[size_t(i) * partitions];
+    int first = 0, end = partitions;
+    while (first < end && row[first] == 0.0) ++first;
+    while (end > first && row[end - 1] == 0.0) --end;
+    spreadFirst.push_back(first);
+    spreadEnd.push_back(end);
     tmn[i] = std::max(15.5 + cbval[i], 24.5);
     int band = std::clamp(int(std::lround(cbval[i])), 0, int(kMinSnr.size()) - 1);
     minSnr[i] = kMinSnr[band];
   }
 }
 
-PsyModel::PsyModel(const PsyTables& tables) : t_(tables), fft_(kFftSize) {
+void PredictLinesRef(const LineSpectra& s, int lines) {
+  for (int k = 0; k < lines; ++k) {
+    double e = s.re[k] * s.re[k] + s.im[k] * s.im[k];
+    double r = std::sqrt(e);
+    double c1 = s.cos1[k], s1 = s.sin1[k], c2 = s.oldCos[k], s2 = s.oldSin[k];
+    double sqr = c1 * c1 - s1 * s1, sqi = 2.0 * c1 * s1;
+    double pc = sqr * c2 + sqi * s2, ps = sqi * c2 - sqr * s2;
+    double rp = 2.0 * s.mag1[k] - s.oldMag[k];
+    double dr = s.re[k] - rp * pc, di = s.im[k] - rp * ps;
+    double denom = r + std::fabs(rp);
+    s.unpred[k] = denom > 0.0 ? std::sqrt(dr * dr + di * di) / denom : 0.0;
+    s.energy[k] = e;
+    s.oldMag[k] = r;
+    s.oldCos[k] = r > 0.0 ? s.re[k] / r : 1.0;
+    s.oldSin[k] = r > 0.0 ? s.im[k] / r : 0.0;
+  }
+}
+
+PsyModel::PsyModel(const PsyTables& tables, bool fast)
+    : t_(tables),
+      predict_(fast && dsp::CpuHasAvx2() ? PredictLinesAvx2 : PredictLinesRef),
+      trimSpread_(fast),
+      fft_(kFftSize, fast) {
   eb_.assign(t_.partitions, 0.0);
   cb_.assign(t_.partitions, 0.0);
   ecb_.assign(t_.partitions, 0.0);
@@ -127,21 +157,11 @@ void PsyModel::Analyse(const int16_t* block, double* smr) {
   // Predict each line from the two spectra before (magnitude 2r1 - r2, phase 2p1 - p2) and
   // measure how far off the prediction is: tonal lines are predictable.
   const int p1 = newest_, p2 = 1 - newest_;
-  for (int k = 0; k < kLines; ++k) {
-    double e = re_[k] * re_[k] + im_[k] * im_[k];
-    double r = std::sqrt(e);
-    double c1 = cosPh_[p1][k], s1 = sinPh_[p1][k], c2 = cosPh_[p2][k], s2 = sinPh_[p2][k];
-    double sqr = c1 * c1 - s1 * s1, sqi = 2.0 * c1 * s1;
-    double pc = sqr * c2 + sqi * s2, ps = sqi * c2 - sqr * s2;
-    double rp = 2.0 * mag_[p1][k] - mag_[p2][k];
-    double dr = re_[k] - rp * pc, di = im_[k] - rp * ps;
-    double denom = r + std::fabs(rp);
-    unpred_[k] = denom > 0.0 ? std::sqrt(dr * dr + di * di) / denom : 0.0;
-    energy_[k] = e;
-    mag_[p2][k] = r;
-    cosPh_[p2][k] = r > 0.0 ? re_[k] / r : 1.0;
-    sinPh_[p2][k] = r > 0.0 ? im_[k] / r : 0.0;
-  }
+  const LineSpectra spectra{re_.data(),         im_.data(),         mag_[p1].data(),
+                            cosPh_[p1].data(),  sinPh_[p1].data(),  mag_[p2].data(),
+                            cosPh_[p2].data(),  sinPh_[p2].data(),  energy_.data(),
+                            unpred_.data()};
+  predict_(spectra, kLines);
   newest_ = p2;
 
   const int np = t_.partitions;
@@ -154,7 +174,9 @@ void PsyModel::Analyse(const int16_t* block, double* smr) {
   for (int i = 0; i < np; ++i) {
     const double* row = &t_.spread[size_t(i) * np];
     double se = 0.0, sc = 0.0;
-    for (int j = 0; j < np; ++j) {
+    const int first = trimSpread_ ? t_.spreadFirst[i] : 0;
+    const int end = trimSpread_ ? t_.spreadEnd[i] : np;
+    for (int j = first; j < end; ++j) {
       se += row[j] * eb_[j];
       sc += row[j] * cb_[j];
     }

@@ -26,7 +26,21 @@ struct PsyTables {
   std::vector<int> firstLine, numLines;
   std::vector<double> cbval, rnorm, tmn, minSnr;
   std::vector<double> spread;  // [maskee * partitions + masker]
+  // Per maskee, the maskers from spreadFirst to spreadEnd - 1: outside it the spreading
+  // is exactly 0, and finite energies times 0 add nothing to a sum.
+  std::vector<int> spreadFirst, spreadEnd;
 };
+
+// The spectrum of this frame against the prediction from the two before. `old*` hold the
+// older saved spectrum on the way in and this frame's on the way out.
+struct LineSpectra {
+  const double *re, *im, *mag1, *cos1, *sin1;
+  double *oldMag, *oldCos, *oldSin, *energy, *unpred;
+};
+using PredictLinesFn = void (*)(const LineSpectra& s, int lines);
+void PredictLinesRef(const LineSpectra& s, int lines);
+// Four lines at a time, the same operations in the same order: bit-identical.
+void PredictLinesAvx2(const LineSpectra& s, int lines);
 
 // Critical-band value of a frequency, piecewise linear between the band edges.
 double CriticalBandRate(const std::vector<double>& edges, double hz);
@@ -35,7 +49,9 @@ double ThresholdInQuietDb(double khz);
 
 class PsyModel {
  public:
-  explicit PsyModel(const PsyTables& tables);
+  // fast: AVX2 line prediction where the processor has it, and the spreading over each
+  // maskee's non-zero span; else every masker and the reference form.
+  explicit PsyModel(const PsyTables& tables, bool fast = true);
   // Forget the saved spectra and the analysis buffer.
   void Reset();
   // block: the frame's 1152 samples of this channel; the transform covers the 480
@@ -44,6 +60,8 @@ class PsyModel {
 
  private:
   const PsyTables& t_;
+  PredictLinesFn predict_;
+  bool trimSpread_;
   RealFft fft_;
   std::array<double, 1056> buffer_{};
   std::array<double, 480> tail_{};  // the last 480 samples of the previous block

@@ -49,13 +49,19 @@ struct WriteStreamObject : AviStreamObject {
   bool paletted = false;
   uint32_t palette[256] = {};
   bool paletteSent = false;
+  avi::PacketPtr pkt{av_packet_alloc()};  // reused for every sample
+  AVBufferPool* pool = nullptr;           // packet data when the muxer may hold it back
+  int poolBytes = 0;
 
+  ~WriteStreamObject() override { av_buffer_pool_uninit(&pool); }
   int32_t Length() override { return int32_t(std::min<int64_t>(written, INT32_MAX)); }
   HRESULT SetFormat(int32_t pos, const void* format, int32_t size) override;
   HRESULT Write(int32_t start, int32_t samples, const void* buffer, int32_t bufferSize,
                 uint32_t flags, int32_t* samplesWritten, int32_t* bytesWritten) override;
   // Stores one packet whose pts/dts count samples of this stream.
   HRESULT WritePacket(AVPacket* pkt);
+  // The packet's data: the caller's own bytes when nothing can hold them past the call.
+  HRESULT FillPacket(const void* buffer, int bytes);
 };
 
 HRESULT WriteFileObject::Info(AVIFILEINFO& info) {
@@ -220,7 +226,11 @@ HRESULT WriteStreamObject::WritePacket(AVPacket* pkt) {
   if (hr != AVIERR_OK) return hr;
   pkt->stream_index = st->index;
   av_packet_rescale_ts(pkt, ourTimeBase, st->time_base);
-  if (int e = av_interleaved_write_frame(wfile->oc, pkt); e < 0) {
+  // A lone stream needs no interleaving, and av_write_frame neither copies nor keeps
+  // the data, so the caller's buffer can be written as it is.
+  const bool lone = wfile->oc->nb_streams == 1;
+  if (int e = lone ? av_write_frame(wfile->oc, pkt) : av_interleaved_write_frame(wfile->oc, pkt);
+      e < 0) {
     wfile->writeError = WriteFailed(e, wfile->systemError);
     return wfile->writeError;
   }
@@ -232,12 +242,35 @@ HRESULT WriteStreamObject::WritePacket(AVPacket* pkt) {
   return AVIERR_OK;
 }
 
+HRESULT WriteStreamObject::FillPacket(const void* buffer, int bytes) {
+  av_packet_unref(pkt.get());
+  if (wfile->oc->nb_streams == 1) {
+    pkt->data = static_cast<uint8_t*>(const_cast<void*>(buffer));
+    pkt->size = bytes;
+    return AVIERR_OK;
+  }
+  // Interleaving queues packets, so they get buffers of their own, from a pool rather
+  // than a fresh allocation of a whole frame each time.
+  if (!pool || poolBytes < bytes) {
+    av_buffer_pool_uninit(&pool);
+    poolBytes = bytes;
+    pool = av_buffer_pool_init(size_t(bytes) + AV_INPUT_BUFFER_PADDING_SIZE, nullptr);
+    if (!pool) return AVIERR_MEMORY;
+  }
+  pkt->buf = av_buffer_pool_get(pool);
+  if (!pkt->buf) return AVIERR_MEMORY;
+  pkt->data = pkt->buf->data;
+  pkt->size = bytes;
+  std::memcpy(pkt->data, buffer, size_t(bytes));
+  std::memset(pkt->data + bytes, 0, AV_INPUT_BUFFER_PADDING_SIZE);
+  return AVIERR_OK;
+}
+
 HRESULT WriteStreamObject::Write(int32_t start, int32_t samples, const void* buffer,
                                  int32_t bufferSize, uint32_t flags, int32_t* samplesWritten,
                                  int32_t* bytesWritten) {
   if (!hasFormat) return AVIERR_BADFORMAT;
   if (start < next) return AVIERR_BADPARAM;  // samples go in order
-  avi::PacketPtr pkt(av_packet_alloc());
   if (!pkt) return AVIERR_MEMORY;
   int64_t bytes;
   if (info.fccType == streamtypeVIDEO) {
@@ -248,8 +281,8 @@ HRESULT WriteStreamObject::Write(int32_t start, int32_t samples, const void* buf
     bytes = int64_t(samples) * blockAlign;
     if (bytes > bufferSize) return AVIERR_BADSIZE;
   }
-  if (av_new_packet(pkt.get(), int(bytes)) < 0) return AVIERR_MEMORY;
-  std::memcpy(pkt->data, buffer, size_t(bytes));
+  if (bytes > INT32_MAX - AV_INPUT_BUFFER_PADDING_SIZE) return AVIERR_BADSIZE;
+  if (HRESULT hr = FillPacket(buffer, int(bytes)); hr != AVIERR_OK) return hr;
   if (paletted && !paletteSent) {
     uint8_t* side = av_packet_new_side_data(pkt.get(), AV_PKT_DATA_PALETTE, AVPALETTE_SIZE);
     if (!side) return AVIERR_MEMORY;
@@ -261,6 +294,7 @@ HRESULT WriteStreamObject::Write(int32_t start, int32_t samples, const void* buf
   // Raw frames stand on their own whatever the caller says.
   if ((flags & AVIIF_KEYFRAME) || info.fccType == streamtypeVIDEO) pkt->flags |= AV_PKT_FLAG_KEY;
   HRESULT hr = WritePacket(pkt.get());
+  av_packet_unref(pkt.get());
   if (hr != AVIERR_OK) return hr;
   next = int64_t(start) + samples;
   written = next;
@@ -459,7 +493,7 @@ HRESULT CompressedStreamObject::SetFormat(int32_t pos, const void* format, int32
   frame->width = w;
   frame->height = h;
   if (av_frame_get_buffer(frame.get(), 0) < 0) return AVIERR_MEMORY;
-  if (pf != AV_PIX_FMT_PAL8) {
+  if (pf != own) {
     sws.reset(sws_getContext(w, h, own, w, h, pf, SWS_POINT, nullptr, nullptr, nullptr));
     if (!sws) return AVIERR_CANTCOMPRESS;
   }
@@ -472,11 +506,11 @@ HRESULT CompressedStreamObject::Drain() {
     int r = avcodec_receive_packet(enc.get(), pkt.get());
     if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return AVIERR_OK;
     if (r < 0) return AVIERR_CANTCOMPRESS;
-    // Encoders time packets in their own time base, which is the stream's.
+    // Encoders time packets in their own time base, which is the stream's; writing
+    // rescales them (and may take the packet), so the time is read first.
+    const int64_t pts = pkt->pts;
     HRESULT hr = target->WritePacket(pkt.get());
-    if (pkt->pts != AV_NOPTS_VALUE) {
-      target->written = std::max<int64_t>(target->written, pkt->pts + 1);
-    }
+    if (pts != AV_NOPTS_VALUE) target->written = std::max<int64_t>(target->written, pts + 1);
     av_packet_unref(pkt.get());
     if (hr != AVIERR_OK) return hr;
   }
@@ -502,12 +536,14 @@ HRESULT CompressedStreamObject::Write(int32_t start, int32_t samples, const void
     srcData[1] = reinterpret_cast<const uint8_t*>(inputPalette);
     srcStride[1] = 0;
   }
-  if (enc->pix_fmt == AV_PIX_FMT_PAL8) {
+  if (!sws) {
+    // The encoder takes the DIB's own pixel format: only the row order changes.
+    const size_t rowBytes = size_t(input.biWidth) * size_t(input.biBitCount / 8);
     for (int y = 0; y < input.biHeight; ++y) {
       std::memcpy(frame->data[0] + ptrdiff_t(y) * frame->linesize[0],
-                  bottom - ptrdiff_t(y) * stride, size_t(input.biWidth));
+                  bottom - ptrdiff_t(y) * stride, rowBytes);
     }
-    std::memcpy(frame->data[1], inputPalette, AVPALETTE_SIZE);
+    if (enc->pix_fmt == AV_PIX_FMT_PAL8) std::memcpy(frame->data[1], inputPalette, AVPALETTE_SIZE);
   } else {
     sws_scale(sws.get(), srcData, srcStride, 0, input.biHeight, frame->data, frame->linesize);
   }
