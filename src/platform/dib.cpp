@@ -1,5 +1,7 @@
 #include "platform/dib.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <bit>
 #include <unordered_map>
@@ -122,6 +124,24 @@ uint32_t DibNumColors(const BitmapInfoHeader& h) {
   }
 }
 
+void ExpandBgrRowRef(const uint8_t* src, Pixel* dst, int width) {
+  for (int x = 0; x < width; ++x) dst[x] = MakePixel(src[3 * x + 2], src[3 * x + 1], src[3 * x]);
+}
+
+__attribute__((target("ssse3"))) void ExpandBgrRowSsse3(const uint8_t* src, Pixel* dst,
+                                                        int width) {
+  const __m128i widen = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+  int x = 0;
+  // Each load reads 16 bytes for the 12 it uses, so it stops before the row's last bytes.
+  for (; x + 6 <= width; x += 4) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 3 * x));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x), _mm_shuffle_epi8(v, widen));
+  }
+  ExpandBgrRowRef(src + 3 * x, dst + x, width - x);
+}
+
+bool CpuHasSsse3Dib() { return __builtin_cpu_supports("ssse3"); }
+
 std::optional<Bitmap> DecodeDib(const DibPixels& d, DibError* error) {
   if (error) *error = DibError::None;
   int64_t rows = d.height < 0 ? -int64_t(d.height) : d.height;
@@ -198,6 +218,7 @@ std::optional<Bitmap> DecodeDib(const DibPixels& d, DibError* error) {
   }
 
   Bitmap out(w, h);
+  const auto expand24 = CpuHasSsse3Dib() ? ExpandBgrRowSsse3 : ExpandBgrRowRef;
   Pixel lut[256];
   if (bc <= 8)
     for (int i = 0; i < 256; ++i) lut[i] = colorOf(uint32_t(i));
@@ -223,7 +244,7 @@ std::optional<Bitmap> DecodeDib(const DibPixels& d, DibError* error) {
         }
         break;
       case 24:
-        for (int x = 0; x < w; ++x) dst[x] = MakePixel(src[3 * x + 2], src[3 * x + 1], src[3 * x]);
+        expand24(src, dst, w);
         break;
       case 32:
         if (d.compression == BI_BITFIELDS) {

@@ -56,6 +56,26 @@ TEST(DibDecode, PackedDepthsReadBottomUpWithPadding) {
   EXPECT_EQ(GetPixel(*b, 0, 0), Rgb(0, 0, 0));
 }
 
+// Rows sized exactly, so the sanitizer sees any read past a row's last pixel.
+TEST(DibDecode, WidenedRowsOfTheFastFormEqualThePlainOnes) {
+  if (!CpuHasSsse3Dib()) {
+    GTEST_SKIP() << "no SSSE3";
+  }
+  std::mt19937 rng(7);
+  for (int w = 0; w <= 70; ++w) {
+    std::vector<uint8_t> row(size_t(w) * 3);
+    for (auto& b : row) b = uint8_t(rng());
+    std::vector<Pixel> plain(size_t(w) + 1, 0xDEADBEEF), fast(size_t(w) + 1, 0xDEADBEEF);
+    ExpandBgrRowRef(row.data(), plain.data(), w);
+    ExpandBgrRowSsse3(row.data(), fast.data(), w);
+    EXPECT_EQ(plain, fast) << "width " << w;
+    if (w > 0) {
+      EXPECT_EQ(plain[0], Pixel(row[2]) << 16 | Pixel(row[1]) << 8 | row[0]);
+    }
+    EXPECT_EQ(fast[size_t(w)], 0xDEADBEEFu) << "wrote past width " << w;
+  }
+}
+
 TEST(DibDecode, HighColourDepthsAndBitFields) {
   // 16-bit 5-5-5: 0x7C00 red, 0x03E0 green, 0x001F blue; five bits scale to 0..255.
   const uint8_t sixteen[] = {0x00, 0x7C, 0xE0, 0x03, 0x1F, 0x00, 0x10, 0x42};
