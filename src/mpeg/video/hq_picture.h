@@ -62,20 +62,6 @@ class HqPictureCoder {
   std::vector<Curve> curves_;
 };
 
-// The tail both picture coders share, once a macroblock's levels are final: pattern and
-// quantiser flags, the skip decision, its syntax and its reconstruction (when `recon`).
-struct MacroblockPlace {
-  int pictureType = kPictureI;
-  int row = 0, col = 0, x = 0, y = 0;
-  bool firstInSlice = false, lastInSlice = false;
-  int forwardFcode = 1, backwardFcode = 1;
-};
-MacroblockPlace PlaceOf(const PictureJob& job, int k, int mbWidth, int mbCount);
-void EmitMacroblock(const dsp::Functions& dsp, const VideoParams& p, MacroblockWriter& syntax,
-                    const MacroblockPlace& at, int mquant, int cbp, const int16_t levels[6][64],
-                    const MacroblockPrediction& pred, Frame* recon, int& prevFlags,
-                    MacroblockInfo& mb);
-
 // Bits of a block's run/level codes (intra: the AC ones), end of block excluded.
 int RunLevelBits(bool intra, const int16_t* levels);
 // Zero bytes of stuffing, after aligning: allowed before any start code.

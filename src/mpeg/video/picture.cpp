@@ -1,8 +1,9 @@
 #include "mpeg/video/picture.h"
 
 #include "mpeg/video/headers.h"
-#include "mpeg/video/hq_picture.h"
+#include "mpeg/video/reconstruct.h"
 #include "mpeg/video/residual.h"
+#include "mpeg/video/skip.h"
 #include "mpeg/video/vlc.h"
 
 namespace zr::mpeg {
@@ -50,6 +51,50 @@ void PictureCoder::CodePicture(const PictureJob& job) {
 
   rc_.UpdatePicture(out_.BitCount());
   rc_.VbvEndOfPicture(out_.BitCount());
+}
+
+MacroblockPlace PlaceOf(const PictureJob& job, int k, int mbWidth, int mbCount) {
+  MacroblockPlace at;
+  at.pictureType = job.type;
+  at.row = k / mbWidth;
+  at.col = k % mbWidth;
+  at.x = 16 * at.col;
+  at.y = 16 * at.row;
+  at.firstInSlice = at.col == 0 && RowStartsSlice(at.row);
+  at.lastInSlice = k == mbCount - 1 || (at.col == mbWidth - 1 && RowStartsSlice(at.row + 1));
+  at.forwardFcode = job.record ? job.record->forwardFcodeH : 1;
+  at.backwardFcode = job.record ? job.record->backwardFcodeH : 1;
+  return at;
+}
+
+void EmitMacroblock(const dsp::Functions& dsp, const VideoParams& p, MacroblockWriter& syntax,
+                    const MacroblockPlace& at, int mquant, int cbp, const int16_t levels[6][64],
+                    const MacroblockPrediction& pred, Frame* recon, int& prevFlags,
+                    MacroblockInfo& mb) {
+  int flags = mb.flags;
+  const bool intra = flags & kMbIntra;
+  if (!intra && cbp) flags |= kMbPattern;
+  if (cbp && mquant != syntax.transmittedQuant()) flags |= kMbQuant;
+
+  SkipContext context;
+  context.pictureType = at.pictureType;
+  context.firstInSlice = at.firstInSlice;
+  context.lastInSlice = at.lastInSlice;
+  context.previousFlags = prevFlags;
+  context.predictors = syntax.predictors().mv;
+  mb.cbp = cbp;
+  mb.skipped = DecideSkip(context, flags, cbp, mb);
+  if (mb.skipped) {
+    syntax.Skip(at.pictureType);
+  } else {
+    // A P macroblock without coefficients or motion still needs a type: forward, (0, 0).
+    if (at.pictureType == kPictureP && cbp == 0 && !(flags & kMbForward)) flags |= kMbForward;
+    syntax.Write(at.pictureType, flags, mquant, mb, cbp, levels, at.forwardFcode,
+                 at.backwardFcode);
+  }
+  prevFlags = flags;
+  mb.flags = flags;
+  if (recon) ReconstructMacroblock(dsp, p, intra, cbp, levels, mquant, pred, at.x, at.y, *recon);
 }
 
 }  // namespace zr::mpeg

@@ -13,6 +13,7 @@
 #include "mpeg/video/params.h"
 #include "mpeg/video/quant.h"
 #include "mpeg/video/ratectl.h"
+#include "mpeg/video/residual.h"
 #include "mpeg/video/vlc.h"
 
 namespace zr::mpeg {
@@ -51,5 +52,19 @@ class PictureCoder {
 // Whether a new slice (and so a start code) begins at the first macroblock of this row:
 // slice_vertical_position stops at 175, lower rows continue the last slice.
 inline bool RowStartsSlice(int row) { return row < 175; }
+
+// The tail both picture coders share, once a macroblock's levels are final: pattern and
+// quantiser flags, the skip decision, its syntax and its reconstruction (when `recon`).
+struct MacroblockPlace {
+  int pictureType = kPictureI;
+  int row = 0, col = 0, x = 0, y = 0;
+  bool firstInSlice = false, lastInSlice = false;
+  int forwardFcode = 1, backwardFcode = 1;
+};
+MacroblockPlace PlaceOf(const PictureJob& job, int k, int mbWidth, int mbCount);
+void EmitMacroblock(const dsp::Functions& dsp, const VideoParams& p, MacroblockWriter& syntax,
+                    const MacroblockPlace& at, int mquant, int cbp, const int16_t levels[6][64],
+                    const MacroblockPrediction& pred, Frame* recon, int& prevFlags,
+                    MacroblockInfo& mb);
 
 }  // namespace zr::mpeg
