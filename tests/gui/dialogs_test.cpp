@@ -195,8 +195,12 @@ TEST(CompressOptionsDialog, OkWritesTheChosenCompressorAndItsOptions) {
     AVICOMPRESSOPTIONS edited = DefaultCompressOptions();
     dialog.Apply(edited);
     EXPECT_EQ(edited.fccHandler, c.fourcc);
-    if (c.hasQuality) EXPECT_EQ(edited.dwQuality, 4000u);
-    if (c.hasKeyFrames) EXPECT_EQ(edited.dwKeyFrameEvery, 7u);
+    if (c.hasQuality) {
+      EXPECT_EQ(edited.dwQuality, 4000u);
+    }
+    if (c.hasKeyFrames) {
+      EXPECT_EQ(edited.dwKeyFrameEvery, 7u);
+    }
     EXPECT_TRUE(edited.dwFlags & AVICOMPRESSF_VALID);
   }
 }

@@ -386,7 +386,9 @@ TEST(Gif, DamagedFilesGiveWhatWasDecoded) {
   std::string whole = BuildGif(s);
   for (size_t n = 0; n < whole.size(); ++n) {
     auto dib = Decode(whole.substr(0, n));
-    if (dib) EXPECT_EQ(dib->width(), 16);
+    if (dib) {
+      EXPECT_EQ(dib->width(), 16);
+    }
   }
   // Sizes beyond the caps are refused before allocating.
   GifSpec huge = s;

@@ -184,7 +184,9 @@ TEST(Jpeg, FailuresAreNamedAndBounded) {
   std::string bytes = ReadBytes(file);
   for (size_t n = 0; n < bytes.size(); n += 13) {
     auto dib = ReadJpeg(AsSpan(bytes.substr(0, n)));
-    if (dib) EXPECT_EQ(dib->width(), 24);
+    if (dib) {
+      EXPECT_EQ(dib->width(), 24);
+    }
   }
   // Header sizes beyond the caps are refused before decoding.
   std::string big = bytes;

@@ -45,7 +45,9 @@ TEST(Png, MatchesReferenceDecode) {
     std::string error;
     auto dib = ReadPng(AsSpan(ReadBytes(file)), &error);
     ASSERT_TRUE(dib) << error;
-    if (c.bitCount) EXPECT_EQ(dib->bitCount(), c.bitCount);
+    if (c.bitCount) {
+      EXPECT_EQ(dib->bitCount(), c.bitCount);
+    }
     std::string plain = dir.file("plain.png");
     ASSERT_EQ(RunCommand("convert " + Quote(file) + " " + kNoAlpha + " " + Quote(plain)), 0);
     auto ref = MagickDecode(plain, dir.file("ref.ppm"));

@@ -270,7 +270,9 @@ TEST_F(EngineTest, FourJobsAtOnceKeepTheirBytesAndTheirMessagesApart) {
     for (auto& [job, text] : sink.lines)
       if (job == i) own.push_back(text);
     EXPECT_EQ(own, serialLines[i]);
-    if (ok[i]) EXPECT_EQ(ReadBytes(output(i)), serialBytes[i]);
+    if (ok[i]) {
+      EXPECT_EQ(ReadBytes(output(i)), serialBytes[i]);
+    }
   }
 }
 

@@ -119,10 +119,14 @@ TEST_F(MuxTest, SectorsAreFullExceptEachStreamsLastAndEndWithEndCode) {
     } else {
       EXPECT_LE(p.sectorSize, 2048u);
     }
-    if (p.streamId != 0xBE) EXPECT_EQ(21u, p.headerSize);
+    if (p.streamId != 0xBE) {
+      EXPECT_EQ(21u, p.headerSize);
+    }
     // The clock of each pack is the arrival time of its SCR's last byte.
     EXPECT_EQ((p.offset + 9) * 90000 / report_.dmux_rate, p.scr);
-    if (i > 0) EXPECT_GT(p.scr, previousScr);
+    if (i > 0) {
+      EXPECT_GT(p.scr, previousScr);
+    }
     previousScr = p.scr;
     if (p.streamId == 0xE0) videoBytes += p.payload;
     else if (p.streamId == 0xC0) audioBytes += p.payload;
@@ -185,7 +189,9 @@ TEST_F(MuxTest, StampsFollowTheFirstUnitStartingInEachPacket) {
         EXPECT_EQ(pic.type != 3, p.hasDts);
         if (pic.type == 3) ++bPackets;
         EXPECT_EQ(delay + (display[nextPicture] + 1) * 3600, p.pts);
-        if (p.hasDts) EXPECT_EQ(delay + nextPicture * 3600, p.dts);
+        if (p.hasDts) {
+          EXPECT_EQ(delay + nextPicture * 3600, p.dts);
+        }
         // Data must arrive before it is decoded.
         EXPECT_GT(p.hasDts ? p.dts : p.pts, p.scr);
       }

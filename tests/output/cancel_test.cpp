@@ -50,7 +50,7 @@ TEST(QuickAviCancel, AtFrame100Of2000StopsWithinAFrameAndLeavesNothing) {
   ASSERT_EQ(0, test::RunCommand("ffmpeg -v error -y -f lavfi -i sine=r=22050 -t 1 '" +
                                 dir.file("tone.wav") + "'"));
 
-  for (const std::string sound : {std::string(), dir.file("tone.wav")}) {
+  for (const std::string& sound : {std::string(), dir.file("tone.wav")}) {
     SCOPED_TRACE(sound.empty() ? "no sound" : "with sound");
     CancelAtFrame host(100);
     test::TempDir out;
