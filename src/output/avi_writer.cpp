@@ -10,6 +10,7 @@
 #include "image/cbmp.h"
 #include "image/dib_convert.h"
 #include "output/frame_loop.h"
+#include "platform/dib.h"
 #include "platform/host.h"
 
 namespace zr {
@@ -138,8 +139,6 @@ __attribute__((target("ssse3"))) void RowTo24Ssse3(const Pixel* src, uint8_t* ds
     dst[2] = uint8_t(src[x] >> 16);
   }
 }
-
-bool CpuHasSsse3() { return __builtin_cpu_supports("ssse3"); }
 
 std::optional<PackedDib> CAviWriter::FrameToDib(const CBmp& image) const {
   PackedDib dib;

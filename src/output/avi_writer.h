@@ -21,13 +21,12 @@ class Host;
 class CBmp;
 
 // Screen pixels to the blue-green-red bytes of a 24-bit DIB row: the plain form and its
-// SSSE3 twin (bit-identical; only for processors where CpuHasSsse3()).
+// SSSE3 twin (bit-identical; only for processors where CpuHasSsse3(), platform/dib.h).
 void RowTo24Ref(const Pixel* src, uint8_t* dst, int width);
 // The same for 16-bit rows (5-5-5): the plain form and its SSE2 twin, bit-identical.
 void RowTo16Ref(const Pixel* src, uint8_t* dst, int width);
 void RowTo16Sse2(const Pixel* src, uint8_t* dst, int width);
 void RowTo24Ssse3(const Pixel* src, uint8_t* dst, int width);
-bool CpuHasSsse3();
 
 // fccType "vids", fccHandler "msvc", key frame every 20, quality 10000, no data rate,
 // AVICOMPRESSF_KEYFRAMES | AVICOMPRESSF_VALID.

@@ -140,7 +140,7 @@ __attribute__((target("ssse3"))) void ExpandBgrRowSsse3(const uint8_t* src, Pixe
   ExpandBgrRowRef(src + 3 * x, dst + x, width - x);
 }
 
-bool CpuHasSsse3Dib() { return __builtin_cpu_supports("ssse3"); }
+bool CpuHasSsse3() { return __builtin_cpu_supports("ssse3"); }
 
 std::optional<Bitmap> DecodeDib(const DibPixels& d, DibError* error) {
   if (error) *error = DibError::None;
@@ -218,7 +218,7 @@ std::optional<Bitmap> DecodeDib(const DibPixels& d, DibError* error) {
   }
 
   Bitmap out(w, h);
-  const auto expand24 = CpuHasSsse3Dib() ? ExpandBgrRowSsse3 : ExpandBgrRowRef;
+  const auto expand24 = CpuHasSsse3() ? ExpandBgrRowSsse3 : ExpandBgrRowRef;
   Pixel lut[256];
   if (bc <= 8)
     for (int i = 0; i < 256; ++i) lut[i] = colorOf(uint32_t(i));

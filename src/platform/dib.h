@@ -84,10 +84,10 @@ constexpr uint64_t DibStride(int64_t width, int bitCount) {
 std::optional<Bitmap> DecodeDib(const DibPixels& dib, DibError* error = nullptr);
 
 // One row of 24-bit blue-green-red pixels widened to screen pixels (X byte 0). The
-// SSSE3 form gives the same pixels; call it only where CpuHasSsse3Dib().
+// SSSE3 form gives the same pixels; call it only where CpuHasSsse3().
 void ExpandBgrRowRef(const uint8_t* src, Pixel* dst, int width);
 void ExpandBgrRowSsse3(const uint8_t* src, Pixel* dst, int width);
-bool CpuHasSsse3Dib();
+bool CpuHasSsse3();
 
 // Encodes a Bitmap as uncompressed bottom-up rows at bitCount 1/4/8 (nearest colour of
 // palette, which must not be empty), 16 (5-5-5), 24 or 32. out must hold

@@ -58,7 +58,7 @@ TEST(DibDecode, PackedDepthsReadBottomUpWithPadding) {
 
 // Rows sized exactly, so the sanitizer sees any read past a row's last pixel.
 TEST(DibDecode, WidenedRowsOfTheFastFormEqualThePlainOnes) {
-  if (!CpuHasSsse3Dib()) {
+  if (!CpuHasSsse3()) {
     GTEST_SKIP() << "no SSSE3";
   }
   std::mt19937 rng(7);

@@ -108,7 +108,6 @@ void UnpackBgrRef(const uint8_t* s, int bytesPerPixel, int count, uint8_t* r, ui
                   uint8_t* b);
 void UnpackBgrSse41(const uint8_t* s, int bytesPerPixel, int count, uint8_t* r, uint8_t* g,
                     uint8_t* b);
-bool CpuHasSse41();
 // One pixel, integer form.
 inline void ColourPixel(int r, int g, int b, uint8_t& y, uint8_t& cb, uint8_t& cr) {
   y = uint8_t((29 * b + 150 * g + 77 * r) >> 8);
